@@ -1,0 +1,73 @@
+#include "app/link.h"
+
+#include <cstdint>
+
+#include "app/velmoraglobal.h"
+#include "base/error.h"
+#include "base/text.h"
+
+namespace velmora {
+
+int gamefromport(std::string_view port, const std::vector<GameKey>& games) {
+    const auto number = tryStrToInt(port);
+    if (!number || *number == -1) return -1;
+    int result = -1;
+    for (size_t i = 0; i < games.size(); ++i) {
+        // A plug-in promises decimal text; a row that breaks that promise
+        // simply never matches.
+        const auto defport = tryStrToInt(games[i].defport);
+        if (!defport) continue;
+        for (std::int64_t j = 0; j <= 4; ++j)
+            if (*number == *defport + j) result = static_cast<int>(i);
+    }
+    return result;
+}
+
+namespace {
+// Splits `text` at its first blank when it has one and does not end with one:
+// the part before stays in `text`, the part after is returned.
+std::string splitAtFirstBlank(std::string& text) {
+    const size_t blank = text.find(' ');
+    if (blank == std::string::npos || text.back() == ' ') return {};
+    std::string after = text.substr(blank + 1);
+    text.resize(blank);
+    return after;
+}
+}  // namespace
+
+ResolvedLink resolvelink(std::string_view line, const std::vector<GameKey>& games) {
+    ResolvedLink link;
+    std::string address(line);
+    std::string gamefield = splitAtFirstBlank(address);
+    std::string quoted = splitAtFirstBlank(gamefield);
+    // The title loses its first and last characters, whatever they are: they
+    // are meant to be the double quotes.
+    if (quoted.size() > 2) link.title = quoted.substr(1, quoted.size() - 2);
+
+    if (!gamefield.empty()) {
+        const std::string wanted = upperAscii(gamefield);
+        for (size_t i = 0; i < games.size(); ++i)
+            if (upperAscii(games[i].gameid) == wanted) link.game = static_cast<int>(i);
+    }
+    if (link.game == -1) link.game = gamefromport(getport(address), games);
+    if (link.game == -1) return link;
+
+    if (getport(address).empty()) address += ":" + games[static_cast<size_t>(link.game)].defport;
+    link.address = address;
+    link.label = address + "...";
+    link.historyEntry = link.title.empty() ? address : "\"" + link.title + "\"" + address;
+    return link;
+}
+
+std::string firstline(std::string_view bytes) {
+    if (bytes.empty() || bytes.front() == '\0') throwListIndex(0);
+    const size_t end = bytes.find_first_of(std::string_view("\r\n\0", 3));
+    return std::string(bytes.substr(0, end));
+}
+
+std::string linkline(const std::string& arg, const FileReader& readFile) {
+    if (auto bytes = readFile(arg)) return firstline(*bytes);
+    return arg;
+}
+
+}  // namespace velmora

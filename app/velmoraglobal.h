@@ -1,0 +1,35 @@
+// The program's shared unit: the text functions every subsystem uses on
+// addresses and comma-terminated lists, and the game table's row type.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velmora {
+
+// One game of the game table, filled from its plug-in at start-up.
+struct tplugin {
+    std::int32_t imageindex = 0;  // always the row's index + 1 (image 0 is the hand)
+    std::string gamename;
+    std::string defport;  // decimal text, as the plug-in gave it
+    std::string sendstr;  // the status query's bytes
+    std::string gameid;   // first three characters of the plug-in's id
+    std::string pluginfile;
+    std::string history;  // registry value "history": every entry followed by ","
+    std::string path;     // the game's executable
+    std::string param;    // put directly before host:port on the game's command line
+};
+
+// Address texts look like "host:port" or "host:port..." (the query window's
+// label). Both split at the last ':' after dropping a trailing "..."; without
+// a ':' both are empty.
+std::string gethost(std::string_view address);
+std::string getport(std::string_view address);
+
+// Splits at `sep`. A text that does not end with `sep` loses its last
+// character: stored history values end with "," so their last entry stays
+// whole, and callers that need a final piece whole append a separator first.
+std::vector<std::string> splitstring(std::string_view text, char sep);
+
+}  // namespace velmora

@@ -1,0 +1,77 @@
+#include "base/text.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <vector>
+
+#include "base/error.h"
+
+namespace velmora {
+
+void throwListIndex(long index) { throw Error(format("List index out of bounds (%ld)", index)); }
+
+std::string format(const char* fmt, ...) {
+    va_list args;
+    va_start(args, fmt);
+    va_list copy;
+    va_copy(copy, args);
+    const int needed = std::vsnprintf(nullptr, 0, fmt, copy);
+    va_end(copy);
+    std::string out;
+    if (needed > 0) {
+        std::vector<char> buffer(static_cast<size_t>(needed) + 1);
+        std::vsnprintf(buffer.data(), buffer.size(), fmt, args);
+        out.assign(buffer.data(), static_cast<size_t>(needed));
+    }
+    va_end(args);
+    return out;
+}
+
+std::optional<std::int32_t> tryStrToInt(std::string_view text) {
+    size_t i = 0;
+    while (i < text.size() && text[i] == ' ') ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    if (i == text.size()) return std::nullopt;
+    std::int64_t value = 0;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c < '0' || c > '9') return std::nullopt;
+        value = value * 10 + (c - '0');
+        if (value > 2147483648LL) return std::nullopt;
+    }
+    if (negative) value = -value;
+    if (value > INT32_MAX || value < INT32_MIN) return std::nullopt;
+    return static_cast<std::int32_t>(value);
+}
+
+std::int32_t strToInt(std::string_view text) {
+    if (auto value = tryStrToInt(text)) return *value;
+    throw Error(format("'%s' is not a valid integer value", std::string(text).c_str()));
+}
+
+std::string upperAscii(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return out;
+}
+
+std::string lowerAscii(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
+
+std::string trimControls(std::string_view text) {
+    size_t begin = 0, end = text.size();
+    while (begin < end && static_cast<unsigned char>(text[begin]) <= ' ') ++begin;
+    while (end > begin && static_cast<unsigned char>(text[end - 1]) <= ' ') --end;
+    return std::string(text.substr(begin, end - begin));
+}
+
+}  // namespace velmora

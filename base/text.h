@@ -1,0 +1,32 @@
+// Small text helpers shared by every subsystem. Texts are 8-bit ANSI strings.
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace velmora {
+
+// printf-style formatting into a std::string.
+std::string format(const char* fmt, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 1, 2)))
+#endif
+    ;
+
+// A signed decimal 32-bit whole number: leading blanks and one sign accepted,
+// nothing after the digits, no overflow. Empty optional when the text is not one.
+std::optional<std::int32_t> tryStrToInt(std::string_view text);
+
+// As tryStrToInt, but a text that is not a number raises
+// "'%s' is not a valid integer value".
+std::int32_t strToInt(std::string_view text);
+
+// ASCII-only case mapping: only the letters a-z / A-Z change.
+std::string upperAscii(std::string_view text);
+std::string lowerAscii(std::string_view text);
+
+// Trims leading and trailing blanks and control characters (anything <= ' ').
+std::string trimControls(std::string_view text);
+
+}  // namespace velmora

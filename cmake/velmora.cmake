@@ -1,0 +1,38 @@
+# velmora_test(NAME
+#              SOURCES file...
+#              LIBS    target...
+#              [WIN32_ONLY]          only in the win32 build (Win32 code under test)
+#              [ARGS arg...]         extra command-line arguments
+#              [PROPERTIES k v...])  extra CTest properties (RESOURCE_LOCK, TIMEOUT, ...)
+# A GoogleTest program. Natively every TEST() is its own CTest test; under
+# Wine one CTest test runs the whole program (a Wine start costs ~50 ms).
+function(velmora_test name)
+  cmake_parse_arguments(T "WIN32_ONLY" "" "SOURCES;LIBS;ARGS;PROPERTIES" ${ARGN})
+  if(T_WIN32_ONLY AND NOT VELMORA_WIN32)
+    return()
+  endif()
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gmock GTest::gtest_main)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+  if(VELMORA_WIN32)
+    add_test(NAME ${name} COMMAND ${name} --gtest_brief=1 ${T_ARGS})
+    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 300 ${T_PROPERTIES})
+  else()
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST EXTRA_ARGS ${T_ARGS}
+                         TEST_PREFIX "${name}." PROPERTIES TIMEOUT 120 ${T_PROPERTIES})
+  endif()
+endfunction()
+
+# velmora_script_test(NAME COMMAND cmd... [PROPERTIES k v...])
+# A test written as a script (end-to-end flows, real game servers). It gets the
+# build folder and, in the win32 build, the Wine runner in its environment.
+function(velmora_script_test name)
+  cmake_parse_arguments(T "" "" "COMMAND;PROPERTIES" ${ARGN})
+  add_test(NAME ${name} COMMAND ${T_COMMAND})
+  set(env "VELMORA_BUILD=${CMAKE_BINARY_DIR}" "VELMORA_SOURCE=${PROJECT_SOURCE_DIR}")
+  if(VELMORA_WIN32)
+    list(APPEND env "VELMORA_WINE_PREFIX=${VELMORA_WINE_PREFIX}")
+    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine)
+  endif()
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "${env}" TIMEOUT 300 ${T_PROPERTIES})
+endfunction()
