@@ -8,7 +8,7 @@
 # Wine one CTest test runs the whole program (a Wine start costs ~50 ms).
 function(velmora_test name)
   cmake_parse_arguments(T "WIN32_ONLY" "" "SOURCES;LIBS;ARGS;PROPERTIES" ${ARGN})
-  if(T_WIN32_ONLY AND NOT VELMORA_WIN32)
+  if(VELMORA_FUZZ OR (T_WIN32_ONLY AND NOT VELMORA_WIN32))
     return()
   endif()
   add_executable(${name} ${T_SOURCES})
@@ -18,7 +18,11 @@ function(velmora_test name)
     add_test(NAME ${name} COMMAND ${name} --gtest_brief=1 ${T_ARGS})
     set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 300 ${T_PROPERTIES})
   else()
-    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST EXTRA_ARGS ${T_ARGS}
+    set(extra)
+    if(T_ARGS)
+      set(extra EXTRA_ARGS ${T_ARGS})
+    endif()
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST ${extra}
                          TEST_PREFIX "${name}." PROPERTIES TIMEOUT 120 ${T_PROPERTIES})
   endif()
 endfunction()
@@ -35,4 +39,25 @@ function(velmora_script_test name)
     set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine)
   endif()
   set_tests_properties(${name} PROPERTIES ENVIRONMENT "${env}" TIMEOUT 300 ${T_PROPERTIES})
+endfunction()
+
+# velmora_fuzz(NAME SOURCES file... LIBS target... [SEEDS dir...])
+# A libFuzzer target, only in the fuzz build (clang, -DVELMORA_FUZZ=ON). As a
+# test it runs for VELMORA_FUZZ_SECONDS with a fixed seed, growing a corpus in
+# the build folder from the given seed folders; scripts/fuzz.sh runs it longer.
+set(VELMORA_FUZZ_SECONDS 20 CACHE STRING "seconds each fuzz target runs as a test")
+function(velmora_fuzz name)
+  cmake_parse_arguments(F "" "" "SOURCES;LIBS;SEEDS" ${ARGN})
+  if(NOT VELMORA_FUZZ)
+    return()
+  endif()
+  add_executable(${name} ${F_SOURCES})
+  target_link_libraries(${name} PRIVATE ${F_LIBS})
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  set(corpus ${CMAKE_CURRENT_BINARY_DIR}/${name}-corpus)
+  file(MAKE_DIRECTORY ${corpus})
+  add_test(NAME ${name} COMMAND ${name} -max_total_time=${VELMORA_FUZZ_SECONDS} -seed=1
+           -print_final_stats=1 ${corpus} ${F_SEEDS})
+  set_tests_properties(${name} PROPERTIES TIMEOUT 600 LABELS fuzz)
 endfunction()

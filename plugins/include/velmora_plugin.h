@@ -1,0 +1,62 @@
+/* The Velmora game plug-in interface.
+ *
+ * A plug-in is a 32-bit Windows DLL named plugins\<game>.vlm beside
+ * velmora.exe. Velmora looks up seven exports by these exact, undecorated
+ * names (list them in a .def file: __stdcall names are decorated otherwise)
+ * and loads the library only for the calls it makes, unloading it at once.
+ *
+ * Rules a plug-in keeps:
+ *  - every text is zero-terminated 8-bit ANSI and owned by the plug-in; it must
+ *    stay valid until the library is unloaded (static storage is simplest);
+ *  - getgameid: only the first three characters count (registry key name,
+ *    matched case-insensitively with a link's game field);
+ *  - getdefport: decimal text; ports up to 4 above it select the game;
+ *  - getsendstr: the status query's bytes exactly as sent, so no zero byte;
+ *  - getparam: ends with whatever the game expects before "host:port" (the
+ *    host appends the address with nothing between);
+ *  - getgameicon: a 16 x 16 icon handle (smaller icons are refused, NULL adds
+ *    an empty image); the host destroys it when it has copied it;
+ *  - decodedata: fills all six texts; players begins with three filler
+ *    characters that the host drops; every field is "???" when the reply is
+ *    not a status reply (a failure text such as "unknown error", empty text).
+ *    The reply is the whole datagram, FF FF FF FF prefix included, up to its
+ *    first zero byte.
+ */
+#ifndef VELMORA_PLUGIN_H
+#define VELMORA_PLUGIN_H
+
+#ifdef _WIN32
+#include <windows.h>
+#define VELMORA_CALL __stdcall
+typedef HICON VelmoraIcon;
+#else
+#define VELMORA_CALL
+typedef void* VelmoraIcon;
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef struct ServerInfo {
+    const char* name;       /* the server's name */
+    const char* game;       /* what the server runs (game or version) */
+    const char* mod;        /* game directory / modification */
+    const char* map;
+    const char* players;    /* three filler characters, then the player count */
+    const char* maxplayers;
+} ServerInfo;
+
+typedef const char*(VELMORA_CALL* getgamename_fn)(void);
+typedef const char*(VELMORA_CALL* getgameid_fn)(void);
+typedef const char*(VELMORA_CALL* getdefport_fn)(void);
+typedef const char*(VELMORA_CALL* getsendstr_fn)(void);
+typedef const char*(VELMORA_CALL* getparam_fn)(void);
+typedef VelmoraIcon(VELMORA_CALL* getgameicon_fn)(const char* pluginfile);
+typedef void(VELMORA_CALL* decodedata_fn)(ServerInfo* info, const char* reply);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif
