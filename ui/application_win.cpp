@@ -1,0 +1,97 @@
+#include "ui/application_win.h"
+
+#include <stdexcept>
+
+namespace velmora {
+
+Application* Application::current_ = nullptr;
+
+namespace {
+constexpr char kApplicationClass[] = "TApplication";
+}
+
+Application::Application() {
+    if (current_) throw std::logic_error("one application per process");
+    registerClass(kApplicationClass);
+    // A hidden top-level window, never shown: it receives the application-wide
+    // messages. (A message-only window would not see broadcasts.)
+    createWindow(kApplicationClass, title_.c_str(), WS_POPUP, 0, 0, 0, 0, 0, nullptr);
+    current_ = this;
+}
+
+Application::~Application() {
+    destroyWindow();
+    current_ = nullptr;
+}
+
+int Application::addHook(Hook hook) {
+    const int id = nextHook_++;
+    hooks_.emplace(id, std::move(hook));
+    return id;
+}
+
+void Application::removeHook(int id) { hooks_.erase(id); }
+
+void Application::activationChanged(bool active) {
+    PostMessageA(handle(), active ? CM_ACTIVATE : CM_DEACTIVATE, 0, 0);
+}
+
+LRESULT Application::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == CM_ACTIVATE) active_ = true;
+    if (message == CM_DEACTIVATE) active_ = false;
+    // A hook may remove itself or others while it runs: walk a copy.
+    const auto hooks = hooks_;
+    for (const auto& [id, hook] : hooks) hook(message, wParam, lParam);
+    if (message == CM_ACTIVATE || message == CM_DEACTIVATE) return 0;
+    return defaultHandling(message, wParam, lParam);
+}
+
+bool Application::processMessage() {
+    MSG msg;
+    if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) return false;
+    if (msg.message == WM_QUIT) {
+        terminated_ = true;
+        return true;
+    }
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+    return true;
+}
+
+void Application::processMessages() {
+    while (processMessage()) {
+    }
+}
+
+void Application::idle() {
+    bool done = true;
+    if (onIdle_) {
+        try {
+            // Copy: the handler may replace or clear the slot while it runs.
+            const IdleHandler handler = onIdle_;
+            handler(done);
+        } catch (const std::exception& e) {
+            reportError(e);
+        }
+    }
+    if (done && !terminated_) WaitMessage();
+}
+
+void Application::handleNextMessage() {
+    if (!processMessage()) idle();
+}
+
+void Application::run() {
+    while (!terminated_) handleNextMessage();
+}
+
+void Application::showMessage(const std::string& text) {
+    MessageBoxA(nullptr, text.c_str(), title_.c_str(), MB_OK | MB_TASKMODAL | MB_SETFOREGROUND);
+}
+
+void Application::reportError(const std::exception& error) {
+    const char* title = current_ ? current_->title_.c_str() : "Velmora";
+    MessageBoxA(nullptr, error.what(), title, MB_OK | MB_ICONERROR | MB_TASKMODAL | MB_SETFOREGROUND);
+}
+
+}  // namespace velmora

@@ -1,0 +1,82 @@
+// Window-less controls: they have no HWND of their own, paint on their
+// parent form and get their mouse input through it.
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+namespace velmora {
+
+class Form;
+
+// A colour value: 0x00BBGGRR, or 0x80000000 + a system colour index.
+using Color = unsigned long;
+constexpr Color kSystemColor = 0x80000000UL;
+constexpr Color clBtnFace = kSystemColor | COLOR_BTNFACE;
+constexpr Color clWindowText = kSystemColor | COLOR_WINDOWTEXT;
+constexpr Color clBtnShadow = kSystemColor | COLOR_BTNSHADOW;
+constexpr Color clBtnHighlight = kSystemColor | COLOR_BTNHIGHLIGHT;
+COLORREF toColorRef(Color color);
+
+struct Font {
+    std::string name = "MS Sans Serif";
+    int height = -11;  // LOGFONT height: negative is the character height in pixels
+    bool bold = false;
+    bool italic = false;
+    bool underline = false;
+    bool strikeout = false;
+    Color color = clWindowText;
+};
+// A new GDI font for `font` (the caller owns it).
+HFONT createFont(const Font& font);
+
+enum class MouseButton { Left, Right, Middle };
+enum class Cursor { Default, HandPoint };
+
+class GraphicControl {
+public:
+    explicit GraphicControl(Form& parent);
+    GraphicControl(const GraphicControl&) = delete;
+    GraphicControl& operator=(const GraphicControl&) = delete;
+    virtual ~GraphicControl();
+
+    Form& parent() const { return parent_; }
+    int left() const { return left_; }
+    int top() const { return top_; }
+    int width() const { return width_; }
+    int height() const { return height_; }
+    RECT boundsRect() const { return {left_, top_, left_ + width_, top_ + height_}; }
+    RECT clientRect() const { return {0, 0, width_, height_}; }
+    void setBounds(int left, int top, int width, int height);
+
+    bool visible() const { return visible_; }
+    void setVisible(bool visible);
+    bool enabled() const { return enabled_; }
+    void setEnabled(bool enabled);
+    Cursor cursor() const { return cursor_; }
+    void setCursor(Cursor cursor) { cursor_ = cursor; }
+
+    Font font;
+    Color color = clBtnFace;
+    bool transparent = false;
+
+    // Asks the parent to repaint this control's rectangle.
+    void invalidate();
+
+    // Paints in the control's own coordinates: (0, 0) is its top-left corner
+    // and drawing is clipped to its bounds.
+    virtual void paint(HDC dc) = 0;
+    // Mouse input in the control's own coordinates.
+    virtual void mouseDown(MouseButton, int /*x*/, int /*y*/) {}
+    virtual void mouseMove(int /*x*/, int /*y*/) {}
+    virtual void mouseUp(MouseButton, int /*x*/, int /*y*/) {}
+
+private:
+    Form& parent_;
+    int left_ = 0, top_ = 0, width_ = 0, height_ = 0;
+    bool visible_ = true;
+    bool enabled_ = true;
+    Cursor cursor_ = Cursor::Default;
+};
+
+}  // namespace velmora

@@ -1,0 +1,196 @@
+#include "ui/form_win.h"
+
+#include <windowsx.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "ui/application_win.h"
+#include "ui/handles_win.h"
+
+namespace velmora {
+
+namespace {
+DWORD styleFor(FormStyle style) {
+    switch (style) {
+        case FormStyle::ToolWindow: return WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+        case FormStyle::Dialog: return WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_DLGFRAME | WS_CLIPCHILDREN;
+        case FormStyle::Normal: break;
+    }
+    return WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+}
+DWORD exStyleFor(FormStyle style) {
+    switch (style) {
+        case FormStyle::ToolWindow: return WS_EX_TOOLWINDOW;
+        case FormStyle::Dialog: return WS_EX_DLGMODALFRAME;
+        case FormStyle::Normal: break;
+    }
+    return 0;
+}
+}  // namespace
+
+Form::Form(const char* className, const std::string& caption, int clientWidth, int clientHeight, FormStyle style) {
+    // No CS_DBLCLKS: the second press of a double click arrives as a mouse
+    // down of its own, so an anchor double-clicked is reported twice.
+    registerClass(className, CS_HREDRAW | CS_VREDRAW);
+    const DWORD ws = styleFor(style);
+    const DWORD exs = exStyleFor(style);
+    RECT frame{0, 0, clientWidth, clientHeight};
+    AdjustWindowRectEx(&frame, ws, FALSE, exs);
+    const int width = frame.right - frame.left;
+    const int height = frame.bottom - frame.top;
+    const int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
+    const int y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+    createWindow(className, caption.c_str(), ws, exs, x, y, width, height, nullptr);
+}
+
+Form::~Form() {
+    destroyWindow();
+}
+
+void Form::show() {
+    ShowWindow(handle(), SW_SHOW);
+    SetForegroundWindow(handle());
+}
+
+void Form::hide() { ShowWindow(handle(), SW_HIDE); }
+
+bool Form::visible() const { return IsWindowVisible(handle()) != FALSE; }
+
+void Form::close() {
+    bool canClose = true;
+    formCloseQuery(canClose);
+    if (!canClose) return;
+    CloseAction action = CloseAction::Hide;
+    formClose(action);
+    Application* app = Application::current();
+    if (app && app->mainForm() == this && action != CloseAction::None) {
+        app->terminate();
+        PostQuitMessage(0);
+        return;
+    }
+    if (action == CloseAction::Hide) hide();
+    if (action == CloseAction::Free) destroyWindow();
+}
+
+std::string Form::caption() const {
+    const int length = GetWindowTextLengthA(handle());
+    std::string text(static_cast<size_t>(length) + 1, '\0');
+    text.resize(static_cast<size_t>(GetWindowTextA(handle(), text.data(), length + 1)));
+    return text;
+}
+
+void Form::setCaption(const std::string& caption) { SetWindowTextA(handle(), caption.c_str()); }
+
+void Form::invalidateRect(const RECT& rect) {
+    if (handle()) InvalidateRect(handle(), &rect, FALSE);
+}
+
+GraphicControl* Form::controlAt(int x, int y) const {
+    for (auto it = controls_.rbegin(); it != controls_.rend(); ++it) {
+        GraphicControl* c = *it;
+        if (c->visible() && c->enabled() && x >= c->left() && x < c->left() + c->width() && y >= c->top() &&
+            y < c->top() + c->height())
+            return c;
+    }
+    return nullptr;
+}
+
+void Form::addControl(GraphicControl* control) { controls_.push_back(control); }
+
+void Form::removeControl(GraphicControl* control) {
+    controls_.erase(std::remove(controls_.begin(), controls_.end(), control), controls_.end());
+    if (captured_ == control) captured_ = nullptr;
+}
+
+void Form::paintControls(HDC dc, const RECT& dirty) {
+    {
+        ScopedGdiObject brush(CreateSolidBrush(toColorRef(color)));
+        FillRect(dc, &dirty, static_cast<HBRUSH>(brush.get()));
+    }
+    // A control's paint may change the list (an auto-sizing label resizes
+    // itself): walk a copy.
+    const std::vector<GraphicControl*> controls = controls_;
+    for (GraphicControl* c : controls) {
+        if (!c->visible()) continue;
+        const RECT bounds = c->boundsRect();
+        RECT overlap;
+        if (!IntersectRect(&overlap, &bounds, &dirty)) continue;
+        SavedDC saved(dc);
+        IntersectClipRect(dc, bounds.left, bounds.top, bounds.right, bounds.bottom);
+        SetViewportOrgEx(dc, bounds.left, bounds.top, nullptr);
+        c->paint(dc);
+    }
+}
+
+void Form::mouseDown(MouseButton button, LPARAM lParam) {
+    const int x = GET_X_LPARAM(lParam), y = GET_Y_LPARAM(lParam);
+    GraphicControl* target = controlAt(x, y);
+    if (!target) return;
+    captured_ = target;
+    SetCapture(handle());
+    target->mouseDown(button, x - target->left(), y - target->top());
+}
+
+void Form::mouseUp(MouseButton button, LPARAM lParam) {
+    const int x = GET_X_LPARAM(lParam), y = GET_Y_LPARAM(lParam);
+    GraphicControl* target = captured_ ? captured_ : controlAt(x, y);
+    captured_ = nullptr;
+    if (GetCapture() == handle()) ReleaseCapture();
+    if (target) target->mouseUp(button, x - target->left(), y - target->top());
+}
+
+void Form::mouseMove(LPARAM lParam) {
+    const int x = GET_X_LPARAM(lParam), y = GET_Y_LPARAM(lParam);
+    GraphicControl* target = captured_ ? captured_ : controlAt(x, y);
+    if (target) target->mouseMove(x - target->left(), y - target->top());
+}
+
+bool Form::setCursor() {
+    POINT p;
+    GetCursorPos(&p);
+    ScreenToClient(handle(), &p);
+    const GraphicControl* target = controlAt(p.x, p.y);
+    const bool hand = target && target->cursor() == Cursor::HandPoint;
+    SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(hand ? IDC_HAND : IDC_ARROW)));
+    return true;
+}
+
+LRESULT Form::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    LRESULT result = 0;
+    if (formMessage(message, wParam, lParam, result)) return result;
+    switch (message) {
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            const HDC dc = BeginPaint(handle(), &ps);
+            try {
+                paintControls(dc, ps.rcPaint);
+                if (onPaint) onPaint();
+            } catch (...) {
+                EndPaint(handle(), &ps);
+                throw;
+            }
+            EndPaint(handle(), &ps);
+            return 0;
+        }
+        case WM_ERASEBKGND: return 1;  // the paint fills the background itself
+        case WM_LBUTTONDOWN: mouseDown(MouseButton::Left, lParam); return 0;
+        case WM_RBUTTONDOWN: mouseDown(MouseButton::Right, lParam); return 0;
+        case WM_MBUTTONDOWN: mouseDown(MouseButton::Middle, lParam); return 0;
+        case WM_LBUTTONUP: mouseUp(MouseButton::Left, lParam); return 0;
+        case WM_RBUTTONUP: mouseUp(MouseButton::Right, lParam); return 0;
+        case WM_MBUTTONUP: mouseUp(MouseButton::Middle, lParam); return 0;
+        case WM_MOUSEMOVE: mouseMove(lParam); return 0;
+        case WM_SETCURSOR:
+            if (LOWORD(lParam) == HTCLIENT && reinterpret_cast<HWND>(wParam) == handle() && setCursor()) return TRUE;
+            break;
+        case WM_CLOSE: close(); return 0;
+        case WM_ACTIVATEAPP:
+            if (Application* app = Application::current()) app->activationChanged(wParam != FALSE);
+            break;
+        default: break;
+    }
+    return defaultHandling(message, wParam, lParam);
+}
+
+}  // namespace velmora

@@ -1,0 +1,76 @@
+// A top-level window with window-less controls. It paints its controls,
+// routes mouse input and cursor changes to the one under the mouse, and turns
+// the close box into the form's close action (hide, unless told otherwise).
+#pragma once
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "ui/control_win.h"
+#include "ui/window_win.h"
+
+namespace velmora {
+
+enum class FormStyle {
+    Normal,      // caption, system menu, minimise box
+    ToolWindow,  // small caption, close box only
+    Dialog,      // caption and close box, fixed frame
+};
+enum class CloseAction { None, Hide, Free };
+
+class Form : public Window {
+public:
+    // `className` is the window class, the form's name with a "T" prefix
+    // ("Tloadform"). The window is created hidden, its client area
+    // clientWidth x clientHeight, centred on the screen.
+    Form(const char* className, const std::string& caption, int clientWidth, int clientHeight,
+         FormStyle style = FormStyle::Normal);
+    ~Form() override;
+
+    void show();
+    void hide();
+    bool visible() const;
+    // Closing asks closeQuery, then the close action: hide, free, or nothing.
+    // Closing the application's main form ends the message loop.
+    void close();
+
+    std::string caption() const;
+    void setCaption(const std::string& caption);
+    Color color = clBtnFace;
+    Font font;
+
+    void invalidateRect(const RECT& rect);
+    // The control under a client point (the last added wins), or null.
+    GraphicControl* controlAt(int x, int y) const;
+    const std::vector<GraphicControl*>& controls() const { return controls_; }
+
+    // Events, bound by the windows that use the form.
+    std::function<void()> onPaint;  // after the controls have been painted
+
+protected:
+    // Overridable steps, named after the framework handlers.
+    virtual void formCloseQuery(bool& /*canClose*/) {}
+    virtual void formClose(CloseAction& /*action*/) {}
+    // Private and other messages the form does not handle itself; return
+    // true with `result` set to consume the message.
+    virtual bool formMessage(UINT /*message*/, WPARAM, LPARAM, LRESULT& /*result*/) { return false; }
+
+    LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    friend class GraphicControl;
+    void addControl(GraphicControl* control);
+    void removeControl(GraphicControl* control);
+    void paintControls(HDC dc, const RECT& dirty);
+    void mouseDown(MouseButton button, LPARAM lParam);
+    void mouseUp(MouseButton button, LPARAM lParam);
+    void mouseMove(LPARAM lParam);
+    bool setCursor();
+
+    std::vector<GraphicControl*> controls_;
+    GraphicControl* captured_ = nullptr;
+};
+
+}  // namespace velmora

@@ -1,0 +1,90 @@
+// Scoped owners for the Win32 handles the program takes for one use. None is
+// copyable; each releases its handle when it goes out of scope, so an early
+// return or an error report never leaks one.
+#pragma once
+#include <windows.h>
+
+#include <utility>
+
+namespace velmora {
+
+template <typename Handle, typename Traits>
+class Scoped {
+public:
+    Scoped() = default;
+    explicit Scoped(Handle handle) : handle_(handle) {}
+    Scoped(const Scoped&) = delete;
+    Scoped& operator=(const Scoped&) = delete;
+    Scoped(Scoped&& other) noexcept : handle_(std::exchange(other.handle_, Traits::none())) {}
+    Scoped& operator=(Scoped&& other) noexcept {
+        if (this != &other) reset(std::exchange(other.handle_, Traits::none()));
+        return *this;
+    }
+    ~Scoped() { reset(); }
+
+    Handle get() const { return handle_; }
+    explicit operator bool() const { return handle_ != Traits::none(); }
+    Handle release() { return std::exchange(handle_, Traits::none()); }
+    void reset(Handle handle = Traits::none()) {
+        if (handle_ != Traits::none()) Traits::close(handle_);
+        handle_ = handle;
+    }
+
+private:
+    Handle handle_ = Traits::none();
+};
+
+struct ModuleTraits {
+    static HMODULE none() { return nullptr; }
+    static void close(HMODULE h) { FreeLibrary(h); }
+};
+struct GdiTraits {
+    static HGDIOBJ none() { return nullptr; }
+    static void close(HGDIOBJ h) { DeleteObject(h); }
+};
+struct IconTraits {
+    static HICON none() { return nullptr; }
+    static void close(HICON h) { DestroyIcon(h); }
+};
+struct AtomTraits {
+    static ATOM none() { return 0; }
+    static void close(ATOM a) { GlobalDeleteAtom(a); }
+};
+struct KeyTraits {
+    static HKEY none() { return nullptr; }
+    static void close(HKEY h) { RegCloseKey(h); }
+};
+
+using ScopedModule = Scoped<HMODULE, ModuleTraits>;
+using ScopedGdiObject = Scoped<HGDIOBJ, GdiTraits>;
+using ScopedIcon = Scoped<HICON, IconTraits>;
+using ScopedAtom = Scoped<ATOM, AtomTraits>;
+using ScopedKey = Scoped<HKEY, KeyTraits>;
+
+// Selects a GDI object into a DC and puts the previous one back.
+class SelectGuard {
+public:
+    SelectGuard(HDC dc, HGDIOBJ object) : dc_(dc), previous_(SelectObject(dc, object)) {}
+    SelectGuard(const SelectGuard&) = delete;
+    SelectGuard& operator=(const SelectGuard&) = delete;
+    ~SelectGuard() { SelectObject(dc_, previous_); }
+
+private:
+    HDC dc_;
+    HGDIOBJ previous_;
+};
+
+// SaveDC / RestoreDC around a block that changes clip region or origin.
+class SavedDC {
+public:
+    explicit SavedDC(HDC dc) : dc_(dc), saved_(SaveDC(dc)) {}
+    SavedDC(const SavedDC&) = delete;
+    SavedDC& operator=(const SavedDC&) = delete;
+    ~SavedDC() { RestoreDC(dc_, saved_); }
+
+private:
+    HDC dc_;
+    int saved_;
+};
+
+}  // namespace velmora

@@ -1,0 +1,16 @@
+// The runtime's report of a failed system call.
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+namespace velmora {
+
+// "Win32 Error.  Code: %d.\n%s" with the system's text for `code`, or
+// "A Win32 API function failed" when the system reports no code.
+std::string win32ErrorText(DWORD code);
+
+// Raises the last system error as a velmora::Error.
+[[noreturn]] void raiseLastWin32Error();
+
+}  // namespace velmora
