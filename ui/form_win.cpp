@@ -15,6 +15,7 @@ DWORD styleFor(FormStyle style) {
     switch (style) {
         case FormStyle::ToolWindow: return WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
         case FormStyle::Dialog: return WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_DLGFRAME | WS_CLIPCHILDREN;
+        case FormStyle::FixedDialog: return WS_POPUP | WS_CAPTION | WS_DLGFRAME | WS_CLIPCHILDREN;
         case FormStyle::Normal: break;
     }
     return WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
@@ -22,7 +23,8 @@ DWORD styleFor(FormStyle style) {
 DWORD exStyleFor(FormStyle style) {
     switch (style) {
         case FormStyle::ToolWindow: return WS_EX_TOOLWINDOW;
-        case FormStyle::Dialog: return WS_EX_DLGMODALFRAME;
+        case FormStyle::Dialog:
+        case FormStyle::FixedDialog: return WS_EX_DLGMODALFRAME;
         case FormStyle::Normal: break;
     }
     return 0;
@@ -49,6 +51,7 @@ Form::~Form() {
 }
 
 void Form::show() {
+    if (!visible()) formShow();
     ShowWindow(handle(), SW_SHOW);
     SetForegroundWindow(handle());
 }

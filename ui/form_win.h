@@ -17,6 +17,7 @@ enum class FormStyle {
     Normal,      // caption, system menu, minimise box
     ToolWindow,  // small caption, close box only
     Dialog,      // caption and close box, fixed frame
+    FixedDialog, // fixed frame and a caption without buttons
 };
 enum class CloseAction { None, Hide, Free };
 
@@ -51,6 +52,8 @@ public:
 
 protected:
     // Overridable steps, named after the framework handlers.
+    // formShow runs when the form goes from hidden to visible, before it shows.
+    virtual void formShow() {}
     virtual void formCloseQuery(bool& /*canClose*/) {}
     virtual void formClose(CloseAction& /*action*/) {}
     // Private and other messages the form does not handle itself; return

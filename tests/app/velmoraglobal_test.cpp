@@ -55,3 +55,36 @@ TEST(SplitString, PiecesFollowTheStoredListRules) {
     };
     for (const auto& c : cases) EXPECT_EQ(splitstring(c.text, c.sep), c.pieces) << c.text;
 }
+
+#include "app/cmdline.h"
+
+struct CommandLineCase {
+    const char* commandLine;
+    Pieces arguments;  // without the program name
+    const char* joined;
+};
+
+// A .server path with blanks passed unquoted by the file association must come
+// back whole; quotes around an address must not reach the link parser.
+TEST(CommandLine, ArgumentsAreSplitLikeTheRuntimeAndJoinedWithSingleBlanks) {
+    const CommandLineCase cases[] = {
+        {"velmora.exe", {}, ""},
+        {"\"C:\\Program Files\\Velmora\\velmora.exe\" x", {"x"}, "x"},
+        {"velmora.exe C:\\My Links\\friday night.server", {"C:\\My", "Links\\friday", "night.server"},
+         "C:\\My Links\\friday night.server"},
+        {"velmora.exe \"1.2.3.4:27960\" q3a", {"1.2.3.4:27960", "q3a"}, "1.2.3.4:27960 q3a"},
+        {"velmora.exe   a \t  b  ", {"a", "b"}, "a b"},
+        {"velmora.exe \" lead\" \"trail \"", {" lead", "trail "}, "lead trail"},
+        {"velmora.exe \"in side\"", {"in side"}, "in side"},
+        {"velmora.exe a\"b c\"d", {"ab cd"}, "ab cd"},
+        {"velmora.exe \"\"\"\" x", {"x"}, "x"},
+        {"velmora.exe \"unclosed quote", {"unclosed quote"}, "unclosed quote"},
+        {"velmora.exe \"\"", {}, ""},
+    };
+    for (const auto& c : cases) {
+        const Pieces all = splitcommandline(c.commandLine);
+        ASSERT_FALSE(all.empty()) << c.commandLine;
+        EXPECT_EQ(Pieces(all.begin() + 1, all.end()), c.arguments) << c.commandLine;
+        EXPECT_EQ(joinarguments(all), c.joined) << c.commandLine;
+    }
+}

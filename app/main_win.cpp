@@ -1,0 +1,180 @@
+#include "app/main_win.h"
+
+#include "app/history.h"
+#include "app/pluginhost_win.h"
+#include "base/error.h"
+#include "resources/resource.h"
+#include "settings/registry_win.h"
+#include "settings/settingsstore.h"
+#include "ui/application_win.h"
+#include "ui/handles_win.h"
+#include "ui/win32error_win.h"
+
+namespace velmora {
+
+std::string exefolder() {
+    char path[MAX_PATH + 1] = {};
+    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string folder(path, length);
+    return folder.substr(0, folder.find_last_of("\\:") + 1);
+}
+
+std::optional<std::string> readlinkfile(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (path.empty() || attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return std::nullopt;
+    const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) raiseLastWin32Error();
+    std::string bytes;
+    char buffer[64 * 1024];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
+    CloseHandle(file);
+    return bytes;
+}
+
+Tmainform::Tmainform() : Form(kMainformClass, "About Velmora", 283, 200, FormStyle::ToolWindow) {
+    gameimages_ = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 4, 4);
+    // Image 0 is the program's own hand: game i shows image i + 1.
+    addgameimage(static_cast<HICON>(
+        LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_VELMORA), IMAGE_ICON, 16, 16, 0)));
+}
+
+Tmainform::~Tmainform() {
+    if (gameimages_) ImageList_Destroy(gameimages_);
+}
+
+void Tmainform::addgameimage(HICON icon) {
+    if (!icon) {
+        // A plug-in without an icon still takes its place in the list.
+        const HDC screen = GetDC(nullptr);
+        ScopedGdiObject blank(CreateCompatibleBitmap(screen, 16, 16));
+        ReleaseDC(nullptr, screen);
+        ImageList_Add(gameimages_, static_cast<HBITMAP>(blank.get()), nullptr);
+        return;
+    }
+    ScopedIcon owned(icon);
+    ICONINFO info{};
+    if (!GetIconInfo(icon, &info)) raiseLastWin32Error();
+    BITMAP bitmap{};
+    GetObjectA(info.hbmMask, sizeof bitmap, &bitmap);
+    const int width = bitmap.bmWidth;
+    // A monochrome icon keeps its AND and XOR masks in one bitmap of twice the height.
+    const int height = info.hbmColor ? bitmap.bmHeight : bitmap.bmHeight / 2;
+    if (info.hbmColor) DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    if (width < 16 || height < 16) throw Error("Invalid image size");
+    if (ImageList_AddIcon(gameimages_, icon) < 0) raiseLastWin32Error();
+}
+
+void Tmainform::FormCreate() {
+    loadplugins(exefolder());
+}
+
+void Tmainform::loadplugins(const std::string& folder) {
+    const std::vector<std::string> names = listplugins(folder);
+    if (names.empty()) {
+        Application::current()->showMessage(std::string("no plugins found in the plugins folder \\plugins\\") +
+                                            "\r\n\r\ncheck the folder or goto " + kMakerAddress +
+                                            ", and download some!");
+    } else {
+        for (const auto& name : names) loadplugin(folder + "plugins\\" + name);
+    }
+    titletext_ = kTitleText;
+}
+
+void Tmainform::loadplugin(const std::string& file) {
+    // A file that does not load, or lacks one of the seven exports, is not a
+    // plug-in: it is passed over and loading goes on with the next one.
+    auto library = PluginLibrary::load(file);
+    if (!library || !library->exports().complete()) return;
+    const PluginExports& e = library->exports();
+
+    tplugin row;
+    row.gamename = plugintext(e.getgamename());
+    row.gameid = plugintext(e.getgameid()).substr(0, 3);
+    row.defport = plugintext(e.getdefport());
+    row.sendstr = plugintext(e.getsendstr());
+    row.param = plugintext(e.getparam());
+    row.pluginfile = file;
+
+    // Reading never creates the game key.
+    {
+        Registry reg;
+        reg.openKey(gamekey(row.gameid), false);
+        row.history = reg.readString("history");
+    }
+    {
+        Registry reg;
+        reg.openKey(gamekey(row.gameid), false);
+        row.path = reg.readString("path");
+    }
+    const std::vector<std::string> entries = historylist(row.history);
+
+    addgameimage(e.getgameicon(file.c_str()));
+    row.imageindex = ImageList_GetImageCount(gameimages_) - 1;
+    traymenu_.addgamemenu(row.gamename, row.imageindex, entries);
+    games_.push_back(std::move(row));
+}
+
+std::vector<GameKey> Tmainform::gamekeys() const {
+    std::vector<GameKey> keys;
+    for (const auto& row : games_) keys.push_back({row.gameid, row.defport});
+    return keys;
+}
+
+int Tmainform::gamefromport(const std::string& port) const { return velmora::gamefromport(port, gamekeys()); }
+
+void Tmainform::openlink(const std::string& arg) {
+    const ResolvedLink link = resolvelink(linkline(arg, readlinkfile), gamekeys());
+    if (link.game == -1) {
+        Application::current()->showMessage("Game cannot be determindeded");
+        return;
+    }
+    addhistory(link.game, link.historyEntry);
+}
+
+void Tmainform::addhistory(int g, const std::string& entry) {
+    tplugin& row = games_.at(static_cast<size_t>(g));
+    row.history = historyvalue(puthistoryentry(historylist(row.history), entry));
+    {
+        Registry reg;
+        reg.openKey(gamekey(row.gameid), true);
+        reg.writeString("history", row.history);
+    }
+    rebuildmenu();
+}
+
+void Tmainform::rebuildmenu() {
+    traymenu_.removegameitems();
+    for (auto& row : games_) {
+        // Every game's value is read back from the registry, so the menu shows
+        // what is stored, and games sharing a key show the same servers.
+        row.history.clear();
+        {
+            Registry reg;
+            reg.openKey(gamekey(row.gameid), true);
+            row.history = reg.readString("history");
+        }
+        traymenu_.addgamemenu(row.gamename, row.imageindex, historylist(row.history));
+    }
+}
+
+bool Tmainform::formMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result) {
+    switch (message) {
+        case WM_IDENTIFY: result = kIdentifyAnswer; return true;
+        case WM_NUDGE: result = 0; return true;
+        case WM_OPENLINK: {
+            char link[260] = {};
+            const UINT length = GlobalGetAtomNameA(static_cast<ATOM>(LOWORD(wParam)), link, sizeof link);
+            if (length == 0) raiseLastWin32Error();
+            result = 0;
+            openlink(std::string(link, length));
+            return true;
+        }
+        default: return false;
+    }
+}
+
+}  // namespace velmora

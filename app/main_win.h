@@ -1,0 +1,71 @@
+// The main window: owner of the game table, the game image list and the tray
+// menu for the whole run. It stays hidden (it is the About window) and
+// answers the messages a later copy of the program sends it.
+#pragma once
+#include <windows.h>
+#include <commctrl.h>
+
+#include <string>
+#include <vector>
+
+#include "app/link.h"
+#include "app/tray/traymenu.h"
+#include "app/velmoraglobal.h"
+#include "ui/form_win.h"
+
+namespace velmora {
+
+// Private messages between two copies of the program.
+constexpr UINT WM_IDENTIFY = 32869;  // sent; the answer is kIdentifyAnswer
+constexpr UINT WM_NUDGE = 32870;     // posted; ignored
+constexpr UINT WM_OPENLINK = 32871;  // sent; wParam is a global atom naming the link
+constexpr LRESULT kIdentifyAnswer = 945672;
+
+inline constexpr char kMainformClass[] = "Tmainform";
+inline constexpr char kMakerAddress[] = "http://velmora.drovik.net/";
+inline constexpr char kTitleText[] =
+    "<b><font color=\"clblue\">Velmora</font></b> <font size=\"7\">v<i>1.1</i>";
+
+class Tmainform : public Form {
+public:
+    Tmainform();
+    ~Tmainform() override;
+
+    // Builds the game table from the plug-ins beside the executable. An error
+    // raised here ends it: the rows loaded so far stay, the rest is skipped.
+    void FormCreate();
+    // FormCreate's work for a given program folder (with its trailing
+    // backslash).
+    void loadplugins(const std::string& folder);
+    void loadplugin(const std::string& file);
+
+    void openlink(const std::string& arg);
+    int gamefromport(const std::string& port) const;
+    void addhistory(int g, const std::string& entry);
+    void rebuildmenu();
+
+    const std::vector<tplugin>& games() const { return games_; }
+    HIMAGELIST gameimages() const { return gameimages_; }
+    const TrayMenu& traymenu() const { return traymenu_; }
+    const std::string& titletext() const { return titletext_; }
+
+protected:
+    bool formMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+
+private:
+    std::vector<GameKey> gamekeys() const;
+    void addgameimage(HICON icon);
+
+    std::vector<tplugin> games_;
+    HIMAGELIST gameimages_ = nullptr;
+    TrayMenu traymenu_;
+    // The About window's title line (its label comes with the About window).
+    std::string titletext_ = "<b><font color=\"clblue\">Velmora</font></b> <font size=\"7\">v<i>1.0</i>";
+};
+
+// The folder of the running executable, with its trailing backslash.
+std::string exefolder();
+// The whole file at `path`, or nothing when it names no file.
+std::optional<std::string> readlinkfile(const std::string& path);
+
+}  // namespace velmora

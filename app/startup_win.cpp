@@ -1,0 +1,108 @@
+#include "app/startup_win.h"
+
+#include <commctrl.h>
+
+#include <memory>
+
+#include "app/cmdline.h"
+#include "app/main_win.h"
+#include "settings/registry_win.h"
+#include "settings/settingsform_win.h"
+#include "settings/settingsstore.h"
+#include "ui/application_win.h"
+#include "ui/handles_win.h"
+#include "ui/win32error_win.h"
+
+namespace velmora {
+
+namespace {
+
+BOOL CALLBACK identify(HWND hwnd, LPARAM found) {
+    char className[30] = {};
+    GetClassNameA(hwnd, className, sizeof className);
+    // Only a window of our class is asked, and a hung one cannot hang the
+    // start: it is given up on after a few seconds.
+    if (lstrcmpiA(className, "tmainform") != 0) return TRUE;
+    DWORD_PTR answer = 0;
+    if (!SendMessageTimeoutA(hwnd, WM_IDENTIFY, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer)) return TRUE;
+    if (static_cast<LRESULT>(answer) != kIdentifyAnswer) return TRUE;
+    *reinterpret_cast<HWND*>(found) = hwnd;
+    return FALSE;
+}
+
+// The second copy: nudge the running one and pass the link in a global atom,
+// which is deleted once the synchronous send has returned.
+int handoff(HWND other, bool hasArguments, const std::string& cmdline) {
+    PostMessageA(other, WM_NUDGE, 0, 0);
+    if (!hasArguments) return 0;
+    ScopedAtom atom(GlobalAddAtomA(cmdline.c_str()));
+    if (!atom) raiseLastWin32Error();
+    SendMessageA(other, WM_OPENLINK, atom.get(), 0);
+    return 0;
+}
+
+int firstcopy(bool hasArguments, const std::string& cmdline) {
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&controls);
+    Application app;
+    app.setTitle("Velmora");
+
+    Tmainform mainform;
+    app.setMainForm(&mainform);
+    try {
+        mainform.FormCreate();
+    } catch (const std::exception& e) {
+        // The game table keeps the rows loaded so far; start-up goes on.
+        Application::reportError(e);
+    }
+
+    Tsettingsform settingsform;
+    settingsform.firstrun = false;
+
+    if (hasArguments) {
+        // An error in the start-up link ends the program after its report.
+        try {
+            mainform.openlink(cmdline);
+        } catch (const std::exception& e) {
+            Application::reportError(e);
+            return 1;
+        }
+    }
+
+    if (!Registry().keyExists(kSettingsRootKey)) {
+        settingsform.firstrun = true;
+        settingsform.show();
+    }
+    {
+        Registry reg;
+        reg.openKey(kSettingsRootKey, true);
+        reg.writeString("", kSettingsRootValue);
+    }
+
+    app.run();
+    return 0;
+}
+
+}  // namespace
+
+HWND findrunningcopy() {
+    HWND found = nullptr;
+    EnumWindows(&identify, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+int runvelmora(const std::string& commandLine) {
+    const HWND other = findrunningcopy();
+    const auto arguments = splitcommandline(commandLine);
+    const bool hasArguments = arguments.size() > 1;
+    const std::string cmdline = joinarguments(arguments);
+    try {
+        if (other) return handoff(other, hasArguments, cmdline);
+        return firstcopy(hasArguments, cmdline);
+    } catch (const std::exception& e) {
+        Application::reportError(e);
+        return 1;
+    }
+}
+
+}  // namespace velmora

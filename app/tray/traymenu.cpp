@@ -1,0 +1,56 @@
+#include "app/tray/traymenu.h"
+
+#include "app/velmoraglobal.h"
+
+namespace velmora {
+
+TrayMenu::TrayMenu() {
+    items_ = {
+        {"-", -2, MenuAction::None, false, {}},
+        {"&Settings...", -2, MenuAction::Showsettings, false, {}},
+        {"&About...", 0, MenuAction::Showabout, true, {}},
+        {"-", -2, MenuAction::None, false, {}},
+        {"&Quit", -2, MenuAction::Quit, false, {}},
+    };
+}
+
+void TrayMenu::addgamemenu(const std::string& name, int imageindex, const std::vector<std::string>& entries) {
+    items_.insert(items_.begin(), MenuItem{name, imageindex, MenuAction::None, false, {}});
+    addsubitem(kEnterAddress, 0, -1, false);
+    if (!entries.empty()) addsubitem("", 0, -1, true);
+    for (const auto& entry : entries) addsubitem(entry, 0, 0, false);
+}
+
+void TrayMenu::removegameitems() {
+    // "&About..." carries tag 0 but is never first: the separator before it stops the sweep.
+    while (!items_.empty() && items_.front().tag >= 0) items_.erase(items_.begin());
+}
+
+void TrayMenu::addsubitem(const std::string& text, size_t position, int tag, bool separator) {
+    MenuItem item;
+    item.caption = separator ? "-" : historycaption(text);
+    item.tag = tag;
+    item.action = separator ? MenuAction::None : MenuAction::Menutemplate;
+    items_.at(position).items.push_back(std::move(item));
+}
+
+std::string historycaption(const std::string& entry) {
+    if (entry.empty() || entry.front() != '"') return entry;
+    for (const auto& piece : splitstring(entry + ",", '"'))
+        if (!piece.empty()) return piece;
+    return {};
+}
+
+int menuimage(const MenuItem& item, int current) { return item.tag >= 0 ? item.tag : current; }
+
+std::string historylink(const std::string& entry, const std::string& gameid) {
+    if (entry.empty() || entry.front() != '"') return entry + " " + gameid;
+    std::vector<std::string> pieces = splitstring(entry + ",", '"');
+    size_t first = 0;
+    while (first < pieces.size() && pieces[first].empty()) ++first;
+    const std::string title = first < pieces.size() ? pieces[first] : std::string();
+    const std::string address = first + 1 < pieces.size() ? pieces[first + 1] : std::string();
+    return address + " " + gameid + " \"" + title + "\"";
+}
+
+}  // namespace velmora

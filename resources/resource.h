@@ -1,0 +1,3 @@
+// Resource identifiers of velmora.exe.
+#pragma once
+#define IDI_VELMORA 1
