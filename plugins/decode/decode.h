@@ -1,0 +1,81 @@
+// The reference plug-ins' platform-free part: the fixed texts of each game
+// and the decoding of a server's status reply into the six shown texts.
+// Everything here works on a text of known length and never looks beyond it.
+#pragma once
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velmora::plugins {
+
+enum class Game { quake, quakeworld, quake2, quake3, openarena };
+
+inline constexpr Game allGames[] = {Game::quake, Game::quakeworld, Game::quake2, Game::quake3,
+                                    Game::openarena};
+
+// What getgamename, getgameid, getdefport, getsendstr and getparam return.
+struct GameTexts {
+    const char* gamename;
+    const char* gameid;
+    const char* defport;
+    const char* sendstr;  // the whole status datagram, FF FF FF FF included, no zero byte
+    const char* param;
+};
+const GameTexts& gameTexts(Game game);
+
+// The six texts of ServerInfo, in its order.
+struct ServerFields {
+    std::string name, game, mod, map, players, maxplayers;
+    bool operator==(const ServerFields&) const = default;
+};
+
+// What a reply that is not a status reply shows: "???" in every field.
+ServerFields unknownFields();
+
+// The six texts for `reply` (the whole datagram, prefix included) from a
+// server of `game`. Missing keys show "???"; players is three filler
+// characters followed by the number of players.
+ServerFields decodeReply(Game game, std::string_view reply);
+
+// The key/value pairs of a "\key\value\key\value" info text, in their order.
+// A key without value gets an empty value; empty keys are skipped.
+class InfoString {
+public:
+    explicit InfoString(std::string_view text);
+    // The value of the first pair named `key` (the engines read the first too).
+    std::optional<std::string_view> find(std::string_view key) const;
+    // The first of `keys` that is present with a non-empty value.
+    std::optional<std::string_view> findAny(const std::vector<std::string_view>& keys) const;
+    size_t size() const { return pairs_.size(); }
+
+private:
+    struct Pair {
+        std::string_view key, value;
+    };
+    std::vector<Pair> pairs_;
+};
+
+// The blank-separated words of a player line; a word in double quotes keeps
+// its blanks and loses the quotes, an unclosed quote runs to the line's end.
+std::vector<std::string_view> playerWords(std::string_view line);
+
+// True when a QuakeWorld status line describes a spectator: "\s\" before the
+// name (status 23) or "S" in place of the frags (status 31).
+bool isQuakeWorldSpectator(std::string_view line);
+
+// Quake's character set: the high bit only colours a character; the low
+// glyphs that have a readable look become that character, the others go.
+std::string foldQuakeChars(std::string_view text);
+
+// Quake III colour codes "^" + character removed. With `darkplaces`, the
+// DarkPlaces forms: "^0".."^9", "^xRGB", and "^^" for a single "^".
+std::string stripColourCodes(std::string_view text, bool darkplaces);
+
+// The text as the game would show it, made safe to put into markup: colour
+// codes and control characters gone, "<" and ">" turned to "(" and ")" (a "<"
+// always starts a tag in the host's markup) and "&" doubled (a single one is
+// a prefix character there).
+std::string showable(Game game, std::string_view text);
+
+}  // namespace velmora::plugins

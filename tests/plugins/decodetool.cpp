@@ -1,0 +1,45 @@
+// decodetool GAME FILE: decodes one recorded datagram as the plug-in of GAME
+// (quake, quakeworld, quake2, quake3, openarena) would, and prints the six
+// texts as "key=value" lines. The datagram is cut at its first zero byte, as
+// the host does before it calls decodedata. Used by the real-server tests.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "plugins/decode/decode.h"
+
+using namespace velmora::plugins;
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: decodetool quake|quakeworld|quake2|quake3|openarena FILE\n");
+        return 2;
+    }
+    const struct {
+        const char* name;
+        Game game;
+    } games[] = {{"quake", Game::quake}, {"quakeworld", Game::quakeworld}, {"quake2", Game::quake2},
+                 {"quake3", Game::quake3}, {"openarena", Game::openarena}};
+    const Game* game = nullptr;
+    for (const auto& g : games)
+        if (std::strcmp(argv[1], g.name) == 0) game = &g.game;
+    if (!game) {
+        std::fprintf(stderr, "decodetool: unknown game %s\n", argv[1]);
+        return 2;
+    }
+    FILE* f = std::fopen(argv[2], "rb");
+    if (!f) {
+        std::fprintf(stderr, "decodetool: cannot read %s\n", argv[2]);
+        return 2;
+    }
+    std::string reply;
+    char buffer[4096];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) reply.append(buffer, n);
+    std::fclose(f);
+    reply.resize(std::strlen(reply.c_str()));
+    const ServerFields s = decodeReply(*game, reply);
+    std::printf("name=%s\ngame=%s\nmod=%s\nmap=%s\nplayers=%s\nmaxplayers=%s\n", s.name.c_str(), s.game.c_str(),
+                s.mod.c_str(), s.map.c_str(), s.players.c_str(), s.maxplayers.c_str());
+    return 0;
+}
