@@ -1,0 +1,223 @@
+// The main window's game table, links and history, on the real registry, real
+// plug-in DLLs and real message boxes.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "app/main_win.h"
+#include "base/error.h"
+#include "settings/settingsstore.h"
+#include "tests/support/msgbox_watcher_win.h"
+#include "tests/support/registry_fixture_win.h"
+#include "ui/application_win.h"
+
+using namespace velmora;
+using namespace velmora::testing;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kRoot = "software\\Drovik\\Velmora";
+
+// The test plug-ins, built beside this program in testplugins\.
+fs::path testplugins() { return fs::path(exefolder()) / "testplugins"; }
+
+class MainformTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        if (!Application::current()) application_ = new Application();
+    }
+    void SetUp() override {
+        deleteUserKey(kRoot);
+        folder_ = fs::temp_directory_path() / ("velmora-host-" + std::to_string(GetCurrentProcessId()));
+        fs::remove_all(folder_);
+        fs::create_directories(folder_ / "plugins");
+    }
+    void TearDown() override {
+        deleteUserKey(kRoot);
+        fs::remove_all(folder_);
+    }
+    void install(std::initializer_list<const char*> names) {
+        for (const char* name : names) fs::copy_file(testplugins() / name, folder_ / "plugins" / name);
+    }
+    std::string folderText() const { return folder_.string() + "\\"; }
+    std::string loadError(Tmainform& form) {
+        try {
+            form.loadplugins(folderText());
+        } catch (const Error& e) {
+            return e.what();
+        }
+        return "";
+    }
+
+    static Application* application_;
+    fs::path folder_;
+};
+Application* MainformTest::application_ = nullptr;
+
+std::vector<std::string> gameids(const Tmainform& form) {
+    std::vector<std::string> ids;
+    for (const auto& row : form.games()) ids.push_back(row.gameid);
+    return ids;
+}
+
+void checkImageInvariant(const Tmainform& form) {
+    for (size_t i = 0; i < form.games().size(); ++i) EXPECT_EQ(form.games()[i].imageindex, static_cast<int>(i) + 1);
+    EXPECT_EQ(ImageList_GetImageCount(form.gameimages()), static_cast<int>(form.games().size()) + 1);
+}
+
+}  // namespace
+
+// Every window names a game by its index: the table's order and image indexes
+// must be stable, and anything that is not a plug-in must be passed over.
+TEST_F(MainformTest, TableHoldsThePlugInsInNameOrderAndSkipsNonPlugIns) {
+    install({"gamma.vlm", "alpha.vlm", "alpine.vlm", "nodecode.vlm", "notadll.vlm", "noicon.vlm"});
+    fs::create_directories(folder_ / "plugins" / "folder.vlm");
+    Tmainform form;
+    EXPECT_EQ(loadError(form), "");
+    EXPECT_EQ(gameids(form), (std::vector<std::string>{"alp", "alp", "gam", "non"}));
+    checkImageInvariant(form);
+    const tplugin& alpha = form.games()[0];
+    EXPECT_EQ(alpha.gamename, "Alpha Game");
+    EXPECT_EQ(alpha.defport, "27500");
+    EXPECT_EQ(alpha.sendstr, "\xff\xff\xff\xffgetstatus");
+    EXPECT_EQ(alpha.param, "+connect ");
+    EXPECT_EQ(alpha.pluginfile, folderText() + "plugins\\alpha.vlm");
+    EXPECT_EQ(form.games()[1].gamename, "Alpine Seven");  // id "alpine7" keeps "alp"
+    EXPECT_EQ(form.titletext(), kTitleText);
+    // The tray menu lists the games in reverse load order above the fixed items.
+    EXPECT_EQ(form.traymenu().items()[0].caption, "No Icon");
+    EXPECT_EQ(form.traymenu().items()[3].caption, "Alpha Game");
+    EXPECT_EQ(form.traymenu().items()[4].caption, "-");
+    // Loading read every game's settings without creating a key.
+    EXPECT_FALSE(userKeyExists(kRoot));
+}
+
+TEST_F(MainformTest, PlugInsSharingThreeIdCharactersShareOneKey) {
+    install({"alpha.vlm", "alpine.vlm"});
+    setUserString(kRoot + "\\alp", "history", "1.2.3.4:27500,\"Fri\"5.6.7.8:27501,");
+    setUserString(kRoot + "\\alp", "path", "C:\\Games\\alpha.exe");
+    Tmainform form;
+    EXPECT_EQ(loadError(form), "");
+    for (const auto& row : form.games()) {
+        EXPECT_EQ(row.history, "1.2.3.4:27500,\"Fri\"5.6.7.8:27501,");
+        EXPECT_EQ(row.path, "C:\\Games\\alpha.exe");
+    }
+    const auto& sub = form.traymenu().items()[0].items;
+    ASSERT_EQ(sub.size(), 4u);
+    EXPECT_EQ(sub[3].caption, "Fri");
+}
+
+TEST_F(MainformTest, AWronglyTypedValueStopsLoadingAfterTheRowsSoFar) {
+    install({"alpha.vlm", "gamma.vlm", "noicon.vlm"});
+    const DWORD number = 7;
+    setUserValue(kRoot + "\\gam", "path", REG_DWORD, &number, sizeof number);
+    Tmainform form;
+    EXPECT_EQ(loadError(form), "Invalid data type for 'path'");
+    EXPECT_EQ(gameids(form), (std::vector<std::string>{"alp"}));
+    checkImageInvariant(form);
+    EXPECT_NE(form.titletext(), kTitleText);  // the title line is left as stored
+}
+
+TEST_F(MainformTest, AnIconSmallerThan16IsRefused) {
+    install({"alpha.vlm", "small.vlm"});
+    Tmainform form;
+    EXPECT_EQ(loadError(form), "Invalid image size");
+    EXPECT_EQ(gameids(form), (std::vector<std::string>{"alp"}));
+    checkImageInvariant(form);
+}
+
+TEST_F(MainformTest, NoPlugInsIsReportedOnceAndTheTableStaysEmpty) {
+    MessageBoxWatcher boxes;
+    Tmainform form;
+    EXPECT_EQ(loadError(form), "");
+    EXPECT_TRUE(form.games().empty());
+    ASSERT_EQ(boxes.messages().size(), 1u);
+    EXPECT_EQ(boxes.messages()[0].caption, "Velmora");
+    EXPECT_EQ(boxes.messages()[0].text,
+              std::string("no plugins found in the plugins folder \\plugins\\\r\n\r\ncheck the folder or goto ") +
+                  kMakerAddress + ", and download some!");
+    EXPECT_EQ(form.traymenu().items().size(), 5u);
+    fs::remove_all(folder_ / "plugins");  // no folder at all: the same
+    Tmainform again;
+    EXPECT_EQ(loadError(again), "");
+    EXPECT_EQ(boxes.messages().size(), 2u);
+}
+
+TEST_F(MainformTest, ALinkGoesIntoItsGamesHistoryAndTheMenuShowsWhatIsStored) {
+    install({"alpha.vlm", "alpine.vlm", "gamma.vlm"});
+    MessageBoxWatcher boxes;
+    Tmainform form;
+    ASSERT_EQ(loadError(form), "");
+    form.openlink("1.2.3.4 gam \"Friday night\"");
+    form.openlink("5.6.7.8:27962");  // gamma by port
+    EXPECT_EQ(userValue(kRoot + "\\gam", "history"),
+              std::string("5.6.7.8:27962,\"Friday night\"1.2.3.4:27960,") + '\0');
+    EXPECT_EQ(form.games()[2].history, "5.6.7.8:27962,\"Friday night\"1.2.3.4:27960,");
+    // The rebuild opened every game's key with create.
+    EXPECT_TRUE(userKeyExists(kRoot + "\\alp"));
+    const auto& gammaItem = form.traymenu().items()[0];
+    EXPECT_EQ(gammaItem.caption, "Gamma Game");
+    ASSERT_EQ(gammaItem.items.size(), 4u);
+    EXPECT_EQ(gammaItem.items[2].caption, "5.6.7.8:27962");
+    EXPECT_EQ(gammaItem.items[3].caption, "Friday night");
+    // Every rebuild reads the stored values back, for every game.
+    setUserString(kRoot + "\\alp", "history", "9.9.9.9:27500,");
+    form.openlink("5.6.7.8:27962");
+    EXPECT_EQ(form.games()[0].history, "9.9.9.9:27500,");
+    form.openlink("1.2.3.4 ALP");  // the later of the two "alp" rows wins, with its port
+    EXPECT_EQ(form.games()[1].history, "1.2.3.4:27600,9.9.9.9:27500,");
+    EXPECT_EQ(form.games()[0].history, form.games()[1].history);
+    EXPECT_TRUE(boxes.messages().empty());
+}
+
+TEST_F(MainformTest, AnUnknownGameIsRefusedAndTouchesNothing) {
+    install({"alpha.vlm"});
+    MessageBoxWatcher boxes;
+    Tmainform form;
+    ASSERT_EQ(loadError(form), "");
+    form.openlink("1.2.3.4:1234 xyz");
+    EXPECT_EQ(boxes.texts(), (std::vector<std::string>{"Game cannot be determindeded"}));
+    EXPECT_FALSE(userKeyExists(kRoot));
+    EXPECT_EQ(form.games()[0].history, "");
+}
+
+TEST_F(MainformTest, LinkFilesAreReadByTheirFirstLine) {
+    install({"gamma.vlm"});
+    Tmainform form;
+    ASSERT_EQ(loadError(form), "");
+    const fs::path linkfile = folder_ / "friday night server.server";
+    std::ofstream(linkfile, std::ios::binary) << "1.2.3.4:27961 gam\r\n5.6.7.8:1 gam\r\n";
+    form.openlink(linkfile.string());
+    EXPECT_EQ(form.games()[0].history, "1.2.3.4:27961,");
+
+    const fs::path empty = folder_ / "empty.server";
+    std::ofstream(empty, std::ios::binary).flush();
+    try {
+        form.openlink(empty.string());
+        ADD_FAILURE() << "no error";
+    } catch (const Error& e) {
+        EXPECT_STREQ(e.what(), "List index out of bounds (0)");
+    }
+    const fs::path binary = folder_ / "binary.server";
+    std::ofstream(binary, std::ios::binary) << std::string("\xff\xfe\x01:27960 gam\x00zzz", 16);
+    form.openlink(binary.string());
+    EXPECT_EQ(form.games()[0].history, "\xff\xfe\x01:27960,1.2.3.4:27961,");
+}
+
+TEST_F(MainformTest, ALaterCopysMessagesAreAnswered) {
+    install({"gamma.vlm"});
+    Tmainform form;
+    ASSERT_EQ(loadError(form), "");
+    EXPECT_EQ(SendMessageA(form.handle(), WM_IDENTIFY, 0, 0), kIdentifyAnswer);
+    EXPECT_EQ(SendMessageA(form.handle(), WM_NUDGE, 0, 0), 0);
+    const ATOM atom = GlobalAddAtomA("7.7.7.7:27960 gam");
+    ASSERT_NE(atom, 0);
+    SendMessageA(form.handle(), WM_OPENLINK, atom, 0);
+    // The receiver leaves the atom to its sender.
+    char name[64] = {};
+    EXPECT_GT(GlobalGetAtomNameA(atom, name, sizeof name), 0u);
+    GlobalDeleteAtom(atom);
+    EXPECT_EQ(form.games()[0].history, "7.7.7.7:27960,");
+}

@@ -1,0 +1,82 @@
+// Test support: answers the message boxes this process shows. A thread looks
+// for them, records caption and text, and presses OK, so a test can run code
+// that reports to the user and then check exactly what was reported.
+#pragma once
+#include <windows.h>
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace velmora::testing {
+
+struct ShownMessage {
+    std::string caption;
+    std::string text;
+};
+
+class MessageBoxWatcher {
+public:
+    MessageBoxWatcher() : thread_([this] { watch(); }) {}
+    ~MessageBoxWatcher() {
+        stop_ = true;
+        thread_.join();
+    }
+    MessageBoxWatcher(const MessageBoxWatcher&) = delete;
+    MessageBoxWatcher& operator=(const MessageBoxWatcher&) = delete;
+
+    std::vector<ShownMessage> messages() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return messages_;
+    }
+    std::vector<std::string> texts() const {
+        std::vector<std::string> out;
+        for (const auto& m : messages()) out.push_back(m.text);
+        return out;
+    }
+    void clear() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        messages_.clear();
+    }
+
+private:
+    static BOOL CALLBACK visit(HWND hwnd, LPARAM self) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(hwnd, &pid);
+        char cls[32] = {};
+        GetClassNameA(hwnd, cls, sizeof cls);
+        if (pid == GetCurrentProcessId() && std::string(cls) == "#32770" && IsWindowVisible(hwnd))
+            reinterpret_cast<MessageBoxWatcher*>(self)->answer(hwnd);
+        return TRUE;
+    }
+    void answer(HWND box) {
+        char caption[256] = {}, text[4096] = {};
+        GetWindowTextA(box, caption, sizeof caption);
+        GetDlgItemTextA(box, 0xFFFF, text, sizeof text);  // a message box's text is static 65535
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            messages_.push_back({caption, text});
+        }
+        const HWND ok = GetDlgItem(box, IDOK);
+        if (ok) SendMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(ok));
+        else SendMessageA(box, WM_CLOSE, 0, 0);
+        // Wait until it is gone so it is not recorded twice.
+        for (int i = 0; i < 200 && IsWindow(box) && IsWindowVisible(box); ++i) Sleep(5);
+    }
+    void watch() {
+        while (!stop_) {
+            EnumWindows(&visit, reinterpret_cast<LPARAM>(this));
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    }
+
+    mutable std::mutex mutex_;
+    std::vector<ShownMessage> messages_;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+}  // namespace velmora::testing
