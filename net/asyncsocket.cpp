@@ -1,0 +1,139 @@
+#include "net/asyncsocket.h"
+
+#include <string>
+
+
+namespace velmora::net {
+
+const char* stateName(TSocketState state) {
+    switch (state) {
+        case TSocketState::wsInvalidState: return "wsInvalidState";
+        case TSocketState::wsOpened: return "wsOpened";
+        case TSocketState::wsBound: return "wsBound";
+        case TSocketState::wsConnecting: return "wsConnecting";
+        case TSocketState::wsConnected: return "wsConnected";
+        case TSocketState::wsAccepting: return "wsAccepting";
+        case TSocketState::wsListening: return "wsListening";
+        case TSocketState::wsClosed: return "wsClosed";
+    }
+    return "?";
+}
+
+std::string trimBlanks(std::string_view text) {
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos) return {};
+    const auto last = text.find_last_not_of(' ');
+    return std::string(text.substr(first, last - first + 1));
+}
+
+void SocketProperty::assign(std::string_view value) {
+    text = trimBlanks(value);
+    assigned = !text.empty();
+    resolved = false;
+}
+
+std::uint32_t leadingNumber(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && text[i] == ' ') ++i;
+    std::uint32_t n = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
+        n = n * 10u + static_cast<std::uint32_t>(text[i] - '0');
+    return n;
+}
+
+bool startsWithDigit(std::string_view trimmed) {
+    return !trimmed.empty() && trimmed[0] >= '0' && trimmed[0] <= '9';
+}
+
+bool isDottedQuad(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && text[i] == ' ') ++i;
+    std::size_t end = text.size();
+    while (end > i && text[end - 1] == ' ') --end;
+    const std::string_view body = text.substr(i, end - i);
+    if (body.empty() || body[0] == '.') return false;
+    int dots = 0;
+    unsigned part = 0;
+    for (std::size_t k = 0; k < body.size(); ++k) {
+        const char c = body[k];
+        if (c == '.') {
+            ++dots;
+            if (k + 1 >= body.size() || body[k + 1] < '0' || body[k + 1] > '9') return false;
+            part = 0;
+        } else if (c >= '0' && c <= '9') {
+            part = part * 10 + static_cast<unsigned>(c - '0');
+            if (part > 255) return false;
+        } else {
+            return false;
+        }
+    }
+    return dots == 3;
+}
+
+const char* winsockErrorDesc(int code) {
+    switch (code) {
+        case 0: return "No Error";
+        case 10004: return "Interrupted system call";
+        case 10009: return "Bad file number";
+        case 10013: return "Permission denied";
+        case 10014: return "Bad address";
+        case 10022: return "Invalid argument";
+        case 10024: return "Too many open files";
+        case 10035: return "Operation would block";
+        case 10036: return "Operation now in progress";
+        case 10037: return "Operation already in progress";
+        case 10038: return "Socket operation on non-socket";
+        case 10039: return "Destination address required";
+        case 10040: return "Message too long";
+        case 10041: return "Protocol wrong type for socket";
+        case 10042: return "Protocol not available";
+        case 10043: return "Protocol not supported";
+        case 10044: return "Socket type not supported";
+        case 10045: return "Operation not supported on socket";
+        case 10046: return "Protocol family not supported";
+        case 10047: return "Address family not supported by protocol family";
+        case 10048: return "Address already in use";
+        case 10049: return "Address not available";
+        case 10050: return "Network is down";
+        case 10051: return "Network is unreachable";
+        case 10052: return "Network dropped connection on reset";
+        case 10053: return "Connection aborted";
+        case 10054: return "Connection reset by peer";
+        case 10055: return "No buffer space available";
+        case 10056: return "Socket is already connected";
+        case 10057: return "Socket is not connected";
+        case 10058: return "Can't send after socket shutdown";
+        case 10059: return "Too many references: can't splice";
+        case 10060: return "Connection timed out";
+        case 10061: return "Connection refused";
+        case 10062: return "Too many levels of symbolic links";
+        case 10063: return "File name too long";
+        case 10064: return "Host is down";
+        case 10065: return "No route to host";
+        case 10066: return "Directory not empty";
+        case 10067: return "Too many processes";
+        case 10068: return "Too many users";
+        case 10069: return "Disc quota exceeded";
+        case 10070: return "Stale NFS file handle";
+        case 10071: return "Too many levels of remote in path";
+        case 10091: return "Network subsystem is unusable";
+        case 10092: return "Winsock DLL cannot support this application";
+        case 10093: return "Winsock not initialized";
+        case 11001: return "Host not found";
+        case 11002: return "Non-authoritative host not found";
+        case 11003: return "Non-recoverable error";
+        case 11004: return "Valid name, no data record of requested type";
+        default: return "Not a WinSock error";
+    }
+}
+
+std::string socketErrorMessage(int code, std::string_view op) {
+    return "Error " + std::to_string(code) + " in function " + std::string(op) + "\r\n" + winsockErrorDesc(code);
+}
+
+bool sendErrorClosesSocket(int code) {
+    return code == wsa::ECONNRESET_ || code == wsa::ENOTSOCK_ || code == wsa::ENOTCONN_ || code == wsa::EINVAL_ ||
+           code == wsa::ECONNABORTED_;
+}
+
+}  // namespace velmora::net

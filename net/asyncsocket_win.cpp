@@ -1,0 +1,777 @@
+#include "net/asyncsocket_win.h"
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+
+#include "base/text.h"
+#include "ui/application_win.h"
+
+namespace velmora::net {
+
+// ---------------------------------------------------------------------------
+// The socket library
+
+namespace {
+
+struct LibraryState {
+    std::string name = "wsock32.dll";
+    HMODULE module = nullptr;
+    std::map<std::string, FARPROC> procs;
+    int live = 0;
+    // Program end unloads a library that a socket still held.
+    ~LibraryState() {
+        if (module) WinsockLibrary::unload();
+    }
+};
+
+LibraryState& library() {
+    static LibraryState state;
+    return state;
+}
+
+HMODULE loadedModule() {
+    LibraryState& lib = library();
+    if (lib.module) return lib.module;
+    HMODULE module = LoadLibraryA(lib.name.c_str());
+    if (!module)
+        throw ESocketLibraryException("Unable to load " + lib.name + " Error #" + std::to_string(GetLastError()));
+    using Startup = int(WSAAPI*)(WORD, LPWSADATA);
+    auto startup = reinterpret_cast<Startup>(reinterpret_cast<void*>(GetProcAddress(module, "WSAStartup")));
+    if (!startup) {
+        const DWORD code = GetLastError();
+        FreeLibrary(module);
+        throw ESocketLibraryException("Procedure WSAStartup not found in " + lib.name + " Error #" +
+                                      std::to_string(code));
+    }
+    WSADATA data{};
+    const int result = startup(0x0101, &data);
+    if (result != 0) {
+        FreeLibrary(module);
+        throw ESocketLibraryException(format("%s: WSAStartup error #%d", lib.name.c_str(), result));
+    }
+    lib.module = module;
+    lib.procs["WSAStartup"] = reinterpret_cast<FARPROC>(startup);
+    return module;
+}
+
+}  // namespace
+
+std::string& WinsockLibrary::name() { return library().name; }
+
+FARPROC WinsockLibrary::proc(const char* functionName) {
+    LibraryState& lib = library();
+    const auto found = lib.procs.find(functionName);
+    if (found != lib.procs.end()) return found->second;
+    const HMODULE module = loadedModule();
+    const FARPROC p = GetProcAddress(module, functionName);
+    if (!p)
+        throw ESocketLibraryException(std::string("Procedure ") + functionName + " not found in " + lib.name +
+                                      " Error #" + std::to_string(GetLastError()));
+    lib.procs.emplace(functionName, p);
+    return p;
+}
+
+bool WinsockLibrary::loaded() { return library().module != nullptr; }
+
+void WinsockLibrary::unload() {
+    LibraryState& lib = library();
+    if (!lib.module) return;
+    if (FARPROC cleanup = GetProcAddress(lib.module, "WSACleanup"))
+        reinterpret_cast<int(WSAAPI*)()>(reinterpret_cast<void*>(cleanup))();
+    FreeLibrary(lib.module);
+    lib.module = nullptr;
+    lib.procs.clear();
+}
+
+int WinsockLibrary::liveComponents() { return library().live; }
+
+// Every call into the library goes through its remembered entry point; the
+// declarations of <winsock2.h> give the types only.
+#define WS(fn) (reinterpret_cast<decltype(&::fn)>(reinterpret_cast<void*>(WinsockLibrary::proc(#fn))))
+
+// ---------------------------------------------------------------------------
+// The hidden window
+
+class TCustomAsyncSocket::HiddenWindow : public Window {
+public:
+    explicit HiddenWindow(TCustomAsyncSocket* owner) : owner_(owner) {
+        registerClass(kAsyncSocketWindowClass);
+        createWindow(kAsyncSocketWindowClass, "", WS_POPUP, WS_EX_TOOLWINDOW, 0, 0, 0, 0, nullptr);
+    }
+    ~HiddenWindow() override {
+        owner_ = nullptr;
+        destroyWindow();
+    }
+    void detach() { owner_ = nullptr; }
+
+protected:
+    LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
+        if (!owner_) return defaultHandling(message, wParam, lParam);
+        return owner_->WndProc(message, wParam, lParam);
+    }
+
+private:
+    TCustomAsyncSocket* owner_;
+};
+
+HWND TCustomAsyncSocket::Handle() const { return window_ ? window_->handle() : nullptr; }
+
+// A pending asynchronous name lookup. The library fills the buffer from its
+// own worker, possibly even after a cancel, so a cancelled lookup's buffer is
+// kept alive until program end instead of being freed under that worker.
+struct TCustomAsyncSocket::Lookup {
+    HANDLE handle = nullptr;
+    char buffer[MAXGETHOSTSTRUCT] = {};
+};
+
+namespace {
+std::vector<std::shared_ptr<void>>& abandonedLookups() {
+    static std::vector<std::shared_ptr<void>> list;
+    return list;
+}
+
+std::string dotted(std::uint32_t networkAddress) {
+    in_addr a{};
+    a.s_addr = networkAddress;
+    const char* text = WS(inet_ntoa)(a);
+    return text ? text : "";
+}
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Life
+
+TCustomAsyncSocket::TCustomAsyncSocket() {
+    window_ = std::make_unique<HiddenWindow>(this);
+    AssignDefaultValue();
+    ++library().live;
+}
+
+TCustomAsyncSocket::~TCustomAsyncSocket() {
+    destroying_ = true;
+    // The owner is being torn down: no event may reach it any more.
+    OnSessionConnected = nullptr;
+    OnDataAvailable = nullptr;
+    OnSendData = nullptr;
+    OnDataSent = nullptr;
+    OnSessionClosed = nullptr;
+    OnChangeState = nullptr;
+    OnDnsLookupDone = nullptr;
+    OnError = nullptr;
+    OnBgException = nullptr;
+    OnSessionAvailable = nullptr;
+    try {
+        CancelDnsLookup();
+        if (state_ != TSocketState::wsClosed) InternalClose(true, 0);
+    } catch (...) {
+    }
+    if (--library().live == 0) {
+        try {
+            WinsockLibrary::unload();
+        } catch (...) {
+        }
+    }
+    queue_.clear();
+    window_->detach();
+    window_.reset();
+}
+
+void TCustomAsyncSocket::AssignDefaultValue() {
+    std::memset(&sin_, 0, sizeof sin_);
+    sin_.sin_family = AF_INET;
+    addr_.clear();
+    port_.clear();
+    proto_.text = "tcp";
+    proto_.assigned = true;
+    proto_.resolved = false;
+    protoNumber_ = 6;
+    socketType_ = SOCK_STREAM;
+    localPortResolved_ = false;
+    localPort_ = "0";
+    localAddr_ = "0.0.0.0";
+    LingerOnOff = TSocketLingerOnOff::wsLingerOn;
+    LingerTimeout = 0;
+    socket_ = INVALID_SOCKET;
+    state_ = TSocketState::wsClosed;
+    allSent_ = true;
+    paused_ = false;
+    closeReported_ = false;
+    readCount_ = 0;
+    FlushTimeout = 60;
+}
+
+// ---------------------------------------------------------------------------
+// Properties
+
+void TCustomAsyncSocket::SetAddr(const std::string& value) {
+    if (addr_.sameAs(value)) return;
+    if (state_ != TSocketState::wsClosed) {
+        RaiseException("Cannot change Addr if not closed");
+        return;
+    }
+    addr_.assign(value);
+}
+
+void TCustomAsyncSocket::SetPort(const std::string& value) {
+    if (port_.sameAs(value)) return;
+    if (state_ != TSocketState::wsClosed) {
+        RaiseException("Cannot change Port if not closed");
+        return;
+    }
+    port_.assign(value);
+}
+
+void TCustomAsyncSocket::SetProto(const std::string& value) {
+    if (proto_.sameAs(value)) return;
+    if (state_ != TSocketState::wsClosed) {
+        RaiseException("Cannot change Proto if not closed");
+        return;
+    }
+    proto_.assign(value);
+}
+
+void TCustomAsyncSocket::SetLocalAddr(const std::string& value) {
+    if (state_ != TSocketState::wsClosed) {
+        RaiseException("Cannot change LocalAddr if not closed");
+        return;
+    }
+    if (value.empty()) {
+        localAddr_ = "0.0.0.0";
+        return;
+    }
+    const unsigned long converted = WS(inet_addr)(value.c_str());
+    if (converted == INADDR_NONE) {
+        RaiseException("SetLocalAddr(): Invalid IP address");
+        return;
+    }
+    localAddr_ = dotted(converted);
+}
+
+void TCustomAsyncSocket::SetLocalPort(const std::string& value) {
+    if (state_ != TSocketState::wsClosed) {
+        RaiseException("Cannot change LocalPort if not closed");
+        return;
+    }
+    localPort_ = value;
+    localPortResolved_ = false;
+}
+
+void TCustomAsyncSocket::SetSendFlags(int value) {
+    if (value != static_cast<int>(TSocketSendFlags::wsSendNormal) &&
+        value != static_cast<int>(TSocketSendFlags::wsSendUrgent)) {
+        RaiseException("Invalid SendFlags");
+        return;
+    }
+    sendFlags_ = static_cast<TSocketSendFlags>(value);
+}
+
+int TCustomAsyncSocket::RcvdCount() {
+    u_long count = 0;
+    if (WS(ioctlsocket)(socket_, FIONREAD, &count) == SOCKET_ERROR) {
+        SocketError("ioctlSocket");
+        return -1;
+    }
+    return static_cast<int>(count);
+}
+
+// ---------------------------------------------------------------------------
+// Errors
+
+void TCustomAsyncSocket::RaiseException(const std::string& message) {
+    if (OnError)
+        TriggerError();
+    else
+        throw ESocketException(message);
+}
+
+void TCustomAsyncSocket::SocketError(const std::string& op) { SocketError(op, WS(WSAGetLastError)()); }
+
+void TCustomAsyncSocket::SocketError(const std::string& op, int code) {
+    const std::string message = socketErrorMessage(code, op);
+    if (errorClosesHandle(code)) {
+        if (socket_ != INVALID_SOCKET) WS(closesocket)(socket_);
+        socket_ = INVALID_SOCKET;
+        ChangeState(TSocketState::wsClosed);
+    }
+    lastError_ = code;
+    RaiseException(message);
+}
+
+void TCustomAsyncSocket::HandleBackGroundException(const std::exception& e) {
+    bool canClose = true;
+    try {
+        if (OnBgException) OnBgException(*this, e, canClose);
+    } catch (...) {
+    }
+    if (canClose) {
+        try {
+            Abort();
+        } catch (...) {
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Events
+
+void TCustomAsyncSocket::ChangeState(TSocketState newState) {
+    const TSocketState old = state_;
+    state_ = newState;
+    if (old != newState) TriggerChangeState(old, newState);
+}
+
+bool TCustomAsyncSocket::TriggerDataAvailable(std::uint16_t error) {
+    if (!OnDataAvailable) return false;
+    OnDataAvailable(*this, error);
+    return true;
+}
+void TCustomAsyncSocket::TriggerSessionAvailable(std::uint16_t error) {
+    if (OnSessionAvailable) OnSessionAvailable(*this, error);
+}
+void TCustomAsyncSocket::TriggerSessionConnected(std::uint16_t error) {
+    if (OnSessionConnected) OnSessionConnected(*this, error);
+}
+void TCustomAsyncSocket::TriggerSessionClosed(std::uint16_t error) {
+    if (OnSessionClosed) OnSessionClosed(*this, error);
+}
+void TCustomAsyncSocket::TriggerDataSent(std::uint16_t error) {
+    if (OnDataSent) OnDataSent(*this, error);
+}
+void TCustomAsyncSocket::TriggerChangeState(TSocketState oldState, TSocketState newState) {
+    if (OnChangeState) OnChangeState(*this, oldState, newState);
+}
+void TCustomAsyncSocket::TriggerDnsLookupDone(std::uint16_t error) {
+    if (OnDnsLookupDone) OnDnsLookupDone(*this, error);
+}
+void TCustomAsyncSocket::TriggerError() {
+    if (OnError) OnError(*this);
+}
+
+// ---------------------------------------------------------------------------
+// Resolvers
+
+int TCustomAsyncSocket::WSocketResolveProto(const std::string& text) {
+    if (text.empty() || text.size() >= 32) throw ESocketException("SocketResolveProto: Invalid Protocol.");
+    const std::string trimmed = trimBlanks(text);
+    if (startsWithDigit(trimmed)) return static_cast<int>(leadingNumber(trimmed));
+    const protoent* entry = WS(getprotobyname)(trimmed.c_str());
+    if (!entry) throw ESocketException(format("SocketResolveProto: Cannot convert protocol '%s'", trimmed.c_str()));
+    return entry->p_proto;
+}
+
+std::uint16_t TCustomAsyncSocket::WSocketResolvePort(const std::string& text, const std::string& proto) {
+    if (text.empty() || text.size() >= 32) throw ESocketException("SocketResolvePort: Invalid Port.");
+    const std::string trimmed = trimBlanks(text);
+    if (startsWithDigit(trimmed)) return portNumber(trimmed);
+    const std::string protoName = trimBlanks(proto);
+    const servent* entry = WS(getservbyname)(trimmed.c_str(), protoName.empty() ? nullptr : protoName.c_str());
+    if (!entry) throw ESocketException(format("SocketResolvePort: Cannot convert port '%s'", trimmed.c_str()));
+    return WS(ntohs)(static_cast<u_short>(entry->s_port));
+}
+
+std::uint32_t TCustomAsyncSocket::WSocketResolveHost(const std::string& text) {
+    if (text.empty() || text.size() > 256) throw ESocketException("SocketResolveHost: '" + text + "' Invalid Hostname.");
+    const std::string trimmed = trimBlanks(text);
+    if (isDottedQuad(trimmed)) {
+        const unsigned long a = WS(inet_addr)(trimmed.c_str());
+        if (a == INADDR_NONE && trimmed != "255.255.255.255")
+            throw ESocketException("SocketResolveHost: '" + text + "' Invalid IP address.");
+        return static_cast<std::uint32_t>(a);
+    }
+    // Blocks the thread until the name is found or refused.
+    const hostent* host = WS(gethostbyname)(trimmed.c_str());
+    if (!host || !host->h_addr_list || !host->h_addr_list[0])
+        throw ESocketException(format("SocketResolveHost: Cannot convert host address '%s'", trimmed.c_str()));
+    std::uint32_t a = 0;
+    std::memcpy(&a, host->h_addr_list[0], sizeof a);
+    return a;
+}
+
+// ---------------------------------------------------------------------------
+// Connect
+
+void TCustomAsyncSocket::Connect() {
+    if (socket_ != INVALID_SOCKET && state_ != TSocketState::wsClosed) {
+        RaiseException("Connect: Socket already in use");
+        return;
+    }
+    if (!port_.assigned) {
+        RaiseException("Connect: No Port Specified");
+        return;
+    }
+    if (!addr_.assigned) {
+        RaiseException("Connect: No IP Address Specified");
+        return;
+    }
+    if (!proto_.assigned) {
+        RaiseException("Connect: No Protocol Specified");
+        return;
+    }
+    try {
+        if (!proto_.resolved) {
+            protoNumber_ = WSocketResolveProto(proto_.text);
+            socketType_ = protoNumber_ == IPPROTO_UDP ? SOCK_DGRAM : SOCK_STREAM;
+            proto_.resolved = true;
+        }
+        if (!port_.resolved) {
+            sin_.sin_port = WS(htons)(WSocketResolvePort(port_.text, proto_.text));
+            port_.resolved = true;
+        }
+        if (!localPortResolved_) {
+            localPortNumber_ = WSocketResolvePort(localPort_, proto_.text);
+            localPortResolved_ = true;
+        }
+        if (!addr_.resolved) {
+            sin_.sin_addr.s_addr = WSocketResolveHost(addr_.text);
+            addr_.resolved = true;
+        }
+    } catch (const ESocketLibraryException&) {
+        throw;
+    } catch (const std::exception& e) {
+        RaiseException(std::string("connect: ") + e.what());
+        return;
+    }
+    if (socketType_ != SOCK_DGRAM) {
+        // Only the datagram path is built.
+        RaiseException("connect: only datagram sockets are supported");
+        return;
+    }
+
+    DeleteBufferedData();
+    socket_ = WS(socket)(AF_INET, socketType_, protoNumber_);
+    if (socket_ == INVALID_SOCKET) {
+        SocketError("Connect (socket)");
+        return;
+    }
+    ChangeState(TSocketState::wsOpened);
+
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_port = WS(htons)(localPortNumber_);
+    local.sin_addr.s_addr = WS(inet_addr)(localAddr_.c_str());
+    if (WS(bind)(socket_, reinterpret_cast<const sockaddr*>(&local), sizeof local) == SOCKET_ERROR) {
+        RaiseExceptionFmt(format("winsock.bind failed, error #%d", WS(WSAGetLastError)()));
+    }
+    int length = sizeof local;
+    if (WS(getsockname)(socket_, reinterpret_cast<sockaddr*>(&local), &length) == SOCKET_ERROR) {
+        RaiseExceptionFmt(format("winsock.getsockname failed, error #%d", WS(WSAGetLastError)()));
+    } else {
+        localPortNumber_ = WS(ntohs)(local.sin_port);
+        localPort_ = std::to_string(localPortNumber_);
+    }
+    if (sin_.sin_addr.s_addr == INADDR_NONE) {
+        const BOOL on = TRUE;
+        if (WS(setsockopt)(socket_, SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&on), sizeof on) ==
+            SOCKET_ERROR)
+            SocketError("setsockopt(SO_BROADCAST)");
+    }
+    if (WS(WSAAsyncSelect)(socket_, Handle(), WM_ASYNCSELECT,
+                           FD_READ | FD_WRITE | FD_ACCEPT | FD_CONNECT | FD_CLOSE) == SOCKET_ERROR) {
+        SocketError("WSAAsyncSelect");
+        return;
+    }
+    // No connect call for a datagram socket: every send goes to the stored
+    // remote address by sendto.
+    ChangeState(TSocketState::wsConnected);
+    TriggerSessionConnected(0);
+}
+
+// ---------------------------------------------------------------------------
+// Sending
+
+int TCustomAsyncSocket::Send(const void* data, int length) {
+    if (state_ != TSocketState::wsConnected) {
+        WS(WSASetLastError)(wsa::ENOTCONN_);
+        SocketError("Send");
+        return -1;
+    }
+    if (length <= 0) return 0;
+    allSent_ = false;
+    queue_.append(static_cast<const char*>(data), length);
+    TryToSend();
+    // OnDataSent comes later, from the message loop, never from inside Send.
+    if (allSent_ && socket_ != INVALID_SOCKET)
+        PostMessageA(Handle(), WM_ASYNCSELECT, static_cast<WPARAM>(socket_), MAKELPARAM(FD_WRITE, 0));
+    return length;
+}
+
+int TCustomAsyncSocket::SendText(const std::string& text) {
+    return Send(text.data(), static_cast<int>(text.size()));
+}
+
+int TCustomAsyncSocket::RealSend(const char* data, int length) {
+    const int flags = static_cast<int>(sendFlags_);
+    if (socketType_ == SOCK_DGRAM)
+        return WS(sendto)(socket_, data, length, flags, reinterpret_cast<const sockaddr*>(&sin_), sizeof sin_);
+    return WS(send)(socket_, data, length, flags);
+}
+
+void TCustomAsyncSocket::TryToSend() {
+    if (socket_ == INVALID_SOCKET || queue_.blockCount() == 0) return;
+    int failure = 0;
+    const SendStop stop = queue_.trySend(
+        [this](std::string_view bytes) {
+            const int n = RealSend(bytes.data(), static_cast<int>(bytes.size()));
+            if (n == SOCKET_ERROR) return SendOutcome{0, WS(WSAGetLastError)()};
+            return SendOutcome{n, 0};
+        },
+        [this](int count) {
+            if (OnSendData) OnSendData(*this, count);
+        },
+        failure);
+    switch (stop) {
+        case SendStop::AllSent:
+            allSent_ = true;
+            break;
+        case SendStop::WaitWrite:
+            break;
+        case SendStop::Failed:
+            if (sendErrorClosesSocket(failure)) {
+                closeReported_ = true;
+                InternalClose(false, failure);
+                TriggerSessionClosed(static_cast<std::uint16_t>(failure));
+            } else {
+                SocketError("TryToSend failed", failure);
+            }
+            break;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Receiving
+
+int TCustomAsyncSocket::DoRecv(char* buffer, int length, int flags) {
+    ++receiveCalls_;
+    return WS(recv)(socket_, buffer, length, flags);
+}
+
+std::string TCustomAsyncSocket::ReceiveText() {
+    const int count = RcvdCount();
+    if (count <= 0) return {};
+    // FIONREAD tells the next datagram's size on some stacks and the total of
+    // all waiting ones on others; a buffer as large as any datagram can be
+    // takes the first one whole either way.
+    std::string text(static_cast<std::size_t>(std::max(count, 65536)), '\0');
+    const int n = DoRecv(text.data(), static_cast<int>(text.size()), 0);
+    if (n < 0) return {};
+    text.resize(static_cast<std::size_t>(n));
+    return text;
+}
+
+void TCustomAsyncSocket::ASyncReceive(std::uint16_t error) {
+    const SOCKET current = socket_;
+    for (;;) {
+        lastError_ = 0;
+        const unsigned before = receiveCalls_;
+        try {
+            if (!TriggerDataAvailable(error)) {
+                char scrap[1024];
+                if (DoRecv(scrap, sizeof scrap, 0) == SOCKET_ERROR) {
+                    const int code = WS(WSAGetLastError)();
+                    if (code != wsa::EWOULDBLOCK_) lastError_ = code;
+                    return;
+                }
+            }
+        } catch (...) {
+            // A failing data handler ends the loop, and goes no further.
+            return;
+        }
+        if (socket_ == INVALID_SOCKET || socket_ != current || lastError_ != 0) return;
+        // A handler that read nothing leaves the data waiting for a later
+        // read; asking again would spin here for ever.
+        if (receiveCalls_ == before) return;
+        u_long waiting = 0;
+        if (WS(ioctlsocket)(socket_, FIONREAD, &waiting) == SOCKET_ERROR || waiting == 0) return;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Closing
+
+void TCustomAsyncSocket::Close() { InternalClose(true, 0); }
+
+void TCustomAsyncSocket::InternalClose(bool shutdownFirst, int error) {
+    if (socket_ == INVALID_SOCKET) {
+        if (state_ != TSocketState::wsClosed) {
+            ChangeState(TSocketState::wsClosed);
+            AssignDefaultValue();
+        }
+        return;
+    }
+    if (state_ == TSocketState::wsClosed) return;
+    if (shutdownFirst) WS(shutdown)(socket_, 1);
+    const SOCKET handle = socket_;
+    for (;;) {
+        if (WS(closesocket)(handle) != SOCKET_ERROR) break;
+        const int code = WS(WSAGetLastError)();
+        if (code == wsa::EWOULDBLOCK_) {
+            MessagePump();
+            continue;
+        }
+        if (code == wsa::NOTINITIALISED_) break;
+        socket_ = INVALID_SOCKET;
+        SocketError("Disconnect (closesocket)", code);
+        return;
+    }
+    socket_ = INVALID_SOCKET;
+    ChangeState(TSocketState::wsClosed);
+    if (!destroying_ && !closeReported_) {
+        closeReported_ = true;
+        TriggerSessionClosed(static_cast<std::uint16_t>(error));
+    }
+    try {
+        AssignDefaultValue();
+    } catch (...) {
+    }
+}
+
+void TCustomAsyncSocket::Abort() {
+    CancelDnsLookup();
+    DeleteBufferedData();
+    // (Linger is switched off here for a connected stream socket; there is none.)
+    try {
+        InternalClose(false, 0);
+    } catch (...) {
+    }
+}
+
+void TCustomAsyncSocket::MessagePump() {
+    Application* app = Application::current();
+    if (!MultiThreaded && app) {
+        app->processMessages();
+        return;
+    }
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            terminated_ = true;
+            break;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Name lookup
+
+void TCustomAsyncSocket::DnsLookup(const std::string& host) {
+    if (host.empty()) {
+        RaiseException("DNS lookup: invalid host name.");
+        TriggerDnsLookupDone(static_cast<std::uint16_t>(wsa::EINVAL_));
+        return;
+    }
+    CancelDnsLookup();
+    dnsResult_.clear();
+    dnsResultList_.clear();
+    const unsigned long a = WS(inet_addr)(host.c_str());
+    if (host != "255.255.255.255" && a != INADDR_NONE) {
+        dnsResult_ = dotted(a);
+        TriggerDnsLookupDone(0);
+        return;
+    }
+    auto lookup = std::make_shared<Lookup>();
+    lookup->handle = WS(WSAAsyncGetHostByName)(Handle(), WM_ASYNCGETHOSTBYNAME, host.c_str(), lookup->buffer,
+                                               sizeof lookup->buffer);
+    if (!lookup->handle) {
+        RaiseExceptionFmt(format("%s: can't start DNS lookup, error #%d", host.c_str(), WS(WSAGetLastError)()));
+        return;
+    }
+    lookup_ = std::move(lookup);
+}
+
+void TCustomAsyncSocket::CancelDnsLookup() {
+    if (!lookup_) return;
+    WS(WSACancelAsyncRequest)(lookup_->handle);
+    abandonedLookups().push_back(std::move(lookup_));
+    lookup_.reset();
+}
+
+void TCustomAsyncSocket::WMAsyncGetHostByName(WPARAM wParam, LPARAM lParam) {
+    if (!lookup_ || reinterpret_cast<HANDLE>(wParam) != lookup_->handle) return;
+    const std::shared_ptr<Lookup> done = std::move(lookup_);
+    lookup_.reset();
+    const std::uint16_t error = HIWORD(lParam);
+    dnsResultList_.clear();
+    if (error == 0) {
+        const auto* host = reinterpret_cast<const hostent*>(done->buffer);
+        if (host->h_addr_list)
+            for (char** p = host->h_addr_list; *p; ++p) {
+                std::uint32_t a = 0;
+                std::memcpy(&a, *p, sizeof a);
+                dnsResultList_.push_back(dotted(a));
+            }
+        if (!dnsResultList_.empty()) dnsResult_ = dnsResultList_.front();
+    }
+    TriggerDnsLookupDone(error);
+}
+
+// ---------------------------------------------------------------------------
+// Notifications
+
+LRESULT TCustomAsyncSocket::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    try {
+        switch (message) {
+            case WM_ASYNCSELECT:
+                WMASyncSelect(wParam, lParam);
+                return 0;
+            case WM_ASYNCGETHOSTBYNAME:
+            case WM_ASYNCGETHOSTBYADDR:
+                WMAsyncGetHostByName(wParam, lParam);
+                return 0;
+            case WM_CLOSE_DELAYED:
+                Close();
+                return 0;
+            case WM_TRIGGER_EXCEPTION:
+                throw ESocketException("Test exception in asyncsocket");
+            default:
+                break;
+        }
+    } catch (const std::exception& e) {
+        HandleBackGroundException(e);
+        return 0;
+    }
+    return DefWindowProcA(Handle(), message, wParam, lParam);
+}
+
+void TCustomAsyncSocket::WMASyncSelect(WPARAM wParam, LPARAM lParam) {
+    const SOCKET target = static_cast<SOCKET>(wParam);
+    if (socket_ == INVALID_SOCKET || target != socket_ || paused_) return;
+    const WORD events = LOWORD(lParam);
+    const std::uint16_t error = HIWORD(lParam);
+    // A handler may close the socket (and a new one may be opened) while the
+    // bits of this message are handled; the rest then belongs to nobody.
+    const auto current = [&] { return socket_ != INVALID_SOCKET && socket_ == target; };
+    if (events & FD_CONNECT) {
+        ChangeState(TSocketState::wsConnected);
+        TriggerSessionConnected(error);
+        if (error != 0 && state_ != TSocketState::wsClosed) Close();
+        if (!current()) return;
+    }
+    if (events & FD_READ) {
+        ASyncReceive(error);
+        if (!current()) return;
+    }
+    if (events & FD_WRITE) {
+        TryToSend();
+        if (!current()) return;
+        if (allSent_) TriggerDataSent(0);
+        if (!current()) return;
+    }
+    if (events & FD_ACCEPT) {
+        TriggerSessionAvailable(error);
+        if (!current()) return;
+    }
+    if ((events & FD_CLOSE) && state_ != TSocketState::wsConnecting) {
+        ASyncReceive(0);
+        if (!current()) return;
+        if (!closeReported_) {
+            closeReported_ = true;
+            TriggerSessionClosed(error);
+        }
+        if (state_ != TSocketState::wsClosed) Close();
+    }
+}
+
+}  // namespace velmora::net

@@ -1,0 +1,215 @@
+// TAsyncSocket: one Windows Sockets 1.1 socket run without blocking. Its hidden
+// window receives the socket library's notifications as messages and turns
+// them into events, all on the thread that created it. The socket library is
+// loaded at run time, on the first call that needs it.
+//
+// Only the datagram path is built: Connect opens a UDP socket (no handshake),
+// Send/SendText queue bytes in 1514-byte blocks that leave one datagram each,
+// OnDataAvailable announces arriving datagrams and ReceiveText reads one.
+#pragma once
+#include <winsock2.h>
+#include <windows.h>
+
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/error.h"
+#include "net/asyncsocket.h"
+#include "net/sendbuf.h"
+#include "ui/window_win.h"
+
+namespace velmora::net {
+
+class ESocketException : public velmora::Error {
+public:
+    using velmora::Error::Error;
+};
+
+// The three failures of loading the socket library. They are raised directly,
+// never through OnError.
+class ESocketLibraryException : public ESocketException {
+public:
+    using ESocketException::ESocketException;
+};
+
+// The socket library, loaded on the first lookup of one of its functions and
+// unloaded when the last live socket component goes (and at program end).
+class WinsockLibrary {
+public:
+    // The library's name, "wsock32.dll"; a change applies at the next load.
+    static std::string& name();
+    // The named function, looked up on first use and remembered. The first
+    // lookup loads the library and starts Windows Sockets 1.1.
+    static FARPROC proc(const char* functionName);
+    static bool loaded();
+    // WSACleanup, FreeLibrary, and every remembered function forgotten.
+    static void unload();
+    static int liveComponents();
+};
+
+// The notification messages of the hidden window.
+constexpr UINT WM_ASYNCSELECT = WM_USER + 1;
+constexpr UINT WM_ASYNCGETHOSTBYNAME = WM_USER + 2;
+constexpr UINT WM_ASYNCGETHOSTBYADDR = WM_USER + 3;
+constexpr UINT WM_CLOSE_DELAYED = WM_USER + 4;
+constexpr UINT WM_WSOCKET_RELEASE = WM_USER + 5;
+constexpr UINT WM_TRIGGER_EXCEPTION = WM_USER + 6;
+
+constexpr char kAsyncSocketWindowClass[] = "AsyncSocketWindowClass";
+
+class TCustomAsyncSocket {
+public:
+    using TSessionEvent = std::function<void(TCustomAsyncSocket& sender, std::uint16_t error)>;
+    using TDataAvailable = TSessionEvent;
+    using TSendData = std::function<void(TCustomAsyncSocket& sender, int bytesSent)>;
+    using TChangeState =
+        std::function<void(TCustomAsyncSocket& sender, TSocketState oldState, TSocketState newState)>;
+    using TNotifyEvent = std::function<void(TCustomAsyncSocket& sender)>;
+    using TBgExceptionEvent =
+        std::function<void(TCustomAsyncSocket& sender, const std::exception& e, bool& canClose)>;
+
+    TCustomAsyncSocket();
+    TCustomAsyncSocket(const TCustomAsyncSocket&) = delete;
+    TCustomAsyncSocket& operator=(const TCustomAsyncSocket&) = delete;
+    virtual ~TCustomAsyncSocket();
+
+    // Properties. The setters of Addr, Port, Proto, LocalAddr and LocalPort
+    // refuse a change while the socket is not closed.
+    const std::string& Addr() const { return addr_.text; }
+    void SetAddr(const std::string& value);
+    bool AddrAssigned() const { return addr_.assigned; }
+    const std::string& Port() const { return port_.text; }
+    virtual void SetPort(const std::string& value);
+    bool PortAssigned() const { return port_.assigned; }
+    const std::string& Proto() const { return proto_.text; }
+    virtual void SetProto(const std::string& value);
+    bool ProtoAssigned() const { return proto_.assigned; }
+    const std::string& LocalAddr() const { return localAddr_; }
+    void SetLocalAddr(const std::string& value);
+    const std::string& LocalPort() const { return localPort_; }
+    void SetLocalPort(const std::string& value);
+    TSocketState State() const { return state_; }
+    int LastError() const { return lastError_; }
+    // The bytes waiting to be read; -1 (after an error report) when the
+    // count cannot be had.
+    virtual int RcvdCount();
+    int ReadCount() const { return readCount_; }
+    bool MultiThreaded = false;
+    TSocketSendFlags SendFlags() const { return sendFlags_; }
+    void SetSendFlags(int value);
+    int FlushTimeout = 60;
+    TSocketLingerOnOff LingerOnOff = TSocketLingerOnOff::wsLingerOn;
+    int LingerTimeout = 0;
+    // The socket handle, or INVALID_SOCKET.
+    SOCKET HSocket() const { return socket_; }
+    // The hidden window that receives the notifications.
+    HWND Handle() const;
+    const std::string& DnsResult() const { return dnsResult_; }
+    const std::vector<std::string>& DnsResultList() const { return dnsResultList_; }
+    bool Terminated() const { return terminated_; }
+
+    // Events.
+    TSessionEvent OnSessionConnected;
+    TDataAvailable OnDataAvailable;
+    TSendData OnSendData;
+    TSessionEvent OnDataSent;
+    TSessionEvent OnSessionClosed;
+    TChangeState OnChangeState;
+    TSessionEvent OnDnsLookupDone;
+    TNotifyEvent OnError;
+    TBgExceptionEvent OnBgException;
+    TSessionEvent OnSessionAvailable;
+
+    // Operations.
+    virtual void Connect();
+    virtual void Close();
+    // Queues and sends; the length queued, 0 for a length of 0 or less, -1
+    // when the socket is not open.
+    virtual int Send(const void* data, int length);
+    virtual int SendText(const std::string& text);
+    // The waiting datagram, or empty.
+    virtual std::string ReceiveText();
+    virtual void DnsLookup(const std::string& host);
+    virtual void CancelDnsLookup();
+    virtual void Abort();
+    // Pumps messages while an operation waits (see MultiThreaded).
+    virtual void MessagePump();
+
+protected:
+    virtual LRESULT WndProc(UINT message, WPARAM wParam, LPARAM lParam);
+    virtual void AssignDefaultValue();
+    virtual void InternalClose(bool shutdownFirst, int error);
+    virtual int RealSend(const char* data, int length);
+    virtual void RaiseExceptionFmt(const std::string& message) { RaiseException(message); }
+    virtual void RaiseException(const std::string& message);
+    virtual void HandleBackGroundException(const std::exception& e);
+    virtual bool TriggerDataAvailable(std::uint16_t error);
+    virtual void TriggerSessionAvailable(std::uint16_t error);
+    virtual void TriggerSessionConnected(std::uint16_t error);
+    virtual void TriggerSessionClosed(std::uint16_t error);
+    virtual void TriggerDataSent(std::uint16_t error);
+    virtual void TriggerChangeState(TSocketState oldState, TSocketState newState);
+    virtual void TriggerDnsLookupDone(std::uint16_t error);
+    virtual void TriggerError();
+    virtual int DoRecv(char* buffer, int length, int flags);
+
+    void ChangeState(TSocketState newState);
+    // "Error n in function op" for the library's last error, or for `code`.
+    void SocketError(const std::string& op);
+    void SocketError(const std::string& op, int code);
+
+    // The resolvers; they raise ESocketException with their own texts.
+    int WSocketResolveProto(const std::string& text);
+    std::uint16_t WSocketResolvePort(const std::string& text, const std::string& proto);
+    std::uint32_t WSocketResolveHost(const std::string& text);
+
+private:
+    class HiddenWindow;
+    struct Lookup;
+
+    void TryToSend();
+    void DeleteBufferedData() { queue_.clear(); }
+    void ASyncReceive(std::uint16_t error);
+    void WMASyncSelect(WPARAM wParam, LPARAM lParam);
+    void WMAsyncGetHostByName(WPARAM wParam, LPARAM lParam);
+
+    std::unique_ptr<HiddenWindow> window_;
+    SOCKET socket_ = INVALID_SOCKET;
+    sockaddr_in sin_{};
+    SocketProperty addr_, port_, proto_;
+    bool localPortResolved_ = false;
+    int protoNumber_ = 6;
+    int socketType_ = SOCK_STREAM;
+    std::uint16_t localPortNumber_ = 0;
+    std::string localAddr_ = "0.0.0.0";
+    std::string localPort_ = "0";
+    SendQueue queue_{kSendBlockSize};
+    bool allSent_ = true;
+    bool closeReported_ = false;
+    bool paused_ = false;
+    std::shared_ptr<Lookup> lookup_;
+    std::string dnsResult_;
+    std::vector<std::string> dnsResultList_;
+    int lastError_ = 0;
+    int readCount_ = 0;
+    TSocketState state_ = TSocketState::wsClosed;
+    TSocketSendFlags sendFlags_ = TSocketSendFlags::wsSendNormal;
+    bool destroying_ = false;
+    bool terminated_ = false;
+    // Low-level receives so far; the read loop stops when a pass made none.
+    unsigned receiveCalls_ = 0;
+};
+
+// The component the windows use. The proxy, line-mode and synchronous layers
+// of the family are not built: with no proxy and line mode off they only pass
+// every call to the core.
+class TAsyncSocket : public TCustomAsyncSocket {
+public:
+    TAsyncSocket() = default;
+};
+
+}  // namespace velmora::net

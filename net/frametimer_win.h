@@ -1,0 +1,83 @@
+// TFrameTimer: a timer driven by the application's idle processing instead
+// of system timer messages. While it runs the message loop never waits, and
+// OnTimer fires whenever at least Interval ms have passed on timeGetTime.
+//
+// Every enabled timer ticks: the attached timers share one idle handler in the
+// application's single idle slot, so two query windows waiting at once each
+// count their own ticks and keep their own time-out.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+
+#include "net/frametimer.h"
+
+namespace velmora::net {
+
+class TCustomFrameTimer : private IdleStepper {
+public:
+    using TNotifyEvent = std::function<void(TCustomFrameTimer& sender)>;
+    using TFrameTimerEvent = std::function<void(TCustomFrameTimer& sender, int lagCount)>;
+
+    // Needs the application (its idle slot and its window's activation
+    // messages). Created with ActiveOnly and Enabled true, Interval 1000,
+    // MaxLag 10, and not running: only loading from a form starts it.
+    TCustomFrameTimer();
+    TCustomFrameTimer(const TCustomFrameTimer&) = delete;
+    TCustomFrameTimer& operator=(const TCustomFrameTimer&) = delete;
+    virtual ~TCustomFrameTimer();
+
+    bool ActiveOnly() const { return activeOnly_; }
+    void SetActiveOnly(bool value);
+    bool Enabled() const { return enabled_; }
+    void SetEnabled(bool value);
+    std::uint32_t Interval() const { return clock_.interval(); }
+    void SetInterval(std::uint32_t value);
+    int MaxLag() const { return clock_.maxLag(); }
+    void SetMaxLag(int value) { clock_.setMaxLag(value); }
+    // Ticks per second, worked out about once a second.
+    int TickRate() const { return clock_.tickRate(); }
+    bool Running() const { return running_; }
+    // Running and stepped by the idle handler (not waiting for activation).
+    bool Attached() const;
+
+    // A form that creates the timer brackets the setting of its stored
+    // properties with these; Loaded starts the timer when it is enabled.
+    void BeginLoading() { loading_ = true; }
+    void Loaded();
+
+    TNotifyEvent OnActivate;
+    TNotifyEvent OnDeactivate;
+    TFrameTimerEvent OnTimer;
+
+protected:
+    virtual void DoActivate();
+    virtual void DoDeactivate();
+    virtual void DoTimer(int lagCount);
+
+private:
+    void Start();
+    void Stop();
+    void Attach();
+    void Detach();
+    void idleStep(bool& done) override;
+    void applicationMessage(UINT message);
+
+    bool activeOnly_ = true;
+    bool enabled_ = true;
+    bool running_ = false;
+    bool loading_ = false;
+    FrameClock clock_;
+    int hook_ = 0;
+};
+
+class TFrameTimer : public TCustomFrameTimer {
+public:
+    TFrameTimer() = default;
+};
+
+// How many frame timers are being stepped from the idle slot.
+std::size_t attachedFrameTimers();
+
+}  // namespace velmora::net
