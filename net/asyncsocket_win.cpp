@@ -51,7 +51,7 @@ HMODULE loadedModule() {
         throw ESocketLibraryException(format("%s: WSAStartup error #%d", lib.name.c_str(), result));
     }
     lib.module = module;
-    lib.procs["WSAStartup"] = reinterpret_cast<FARPROC>(startup);
+    lib.procs["WSAStartup"] = reinterpret_cast<FARPROC>(reinterpret_cast<void*>(startup));
     return module;
 }
 
@@ -107,8 +107,9 @@ public:
 
 protected:
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
-        if (!owner_) return defaultHandling(message, wParam, lParam);
-        return owner_->WndProc(message, wParam, lParam);
+        LRESULT result = 0;
+        if (owner_ && owner_->WndProc(message, wParam, lParam, result)) return result;
+        return defaultHandling(message, wParam, lParam);
     }
 
 private:
@@ -710,29 +711,29 @@ void TCustomAsyncSocket::WMAsyncGetHostByName(WPARAM wParam, LPARAM lParam) {
 // ---------------------------------------------------------------------------
 // Notifications
 
-LRESULT TCustomAsyncSocket::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
+bool TCustomAsyncSocket::WndProc(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    result = 0;
     try {
         switch (message) {
             case WM_ASYNCSELECT:
                 WMASyncSelect(wParam, lParam);
-                return 0;
+                return true;
             case WM_ASYNCGETHOSTBYNAME:
             case WM_ASYNCGETHOSTBYADDR:
                 WMAsyncGetHostByName(wParam, lParam);
-                return 0;
+                return true;
             case WM_CLOSE_DELAYED:
                 Close();
-                return 0;
+                return true;
             case WM_TRIGGER_EXCEPTION:
                 throw ESocketException("Test exception in asyncsocket");
             default:
-                break;
+                return false;
         }
     } catch (const std::exception& e) {
         HandleBackGroundException(e);
-        return 0;
     }
-    return DefWindowProcA(Handle(), message, wParam, lParam);
+    return true;
 }
 
 void TCustomAsyncSocket::WMASyncSelect(WPARAM wParam, LPARAM lParam) {

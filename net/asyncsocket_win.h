@@ -140,7 +140,9 @@ public:
     virtual void MessagePump();
 
 protected:
-    virtual LRESULT WndProc(UINT message, WPARAM wParam, LPARAM lParam);
+    // The hidden window's message handler; false sends the message on to the
+    // default window procedure.
+    virtual bool WndProc(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
     virtual void AssignDefaultValue();
     virtual void InternalClose(bool shutdownFirst, int error);
     virtual int RealSend(const char* data, int length);

@@ -1,0 +1,36 @@
+// The message loop for the Wine tests: one application for the whole
+// program, and a pump that runs it for a while or until something happened.
+#pragma once
+#include <windows.h>
+
+#include <functional>
+
+#include "ui/application_win.h"
+
+namespace velmora::test {
+
+inline Application& app() {
+    static Application application;
+    return application;
+}
+
+// Runs the application's loop (messages and idle steps) until `until` holds
+// or `ms` have passed; true when `until` held.
+inline bool pump(DWORD ms, const std::function<bool()>& until = nullptr) {
+    Application& a = app();
+    const DWORD start = GetTickCount();
+    for (;;) {
+        if (until && until()) return true;
+        const DWORD spent = GetTickCount() - start;
+        if (spent >= ms) return false;
+        if (a.hasOnIdle()) {
+            a.handleNextMessage();
+        } else {
+            // Nothing idles: wait for a message, but never past the deadline.
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, ms - spent, QS_ALLINPUT);
+            a.processMessages();
+        }
+    }
+}
+
+}  // namespace velmora::test
