@@ -20,7 +20,21 @@
  *    characters that the host drops; every field is "???" when the reply is
  *    not a status reply (a failure text such as "unknown error", empty text).
  *    The reply is the whole datagram, FF FF FF FF prefix included, up to its
- *    first zero byte.
+ *    first zero byte. The texts may change with the next decodedata call;
+ *    the host copies them before it calls again or unloads the library.
+ *
+ * The host writes the decoded texts into markup as they are, and its markup
+ * has no escapes: a "<" always starts a tag and a single "&" underlines the
+ * next character. A server chooses its name, so a plug-in must not pass a
+ * "<" through (a name could otherwise place a link that the shell opens);
+ * the reference plug-ins show "<" and ">" as "(" and ")" and double "&".
+ *
+ * The reference plug-ins (plugins/quake.cpp ... openarena.cpp) share one
+ * decoder (plugins/decode/): QuakeWorld ("n" + info), Quake II ("print\n" +
+ * info) and Quake III / DarkPlaces ("statusResponse\n" + info) status
+ * replies, the info text "\key\value..." ending at the first line end and
+ * followed by one line per player. Build a plug-in with a .def file such as
+ * plugins/velmora_plugin.def and link it statically, so that it is one file.
  */
 #ifndef VELMORA_PLUGIN_H
 #define VELMORA_PLUGIN_H

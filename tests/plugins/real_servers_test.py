@@ -20,6 +20,7 @@ quakestat are not installed (the cases that can run are run first).
 import argparse
 import os
 import shutil
+import signal
 import socket
 import subprocess
 import sys
@@ -115,6 +116,8 @@ def main():
     ap.add_argument('--plugins')
     ap.add_argument('--wine-run', nargs=argparse.REMAINDER, default=[])
     args = ap.parse_args()
+    # ctest's time-out: end like an error, so every server is stopped
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit('terminated'))
     decoder = Decoder(args)
     work = tempfile.mkdtemp(prefix='velmora-servers-')
     failures, skipped, passed = [], [], 0
