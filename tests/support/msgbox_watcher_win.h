@@ -20,7 +20,9 @@ struct ShownMessage {
 
 class MessageBoxWatcher {
 public:
-    MessageBoxWatcher() : thread_([this] { watch(); }) {}
+    // Watches the boxes of `processId`: this process unless told otherwise.
+    explicit MessageBoxWatcher(DWORD processId = GetCurrentProcessId())
+        : processId_(processId), thread_([this] { watch(); }) {}
     ~MessageBoxWatcher() {
         stop_ = true;
         thread_.join();
@@ -37,6 +39,14 @@ public:
         for (const auto& m : messages()) out.push_back(m.text);
         return out;
     }
+    // Waits until at least `count` boxes were answered, at most `ms`.
+    bool waitFor(size_t count, DWORD ms = 10000) const {
+        for (DWORD waited = 0; waited < ms; waited += 20) {
+            if (messages().size() >= count) return true;
+            Sleep(20);
+        }
+        return messages().size() >= count;
+    }
     void clear() {
         std::lock_guard<std::mutex> lock(mutex_);
         messages_.clear();
@@ -48,8 +58,9 @@ private:
         GetWindowThreadProcessId(hwnd, &pid);
         char cls[32] = {};
         GetClassNameA(hwnd, cls, sizeof cls);
-        if (pid == GetCurrentProcessId() && std::string(cls) == "#32770" && IsWindowVisible(hwnd))
-            reinterpret_cast<MessageBoxWatcher*>(self)->answer(hwnd);
+        auto* watcher = reinterpret_cast<MessageBoxWatcher*>(self);
+        if (pid == watcher->processId_ && std::string(cls) == "#32770" && IsWindowVisible(hwnd))
+            watcher->answer(hwnd);
         return TRUE;
     }
     void answer(HWND box) {
@@ -73,6 +84,7 @@ private:
         }
     }
 
+    const DWORD processId_;
     mutable std::mutex mutex_;
     std::vector<ShownMessage> messages_;
     std::atomic<bool> stop_{false};

@@ -1,0 +1,17 @@
+#!/bin/bash
+# build.sh native|win|fuzz : configures and builds one of the three builds in build/<kind>.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+kind=${1:?native, win or fuzz}
+case "$kind" in
+  native) args=() ;;
+  win)    args=(-DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-i686.cmake") ;;
+  fuzz)   args=(-DVELMORA_FUZZ=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ ${VELMORA_FUZZ_SECONDS:+-DVELMORA_FUZZ_SECONDS=$VELMORA_FUZZ_SECONDS}) ;;
+  *) echo "build.sh: unknown build '$kind'" >&2; exit 2 ;;
+esac
+cmake -S "$top" -B "$top/build/$kind" -G Ninja "${args[@]}" >/dev/null
+log="$top/build/$kind-build.log"
+if ! cmake --build "$top/build/$kind" -- -j"$(nproc)" >"$log" 2>&1; then
+  grep -vE '^\[[0-9]+/[0-9]+\] ' "$log" | tail -60
+  exit 1
+fi

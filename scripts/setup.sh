@@ -1,0 +1,36 @@
+#!/bin/bash
+# Installs what Velmora's build, run and tests need on Debian 12, as root.
+# Idempotent and quiet: it does nothing when everything is there already.
+set -euo pipefail
+
+packages=(
+  # build: native and 32-bit Windows
+  g++ cmake ninja-build googletest g++-mingw-w64-i686 binutils-mingw-w64-i686
+  # run and test the Windows program
+  wine wine32:i386 wine64 xvfb xauth fonts-wine fonts-liberation imagemagick
+  # fuzzing (libFuzzer, sanitizers)
+  clang libclang-rt-14-dev
+  # real game servers and a reference query tool, on loopback only
+  python3 mvdsv ktx darkplaces-server fteqcc qstat openarena-server ioquake3-server
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+if [ "$(id -u)" != 0 ]; then
+  echo "setup: these packages are missing and installing them needs root: ${missing[*]}" >&2
+  exit 1
+fi
+echo "setup: installing ${missing[*]}" >&2
+export DEBIAN_FRONTEND=noninteractive
+dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
+apt-get update -q >/dev/null
+apt-get install -y -q --no-install-recommends "${missing[@]}" >/dev/null
+# The OpenArena package starts a public server on systemd hosts; the tests
+# start their own on loopback.
+if command -v systemctl >/dev/null 2>&1 && systemctl is-active --quiet openarena-server 2>/dev/null; then
+  systemctl disable --now openarena-server >/dev/null 2>&1 || true
+fi

@@ -1,0 +1,44 @@
+#!/bin/bash
+# Sets up, builds and runs every test: native (ASan/UBSan), Windows under
+# Wine, and the fuzz targets for a bounded time. Ends with "N passed, N failed".
+set -uo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+"$top/scripts/setup.sh" || exit 1
+
+passed=0; failed=0; broken=()
+run_suite() {   # run_suite NAME CTEST-ARGS...
+  local name=$1; shift
+  local log="$top/build/$name-ctest.log"
+  echo "== $name tests"
+  ctest --test-dir "$top/build/$name" --output-on-failure "$@" >"$log" 2>&1
+  local line p f
+  line=$(grep -E '[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -1)
+  if [ -z "$line" ]; then
+    echo "   $name: ctest did not finish, see $log"; tail -20 "$log"; failed=$((failed + 1)); broken+=("$name"); return
+  fi
+  f=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/' <<<"$line")
+  p=$(( $(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$line") - f ))
+  passed=$((passed + p)); failed=$((failed + f))
+  echo "   $line"
+  if [ "$f" -ne 0 ]; then
+    grep -E '^\s+[0-9]+ - ' "$log" | head -40
+    grep -E -B2 -A12 'Failure|FAILED|Error' "$log" | head -120
+    broken+=("$name")
+  fi
+}
+
+for kind in native win fuzz; do
+  echo "== building $kind"
+  if ! "$top/scripts/build.sh" "$kind"; then
+    echo "   $kind: build failed"; failed=$((failed + 1)); broken+=("$kind-build"); continue
+  fi
+  case "$kind" in
+    native) run_suite native -j"$(nproc)" ;;
+    win)    run_suite win ;;
+    fuzz)   run_suite fuzz -j"$(nproc)" ;;
+  esac
+done
+
+[ ${#broken[@]} -eq 0 ] || echo "failing: ${broken[*]}"
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
