@@ -504,9 +504,11 @@ MarkupResult Engine::run(std::string_view text) {
 }  // namespace
 
 std::string_view nextRun(std::string_view text) {
-    const size_t lt = text.find('<');
+    // Only a "<" in front of the first blank matters, so the search for it
+    // stops there (long texts of many words stay linear).
     const size_t blank = text.find(' ');
-    if (lt != npos && (blank == npos || lt < blank)) return text.substr(0, lt);
+    const size_t lt = text.substr(0, blank).find('<');
+    if (lt != npos) return text.substr(0, lt);
     if (blank != npos) return text.substr(0, blank + 1);
     return text;
 }

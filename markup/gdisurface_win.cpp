@@ -1,0 +1,247 @@
+#include "markup/gdisurface_win.h"
+
+#include <shellapi.h>
+
+#include <algorithm>
+#include <climits>
+
+#include "base/error.h"
+
+namespace velmora {
+
+COLORREF markupColorRef(Colour colour) {
+    if (isSystemColour(colour)) return GetSysColor(static_cast<int>(colour & 0xFF));
+    return static_cast<COLORREF>(colour & 0x00FFFFFF);
+}
+
+// --- image list ---
+
+GdiImageList::~GdiImageList() {
+    // A listener may remove itself while it is told: walk a copy.
+    const auto listeners = listeners_;
+    for (const auto& [key, listener] : listeners) listener();
+}
+
+int GdiImageList::count() const { return list_ ? ImageList_GetImageCount(list_) : 0; }
+
+int GdiImageList::width() const {
+    int cx = 0, cy = 0;
+    if (list_) ImageList_GetIconSize(list_, &cx, &cy);
+    return cx;
+}
+
+int GdiImageList::height() const {
+    int cx = 0, cy = 0;
+    if (list_) ImageList_GetIconSize(list_, &cx, &cy);
+    return cy;
+}
+
+void GdiImageList::addRemovalListener(const void* key, std::function<void()> listener) {
+    listeners_[key] = std::move(listener);
+}
+
+void GdiImageList::removeRemovalListener(const void* key) { listeners_.erase(key); }
+
+// --- surface ---
+
+namespace {
+int clampedLength(std::string_view text) { return static_cast<int>(std::min<size_t>(text.size(), INT_MAX)); }
+
+bool pathExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// A memory device context with one object selected into it, both undone at scope end.
+class MemoryDC {
+public:
+    MemoryDC(HDC like, HGDIOBJ object) : dc_(CreateCompatibleDC(like)) {
+        if (dc_) previous_ = SelectObject(dc_, object);
+    }
+    MemoryDC(const MemoryDC&) = delete;
+    MemoryDC& operator=(const MemoryDC&) = delete;
+    ~MemoryDC() {
+        if (!dc_) return;
+        SelectObject(dc_, previous_);
+        DeleteDC(dc_);
+    }
+    HDC get() const { return dc_; }
+
+private:
+    HDC dc_;
+    HGDIOBJ previous_ = nullptr;
+};
+}  // namespace
+
+GdiSurface::GdiSurface(HDC dc, const GdiFont& font, Colour brush)
+    : dc_(dc), savedState_(SaveDC(dc)), dpi_(GetDeviceCaps(dc, LOGPIXELSY)), entry_(font), brush_(brush) {
+    if (dpi_ <= 0) dpi_ = 96;
+    font_.face = font.face;
+    font_.size = font.height < 0 ? MulDiv(-font.height, 72, dpi_) : MulDiv(font.height, 72, dpi_);
+    font_.bold = font.bold;
+    font_.italic = font.italic;
+    font_.underline = font.underline;
+    font_.strikeout = font.strikeout;
+    font_.colour = font.colour;
+    // The pen the device context has now is the one the engine restores to.
+    LOGPEN pen{};
+    if (GetObjectA(GetCurrentObject(dc_, OBJ_PEN), sizeof pen, &pen) == sizeof pen) pen_ = pen.lopnColor;
+    setFont(font_);
+}
+
+GdiSurface::~GdiSurface() {
+    // Back to the caller's font, pen, brush, colours and modes; only then are
+    // the surface's own objects deleted (by the members' destructors).
+    RestoreDC(dc_, savedState_);
+}
+
+void GdiSurface::setFont(const MarkupFont& font) {
+    font_ = font;
+    // The entry face at the entry size keeps the exact entry height: points
+    // are rounded and would not always give the same pixel height back.
+    int height = -MulDiv(font.size, dpi_, 72);
+    if (font.face == entry_.face && font.size == MulDiv(std::abs(entry_.height), 72, dpi_)) height = entry_.height;
+    const int style = (font.bold ? 1 : 0) | (font.italic ? 2 : 0) | (font.underline ? 4 : 0) | (font.strikeout ? 8 : 0);
+    const FontKey key{font.face, height, style};
+    auto it = fonts_.find(key);
+    if (it == fonts_.end()) {
+        LOGFONTA lf{};
+        lf.lfHeight = height;
+        lf.lfWeight = font.bold ? FW_BOLD : FW_NORMAL;
+        lf.lfItalic = font.italic;
+        lf.lfUnderline = font.underline;
+        lf.lfStrikeOut = font.strikeout;
+        lf.lfCharSet = DEFAULT_CHARSET;
+        lf.lfOutPrecision = OUT_DEFAULT_PRECIS;
+        lf.lfClipPrecision = CLIP_DEFAULT_PRECIS;
+        lf.lfQuality = DEFAULT_QUALITY;
+        lf.lfPitchAndFamily = DEFAULT_PITCH;
+        const size_t length = std::min(font.face.size(), sizeof lf.lfFaceName - 1);
+        std::copy_n(font.face.data(), length, lf.lfFaceName);
+        it = fonts_.emplace(key, GdiObject(CreateFontIndirectA(&lf))).first;
+    }
+    if (it->second.handle) SelectObject(dc_, it->second.handle);
+    SetTextColor(dc_, markupColorRef(font.colour));
+}
+
+int GdiSurface::textHeight(std::string_view sample) {
+    SIZE size{};
+    GetTextExtentPointA(dc_, sample.data(), clampedLength(sample), &size);
+    return size.cy;
+}
+
+int GdiSurface::blankWidth() {
+    SIZE size{};
+    GetTextExtentPointA(dc_, " ", 1, &size);
+    return size.cx;
+}
+
+MarkupSize GdiSurface::measureRun(std::string_view run) {
+    RECT r{0, 0, 0, 0};
+    DrawTextA(dc_, run.data(), clampedLength(run), &r, DT_CALCRECT | DT_EXPANDTABS);
+    return {r.right - r.left, r.bottom - r.top};
+}
+
+void GdiSurface::drawRun(std::string_view run, const MarkupRect& cell) {
+    RECT r{cell.left, cell.top, cell.right, cell.bottom};
+    DrawTextA(dc_, run.data(), clampedLength(run), &r, DT_BOTTOM | DT_SINGLELINE | DT_EXPANDTABS | DT_EXTERNALLEADING);
+}
+
+void GdiSurface::setTransparentBackground() { SetBkMode(dc_, TRANSPARENT); }
+
+void GdiSurface::setBrushColour(Colour colour) {
+    brush_ = colour;
+    // From now on the character cells behind runs are filled.
+    SetBkMode(dc_, OPAQUE);
+    SetBkColor(dc_, markupColorRef(colour));
+    GdiObject brush(CreateSolidBrush(markupColorRef(colour)));
+    if (brush.handle) {
+        SelectObject(dc_, brush.handle);
+        brushObject_ = std::move(brush);
+    }
+}
+
+void GdiSurface::setPenColour(Colour colour) {
+    pen_ = colour;
+    GdiObject pen(CreatePen(PS_SOLID, 1, markupColorRef(colour)));
+    if (pen.handle) {
+        SelectObject(dc_, pen.handle);
+        penObject_ = std::move(pen);
+    }
+}
+
+void GdiSurface::rectangle(const MarkupRect& r) {
+    if (!brushObject_.handle) {
+        // The brush colour the surface was made with has not been selected yet.
+        GdiObject brush(CreateSolidBrush(markupColorRef(brush_)));
+        if (brush.handle) {
+            SelectObject(dc_, brush.handle);
+            brushObject_ = std::move(brush);
+        }
+    }
+    Rectangle(dc_, r.left, r.top, r.right, r.bottom);
+}
+
+void GdiSurface::line(int x1, int y1, int x2, int y2) {
+    MoveToEx(dc_, x1, y1, nullptr);
+    LineTo(dc_, x2, y2);
+}
+
+void GdiSurface::drawListImage(const MarkupImageList& list, int index, int x, int y) {
+    if (const auto* gdi = dynamic_cast<const GdiImageList*>(&list))
+        ImageList_Draw(gdi->handle(), index, dc_, x, y, ILD_NORMAL);
+}
+
+HIMAGELIST GdiSurface::systemList(bool large) {
+    HIMAGELIST& list = large ? largeIcons_ : smallIcons_;
+    if (!list) {
+        SHFILEINFOA info{};
+        list = reinterpret_cast<HIMAGELIST>(
+            SHGetFileInfoA("file.txt", FILE_ATTRIBUTE_NORMAL, &info, sizeof info,
+                           SHGFI_SYSICONINDEX | SHGFI_USEFILEATTRIBUTES | (large ? 0 : SHGFI_SMALLICON)));
+    }
+    return list;
+}
+
+int GdiSurface::systemIconIndex(const std::string& path, bool large) {
+    SHFILEINFOA info{};
+    UINT flags = SHGFI_SYSICONINDEX | (large ? 0 : SHGFI_SMALLICON);
+    // A name that is not on disk gets the icon of its type, without touching the disk.
+    if (!pathExists(path)) flags |= SHGFI_USEFILEATTRIBUTES;
+    SHGetFileInfoA(path.c_str(), FILE_ATTRIBUTE_NORMAL, &info, sizeof info, flags);
+    return info.iIcon;
+}
+
+MarkupSize GdiSurface::systemIconSize(bool large) {
+    int cx = 0, cy = 0;
+    if (HIMAGELIST list = systemList(large)) ImageList_GetIconSize(list, &cx, &cy);
+    return {cx, cy};
+}
+
+void GdiSurface::drawSystemIcon(int index, bool large, int x, int y) {
+    if (HIMAGELIST list = systemList(large)) ImageList_Draw(list, index, dc_, x, y, ILD_TRANSPARENT);
+}
+
+HBITMAP GdiSurface::loadBitmap(const std::string& path) {
+    auto it = bitmaps_.find(path);
+    if (it != bitmaps_.end()) return static_cast<HBITMAP>(it->second.handle);
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return nullptr;
+    HANDLE loaded = LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE);
+    if (!loaded) throw Error("Bitmap image is not valid");
+    return static_cast<HBITMAP>(bitmaps_.emplace(path, GdiObject(loaded)).first->second.handle);
+}
+
+MarkupSize GdiSurface::bitmapSize(const std::string& path) {
+    HBITMAP bitmap = loadBitmap(path);
+    BITMAP info{};
+    if (!bitmap || !GetObjectA(bitmap, sizeof info, &info)) return {};
+    return {info.bmWidth, std::abs(info.bmHeight)};
+}
+
+void GdiSurface::drawBitmap(const std::string& path, int x, int y) {
+    HBITMAP bitmap = loadBitmap(path);
+    BITMAP info{};
+    if (!bitmap || !GetObjectA(bitmap, sizeof info, &info)) return;
+    const MemoryDC memory(dc_, bitmap);
+    if (memory.get()) BitBlt(dc_, x, y, info.bmWidth, std::abs(info.bmHeight), memory.get(), 0, 0, SRCCOPY);
+}
+
+}  // namespace velmora

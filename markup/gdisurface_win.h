@@ -1,0 +1,135 @@
+// The Windows drawing surface of the markup engine: GDI text calls on a
+// device context, fonts by face, size, style and colour, system colours,
+// image lists, the shell's system icons and bitmap files.
+#pragma once
+#include <windows.h>
+#include <commctrl.h>
+
+#include <functional>
+#include <map>
+#include <string>
+
+#include "markup/markup.h"
+
+namespace velmora {
+
+// The colour GDI draws for a colour value (system colours resolved now).
+COLORREF markupColorRef(Colour colour);
+
+// A common-control image list as the source of "idx:" images. Not owning the
+// list; whoever refers to it can ask to hear when it goes away.
+class GdiImageList : public MarkupImageList {
+public:
+    explicit GdiImageList(HIMAGELIST list) : list_(list) {}
+    GdiImageList(const GdiImageList&) = delete;
+    GdiImageList& operator=(const GdiImageList&) = delete;
+    ~GdiImageList() override;
+
+    HIMAGELIST handle() const { return list_; }
+    int count() const override;
+    int width() const override;
+    int height() const override;
+
+    // Called once when this list is destroyed; `key` removes the listener again.
+    void addRemovalListener(const void* key, std::function<void()> listener);
+    void removeRemovalListener(const void* key);
+
+private:
+    HIMAGELIST list_;
+    std::map<const void*, std::function<void()>> listeners_;
+};
+
+// The entry font of a surface, as the controls hold it: a LOGFONT height
+// (negative: character height in pixels).
+struct GdiFont {
+    std::string face = "MS Sans Serif";
+    int height = -11;
+    bool bold = false, italic = false, underline = false, strikeout = false;
+    Colour colour = 0x80000008;  // the window-text colour
+};
+
+// Draws on `dc` for the surface's lifetime; every font, pen, brush and bitmap
+// it makes is its own, and the device context gets its former selections,
+// colours and modes back when the surface ends.
+class GdiSurface : public MarkupSurface {
+public:
+    GdiSurface(HDC dc, const GdiFont& font, Colour brush);
+    GdiSurface(const GdiSurface&) = delete;
+    GdiSurface& operator=(const GdiSurface&) = delete;
+    ~GdiSurface() override;
+
+    HDC dc() const { return dc_; }
+
+    MarkupFont font() const override { return font_; }
+    void setFont(const MarkupFont& font) override;
+    int textHeight(std::string_view sample) override;
+    int blankWidth() override;
+    MarkupSize measureRun(std::string_view run) override;
+    void drawRun(std::string_view run, const MarkupRect& cell) override;
+    void setTransparentBackground() override;
+    Colour brushColour() const override { return brush_; }
+    void setBrushColour(Colour colour) override;
+    Colour penColour() const override { return pen_; }
+    void setPenColour(Colour colour) override;
+    void rectangle(const MarkupRect& r) override;
+    void line(int x1, int y1, int x2, int y2) override;
+    void drawListImage(const MarkupImageList& list, int index, int x, int y) override;
+    int systemIconIndex(const std::string& path, bool large) override;
+    MarkupSize systemIconSize(bool large) override;
+    void drawSystemIcon(int index, bool large, int x, int y) override;
+    MarkupSize bitmapSize(const std::string& path) override;
+    void drawBitmap(const std::string& path, int x, int y) override;
+
+private:
+    struct GdiObject {
+        HGDIOBJ handle = nullptr;
+        GdiObject() = default;
+        explicit GdiObject(HGDIOBJ h) : handle(h) {}
+        GdiObject(const GdiObject&) = delete;
+        GdiObject& operator=(const GdiObject&) = delete;
+        GdiObject(GdiObject&& o) noexcept : handle(o.handle) { o.handle = nullptr; }
+        GdiObject& operator=(GdiObject&& o) noexcept {
+            if (this != &o) {
+                reset();
+                handle = o.handle;
+                o.handle = nullptr;
+            }
+            return *this;
+        }
+        ~GdiObject() { reset(); }
+        void reset() {
+            if (handle) DeleteObject(handle);
+            handle = nullptr;
+        }
+    };
+    struct FontKey {
+        std::string face;
+        int height;
+        int style;
+        bool operator<(const FontKey& o) const {
+            if (face != o.face) return face < o.face;
+            if (height != o.height) return height < o.height;
+            return style < o.style;
+        }
+    };
+    HIMAGELIST systemList(bool large);
+    HBITMAP loadBitmap(const std::string& path);
+
+    HDC dc_;
+    int savedState_;
+    int dpi_;
+    GdiFont entry_;
+    MarkupFont font_;
+    Colour brush_;
+    Colour pen_ = 0;
+    // Declared after nothing that uses them at destruction: the device
+    // context is restored (releasing these selections) before they are deleted.
+    std::map<FontKey, GdiObject> fonts_;
+    GdiObject penObject_;
+    GdiObject brushObject_;
+    std::map<std::string, GdiObject> bitmaps_;
+    HIMAGELIST smallIcons_ = nullptr;  // the shell's lists: never destroyed
+    HIMAGELIST largeIcons_ = nullptr;
+};
+
+}  // namespace velmora

@@ -1,0 +1,234 @@
+#include "markup/markuplabel_win.h"
+
+#include <shellapi.h>
+
+#include <algorithm>
+#include <initializer_list>
+
+#include "base/error.h"
+#include "ui/form_win.h"
+#include "ui/handles_win.h"
+
+namespace velmora {
+
+namespace {
+
+// The parent form's device context for one measurement.
+class WindowDC {
+public:
+    explicit WindowDC(HWND window) : window_(window), dc_(GetDC(window)) {}
+    WindowDC(const WindowDC&) = delete;
+    WindowDC& operator=(const WindowDC&) = delete;
+    ~WindowDC() {
+        if (dc_) ReleaseDC(window_, dc_);
+    }
+    HDC get() const { return dc_; }
+
+private:
+    HWND window_;
+    HDC dc_;
+};
+
+// A pen (and optionally the hollow brush) selected for one drawing step.
+class PenSelection {
+public:
+    PenSelection(HDC dc, int width, COLORREF colour, bool hollow)
+        : dc_(dc), pen_(CreatePen(PS_SOLID, width, colour)), previousPen_(SelectObject(dc, pen_)) {
+        if (hollow) previousBrush_ = SelectObject(dc, GetStockObject(NULL_BRUSH));
+    }
+    PenSelection(const PenSelection&) = delete;
+    PenSelection& operator=(const PenSelection&) = delete;
+    ~PenSelection() {
+        SelectObject(dc_, previousPen_);
+        if (previousBrush_) SelectObject(dc_, previousBrush_);
+        if (pen_) DeleteObject(pen_);
+    }
+
+private:
+    HDC dc_;
+    HPEN pen_;
+    HGDIOBJ previousPen_;
+    HGDIOBJ previousBrush_ = nullptr;
+};
+
+void polyline(HDC dc, COLORREF colour, std::initializer_list<POINT> points) {
+    const PenSelection pen(dc, 1, colour, false);
+    Polyline(dc, points.begin(), static_cast<int>(points.size()));
+}
+
+// n one-pixel rings, top and left edges in `top`, bottom and right in `bottom`;
+// `r` shrinks by n on every side.
+void frame3D(HDC dc, RECT& r, Colour top, Colour bottom, int n) {
+    --r.right;
+    --r.bottom;
+    for (int i = 0; i < n; ++i) {
+        polyline(dc, markupColorRef(top), {{r.left, r.bottom}, {r.left, r.top}, {r.right, r.top}});
+        polyline(dc, markupColorRef(bottom), {{r.right, r.top}, {r.right, r.bottom}, {r.left - 1, r.bottom}});
+        InflateRect(&r, -1, -1);
+    }
+    ++r.right;
+    ++r.bottom;
+}
+
+void bevel(HDC dc, RECT& r, BevelKind kind, int width) {
+    if (kind == BevelKind::None) return;
+    constexpr Colour shadow = 0x80000000 | COLOR_BTNSHADOW;
+    constexpr Colour highlight = 0x80000000 | COLOR_BTNHIGHLIGHT;
+    if (kind == BevelKind::Lowered)
+        frame3D(dc, r, shadow, highlight, width);
+    else
+        frame3D(dc, r, highlight, shadow, width);
+}
+
+}  // namespace
+
+TMarkupLabel::TMarkupLabel(Form& parent) : GraphicControl(parent) {}
+
+TMarkupLabel::TMarkupLabel(Form& parent, int left, int top, int width, int height) : GraphicControl(parent) {
+    setBounds(left, top, width, height);
+}
+
+TMarkupLabel::~TMarkupLabel() {
+    if (images_) images_->removeRemovalListener(this);
+}
+
+void TMarkupLabel::setMarkupText(const std::vector<std::string>& lines) {
+    markupText_ = lines;
+    invalidate();
+}
+
+void TMarkupLabel::addMarkupLine(const std::string& line) {
+    markupText_.push_back(line);
+    invalidate();
+}
+
+void TMarkupLabel::setMarkupLine(long index, const std::string& line) {
+    if (index < 0 || static_cast<size_t>(index) >= markupText_.size()) throwListIndex(index);
+    markupText_[static_cast<size_t>(index)] = line;
+    invalidate();
+}
+
+void TMarkupLabel::clearMarkupText() {
+    markupText_.clear();
+    invalidate();
+}
+
+void TMarkupLabel::setAutoSizing(bool on) {
+    autoSizing_ = on;
+    invalidate();
+}
+
+void TMarkupLabel::setImages(GdiImageList* images) {
+    if (images_) images_->removeRemovalListener(this);
+    images_ = images;
+    if (images_) images_->addRemovalListener(this, [this] { images_ = nullptr; invalidate(); });
+    invalidate();
+}
+
+void TMarkupLabel::setURLColor(Colour colour) {
+    if (colour == urlColor_) return;
+    urlColor_ = colour;
+    invalidate();
+}
+
+void TMarkupLabel::setBevelInner(BevelKind kind) {
+    frame_.bevelInner = kind;
+    invalidate();
+}
+void TMarkupLabel::setBevelOuter(BevelKind kind) {
+    frame_.bevelOuter = kind;
+    invalidate();
+}
+void TMarkupLabel::setBevelWidth(int width) {
+    frame_.bevelWidth = std::max(width, 1);
+    invalidate();
+}
+void TMarkupLabel::setBorderWidth(int width) {
+    frame_.borderWidth = std::max(width, 0);
+    invalidate();
+}
+void TMarkupLabel::setBorderStyle(LabelBorder style) {
+    frame_.borderStyle = style;
+    invalidate();
+}
+
+GdiFont TMarkupLabel::markupFont() const {
+    GdiFont f;
+    f.face = font.name;
+    f.height = font.height;
+    f.bold = font.bold;
+    f.italic = font.italic;
+    f.underline = font.underline;
+    f.strikeout = font.strikeout;
+    // A disabled label draws its markup in the button-shadow colour.
+    f.colour = enabled() ? static_cast<Colour>(font.color) : static_cast<Colour>(0x80000000 | COLOR_BTNSHADOW);
+    return f;
+}
+
+MarkupRect TMarkupLabel::textBox() const { return labelTextBox(width(), height(), frame_, autoSizing_); }
+
+void TMarkupLabel::paint(HDC dc) {
+    RECT r = clientRect();
+    if (!transparent) {
+        const ScopedGdiObject brush(CreateSolidBrush(markupColorRef(color)));
+        FillRect(dc, &r, static_cast<HBRUSH>(brush.get()));
+    }
+    bevel(dc, r, frame_.bevelOuter, frame_.bevelWidth);
+    frame3D(dc, r, color, color, frame_.borderWidth);  // a band in the label's colour
+    bevel(dc, r, frame_.bevelInner, frame_.bevelWidth);
+    if (frame_.borderStyle == LabelBorder::Single && frame_.borderWidth > 0) {
+        const PenSelection pen(dc, frame_.borderWidth, RGB(0, 0, 0), true);
+        Rectangle(dc, r.left, r.top, r.right, r.bottom);
+    }
+
+    MarkupResult result;
+    {
+        GdiSurface surface(dc, markupFont(), color);
+        result = DrawMarkup(surface, joinMarkupLines(markupText_), textBox(), images_, MarkupMode::Draw, {}, urlColor_);
+    }
+    if (autoSizing_) {
+        // Resizing repaints, which repeats this until the size is stable.
+        const MarkupSize size = autoSizedLabel({width(), height()}, result.width, result.height);
+        if (size.width != width() || size.height != height()) setBounds(left(), top(), size.width, size.height);
+    }
+}
+
+std::string TMarkupLabel::AnchorAt(int x, int y) {
+    const WindowDC dc(parent().handle());
+    if (!dc.get()) return {};
+    GdiSurface surface(dc.get(), markupFont(), color);
+    const MarkupResult result = DrawMarkup(surface, joinMarkupLines(markupText_), textBox(), images_,
+                                           MarkupMode::HitTest, {x, y}, urlColor_);
+    return result.hit ? result.anchor : std::string();
+}
+
+void TMarkupLabel::mouseMove(int x, int y) {
+    if (OnMouseMove) OnMouseMove(x, y);
+    const std::string anchor = AnchorAt(x, y);
+    const AnchorMove m =
+        hover_.move(anchor, cursor() == Cursor::Default, cursor() == Cursor::HandPoint, anchorHint);
+    if (m.toHand) {
+        setCursor(Cursor::HandPoint);
+        SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_HAND)));
+    }
+    if (m.enter && OnAnchorEnter) OnAnchorEnter(*this, anchor);
+    if (m.toDefault) {
+        setCursor(Cursor::Default);
+        SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW)));
+    }
+    if (m.exit && OnAnchorExit) OnAnchorExit(*this, anchor);
+}
+
+void TMarkupLabel::mouseDown(MouseButton button, int x, int y) {
+    if (OnMouseDown) OnMouseDown(button, x, y);
+    const std::string anchor = AnchorAt(x, y);
+    if (anchor.empty()) return;
+    if (opensInShell(anchor)) {
+        // The shell's result is not looked at.
+        ShellExecuteA(parent().handle(), "open", anchor.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+        return;
+    }
+    if (OnAnchorClick) OnAnchorClick(*this, anchor);
+}
+
+}  // namespace velmora
