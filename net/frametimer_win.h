@@ -29,6 +29,8 @@ public:
     virtual ~TCustomFrameTimer();
 
     bool ActiveOnly() const { return activeOnly_; }
+    // On a running timer the change applies at once: it attaches when it may
+    // now tick, and detaches when it must wait for the next activation.
     void SetActiveOnly(bool value);
     bool Enabled() const { return enabled_; }
     void SetEnabled(bool value);
