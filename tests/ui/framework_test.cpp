@@ -1,0 +1,248 @@
+// The window framework on real windows: message routing through the one
+// window procedure, the error report at the message boundary, the idle slot,
+// and window-less controls fed by their form.
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "base/error.h"
+#include "tests/support/msgbox_watcher_win.h"
+#include "ui/application_win.h"
+#include "ui/form_win.h"
+#include "ui/label_win.h"
+#include "ui/win32error_win.h"
+
+using namespace velmora;
+using namespace velmora::testing;
+
+namespace {
+
+constexpr UINT WM_TEST_THROW = WM_USER + 10;
+constexpr UINT WM_TEST_COUNT = WM_USER + 11;
+
+class TestForm : public Form {
+public:
+    TestForm() : Form("Tframeworktestform", "framework test", 200, 100) {}
+    int counted = 0;
+    int shows = 0;
+    CloseAction action = CloseAction::Hide;
+    bool allowClose = true;
+
+protected:
+    bool formMessage(UINT message, WPARAM, LPARAM, LRESULT& result) override {
+        if (message == WM_TEST_THROW) throw Error("handler failed");
+        if (message == WM_TEST_COUNT) {
+            result = ++counted;
+            return true;
+        }
+        return false;
+    }
+    void formShow() override { ++shows; }
+    void formCloseQuery(bool& canClose) override { canClose = allowClose; }
+    void formClose(CloseAction& a) override { a = action; }
+};
+
+// Records what the form routes to it.
+class ProbeControl : public GraphicControl {
+public:
+    explicit ProbeControl(Form& form) : GraphicControl(form) {}
+    std::vector<std::string> events;
+    int paints = 0;
+    void paint(HDC dc) override {
+        ++paints;
+        // Drawing at (0, 0) must land at the control's own corner.
+        SetPixel(dc, 0, 0, RGB(255, 0, 0));
+    }
+    void mouseDown(MouseButton b, int x, int y) override {
+        events.push_back(std::string(b == MouseButton::Left ? "L" : b == MouseButton::Right ? "R" : "M") + "down " +
+                         std::to_string(x) + "," + std::to_string(y));
+    }
+    void mouseUp(MouseButton, int x, int y) override {
+        events.push_back("up " + std::to_string(x) + "," + std::to_string(y));
+    }
+    void mouseMove(int x, int y) override { events.push_back("move " + std::to_string(x) + "," + std::to_string(y)); }
+};
+
+Application& app() {
+    static Application* application = new Application();
+    return *application;
+}
+
+void pump() { app().processMessages(); }
+
+}  // namespace
+
+TEST(WindowFramework, MessagesReachTheirFormThroughTheOneWindowProcedure) {
+    app();
+    TestForm a, b;
+    EXPECT_EQ(SendMessageA(a.handle(), WM_TEST_COUNT, 0, 0), 1);
+    EXPECT_EQ(SendMessageA(a.handle(), WM_TEST_COUNT, 0, 0), 2);
+    EXPECT_EQ(SendMessageA(b.handle(), WM_TEST_COUNT, 0, 0), 1);
+    char cls[32] = {};
+    GetClassNameA(a.handle(), cls, sizeof cls);
+    EXPECT_STREQ(cls, "Tframeworktestform");
+    RECT client;
+    GetClientRect(a.handle(), &client);
+    EXPECT_EQ(client.right, 200);
+    EXPECT_EQ(client.bottom, 100);
+    EXPECT_FALSE(a.visible());  // forms are created hidden
+}
+
+TEST(WindowFramework, AnErrorInAHandlerIsReportedAndTheLoopGoesOn) {
+    app();
+    MessageBoxWatcher boxes;
+    TestForm form;
+    PostMessageA(form.handle(), WM_TEST_THROW, 0, 0);
+    PostMessageA(form.handle(), WM_TEST_COUNT, 0, 0);
+    pump();
+    ASSERT_TRUE(boxes.waitFor(1));
+    EXPECT_EQ(boxes.messages()[0].caption, "Velmora");
+    EXPECT_EQ(boxes.messages()[0].text, "handler failed");
+    EXPECT_EQ(form.counted, 1);  // the next message was handled as usual
+}
+
+TEST(WindowFramework, TheIdleSlotRunsWhenTheQueueIsEmptyAndKeepsTheLoopAwake) {
+    app();
+    int idles = 0;
+    app().setOnIdle([&](bool& done) {
+        ++idles;
+        done = false;  // not done: the loop does not wait for a message
+    });
+    for (int i = 0; i < 5; ++i) app().handleNextMessage();
+    EXPECT_EQ(idles, 5);
+    // A waiting message is handled first; the idle step only runs on an empty queue.
+    TestForm form;
+    PostMessageA(form.handle(), WM_TEST_COUNT, 0, 0);
+    app().handleNextMessage();
+    EXPECT_EQ(form.counted, 1);
+    EXPECT_EQ(idles, 5);
+    app().clearOnIdle();
+    EXPECT_FALSE(app().hasOnIdle());
+
+    MessageBoxWatcher boxes;
+    app().setOnIdle([](bool& done) {
+        done = false;
+        throw Error("idle failed");
+    });
+    app().handleNextMessage();
+    app().clearOnIdle();
+    ASSERT_TRUE(boxes.waitFor(1));
+    EXPECT_EQ(boxes.texts()[0], "idle failed");
+}
+
+TEST(WindowFramework, HooksSeeActivationAndTrackTheActiveState) {
+    app();
+    std::vector<UINT> seen;
+    const int id = app().addHook([&](UINT message, WPARAM, LPARAM) {
+        if (message == CM_ACTIVATE || message == CM_DEACTIVATE) seen.push_back(message);
+    });
+    app().activationChanged(true);
+    pump();
+    EXPECT_TRUE(app().active());
+    app().activationChanged(false);
+    pump();
+    EXPECT_FALSE(app().active());
+    app().removeHook(id);
+    app().activationChanged(true);
+    pump();
+    EXPECT_EQ(seen, (std::vector<UINT>{CM_ACTIVATE, CM_DEACTIVATE}));
+}
+
+TEST(WindowFramework, ClosingFollowsTheCloseQueryAndTheCloseAction) {
+    app();
+    TestForm form;
+    form.show();
+    EXPECT_EQ(form.shows, 1);
+    form.show();  // already visible: no second show event
+    EXPECT_EQ(form.shows, 1);
+    form.allowClose = false;
+    SendMessageA(form.handle(), WM_CLOSE, 0, 0);
+    EXPECT_TRUE(form.visible());
+    form.allowClose = true;
+    SendMessageA(form.handle(), WM_CLOSE, 0, 0);
+    EXPECT_FALSE(form.visible());
+    EXPECT_TRUE(IsWindow(form.handle()));  // hidden, not destroyed
+    form.show();
+    EXPECT_EQ(form.shows, 2);
+    form.action = CloseAction::Free;
+    const HWND hwnd = form.handle();
+    form.close();
+    EXPECT_FALSE(IsWindow(hwnd));
+    EXPECT_EQ(form.handle(), nullptr);
+}
+
+TEST(WindowFramework, MouseInputGoesToTheControlUnderItInItsOwnCoordinates) {
+    app();
+    TestForm form;
+    ProbeControl left(form), right(form);
+    left.setBounds(10, 10, 50, 20);
+    right.setBounds(100, 10, 50, 20);
+    PostMessageA(form.handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(15, 12));
+    PostMessageA(form.handle(), WM_LBUTTONUP, 0, MAKELPARAM(15, 12));
+    PostMessageA(form.handle(), WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(149, 29));
+    PostMessageA(form.handle(), WM_RBUTTONUP, 0, MAKELPARAM(149, 29));
+    PostMessageA(form.handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(80, 15));  // between: nobody
+    PostMessageA(form.handle(), WM_LBUTTONUP, 0, MAKELPARAM(80, 15));
+    PostMessageA(form.handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(150, 15));  // right edge is outside
+    PostMessageA(form.handle(), WM_MOUSEMOVE, 0, MAKELPARAM(20, 20));
+    pump();
+    EXPECT_EQ(left.events, (std::vector<std::string>{"Ldown 5,2", "up 5,2", "move 10,10"}));
+    EXPECT_EQ(right.events, (std::vector<std::string>{"Rdown 49,19", "up 49,19"}));
+
+    // A press captures: moves and the release go to the pressed control.
+    left.events.clear();
+    right.events.clear();
+    PostMessageA(form.handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(12, 12));
+    PostMessageA(form.handle(), WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(120, 12));
+    PostMessageA(form.handle(), WM_LBUTTONUP, 0, MAKELPARAM(120, 12));
+    pump();
+    EXPECT_EQ(left.events, (std::vector<std::string>{"Ldown 2,2", "move 110,2", "up 110,2"}));
+    EXPECT_TRUE(right.events.empty());
+
+    // A hidden control gets nothing.
+    right.setVisible(false);
+    PostMessageA(form.handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(120, 12));
+    PostMessageA(form.handle(), WM_LBUTTONUP, 0, MAKELPARAM(120, 12));
+    pump();
+    EXPECT_TRUE(right.events.empty());
+}
+
+TEST(WindowFramework, ControlsPaintInsideTheirBounds) {
+    app();
+    TestForm form;
+    ProbeControl probe(form);
+    probe.setBounds(30, 40, 20, 10);
+    form.show();
+    UpdateWindow(form.handle());
+    pump();
+    EXPECT_GE(probe.paints, 1);
+    const HDC dc = GetDC(form.handle());
+    EXPECT_EQ(GetPixel(dc, 30, 40), RGB(255, 0, 0));
+    EXPECT_NE(GetPixel(dc, 29, 40), RGB(255, 0, 0));
+    ReleaseDC(form.handle(), dc);
+    form.hide();
+}
+
+TEST(WindowFramework, APlainLabelTakesTheSizeOfItsText) {
+    app();
+    TestForm form;
+    Label label(form, 8, 8, "Getting server info for");
+    const int oneLine = label.height();
+    EXPECT_GT(label.width(), 50);
+    EXPECT_GT(oneLine, 5);
+    const int before = label.width();
+    label.setText("x");
+    EXPECT_LT(label.width(), before);
+    label.setText("");
+    EXPECT_EQ(label.height(), oneLine);  // an empty label keeps one line's height
+    label.font.bold = true;
+    label.setText("Getting server info for");
+    EXPECT_GT(label.width(), before);
+}
+
+TEST(WindowFramework, SystemErrorsCarryTheRuntimeText) {
+    EXPECT_EQ(win32ErrorText(0), "A Win32 API function failed");
+    const std::string text = win32ErrorText(ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(text.rfind("Win32 Error.  Code: 2.\n", 0), 0u) << text;
+    EXPECT_GT(text.size(), std::string("Win32 Error.  Code: 2.\n").size());
+}
