@@ -292,8 +292,8 @@ TEST(QuakeWorldPlayers, SpectatorsAreLeftOut) {
         const char* line;
         bool spectator;
     } const cases[] = {
-        {"1 -9999 0 -999 \"\\s\\Spec\" \"base\" 4 4 \"red\"", true},
-        {"1 S 0 999 \"Spec\" \"base\" 4 4", true},
+        {"1 -9999 0 -999 \"\\s\\Watcher\" \"base\" 4 4 \"red\"", true},
+        {"1 S 0 999 \"Watcher\" \"base\" 4 4", true},
         {"2 0 0 999 \"Player\" \"base\" 4 4", false},
         {"2 -9999 0 20 \"Loser\" \"base\" 4 4", false},  // a score alone does not make a spectator
         {"2 0 0 999 \"\\s\\", true},                       // cut short right after the mark
