@@ -5,21 +5,23 @@ set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/setup.sh" || exit 1
 
-passed=0; failed=0; broken=()
+passed=0; failed=0; skipped=0; broken=()
 run_suite() {   # run_suite NAME CTEST-ARGS...
   local name=$1; shift
   local log="$top/build/$name-ctest.log"
   echo "== $name tests"
   ctest --test-dir "$top/build/$name" --output-on-failure "$@" >"$log" 2>&1
-  local line p f
+  local line p f s
   line=$(grep -E '[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -1)
   if [ -z "$line" ]; then
     echo "   $name: ctest did not finish, see $log"; tail -20 "$log"; failed=$((failed + 1)); broken+=("$name"); return
   fi
   f=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/' <<<"$line")
-  p=$(( $(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$line") - f ))
-  passed=$((passed + p)); failed=$((failed + f))
+  s=$(grep -cE '^\s+[0-9]+ - .*\(Skipped\)' "$log" || true)
+  p=$(( $(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$line") - f - s ))
+  passed=$((passed + p)); failed=$((failed + f)); skipped=$((skipped + s))
   echo "   $line"
+  [ "$s" -eq 0 ] || grep -E '^\s+[0-9]+ - .*\(Skipped\)' "$log"
   if [ "$f" -ne 0 ]; then
     grep -E '^\s+[0-9]+ - ' "$log" | head -40
     grep -E -B2 -A12 'Failure|FAILED|Error' "$log" | head -120
@@ -40,5 +42,5 @@ for kind in native win fuzz; do
 done
 
 [ ${#broken[@]} -eq 0 ] || echo "failing: ${broken[*]}"
-echo "$passed passed, $failed failed"
+if [ "$skipped" -eq 0 ]; then echo "$passed passed, $failed failed"; else echo "$passed passed, $failed failed, $skipped skipped"; fi
 [ "$failed" -eq 0 ]
