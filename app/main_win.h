@@ -22,7 +22,8 @@ constexpr UINT WM_OPENLINK = 32871;  // sent; wParam is a global atom naming the
 constexpr LRESULT kIdentifyAnswer = 945672;
 
 inline constexpr char kMainformClass[] = "Tmainform";
-inline constexpr char kMakerAddress[] = "http://velmora.drovik.net/";
+// The maker's page (a reserved example domain until the project has its own).
+inline constexpr char kMakerAddress[] = "http://velmora.example.org/";
 inline constexpr char kTitleText[] =
     "<b><font color=\"clblue\">Velmora</font></b> <font size=\"7\">v<i>1.1</i>";
 

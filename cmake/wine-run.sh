@@ -11,7 +11,8 @@
 #  - Wine's background processes never inherit our pipes or the lock, or ctest would
 #    wait for them after every test
 #  - the exit status is the Windows program's
-# Environment: VELMORA_WINE_PERSIST (seconds, default 30), VELMORA_XVFB_SCREEN (1024x768x24).
+# Environment: VELMORA_WINE_PERSIST (seconds, default 30), VELMORA_XVFB_SCREEN (1024x768x24),
+#   VELMORA_VDESKTOP (the virtual desktop's size when the prefix is made, default 1024x768; none for none).
 set -u
 prefix=${WINEPREFIX:-}
 case "${1:-}" in --prefix=*) prefix=${1#--prefix=}; shift ;; esac
@@ -50,6 +51,15 @@ if [ ! -f "$prefix/.velmora-ready" ]; then
   rm -rf "$prefix"
   env -u DISPLAY wineboot -i </dev/null >"$state.boot.log" 2>&1 9>&- ||
     { echo "wine-run.sh: wineboot failed, see $state.boot.log" >&2; exit 1; }
+  # All windows live in one Wine virtual desktop: Wine draws captions itself (exact
+  # positions for screenshots), the tray has a taskbar to sit in, and no window
+  # waits for a window manager that Xvfb does not have.
+  if [ "${VELMORA_VDESKTOP:-1024x768}" != none ]; then
+    env -u DISPLAY wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d velmora /f \
+      </dev/null >>"$state.boot.log" 2>&1 9>&-
+    env -u DISPLAY wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v velmora /d "${VELMORA_VDESKTOP:-1024x768}" /f \
+      </dev/null >>"$state.boot.log" 2>&1 9>&-
+  fi
   # the boot session's desktop ran without a display; end it before real windows come
   wineserver -k 9>&-; wineserver -w 9>&-
   cp /usr/share/wine/fonts/* "$prefix/drive_c/windows/Fonts/" 2>/dev/null

@@ -211,12 +211,25 @@ void TMarkupLabel::mouseMove(int x, int y) {
         setCursor(Cursor::HandPoint);
         SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_HAND)));
     }
+    if (m.cancelHint) parent().cancelHint();
     if (m.enter && OnAnchorEnter) OnAnchorEnter(*this, anchor);
     if (m.toDefault) {
         setCursor(Cursor::Default);
         SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW)));
     }
     if (m.exit && OnAnchorExit) OnAnchorExit(*this, anchor);
+}
+
+bool TMarkupLabel::hintAt(int x, int y, POINT cursor, std::string& text, POINT& where) {
+    if (anchorHint) {
+        const std::string anchor = AnchorAt(x, y);
+        if (!anchor.empty()) {
+            text = anchor;
+            where = {cursor.x + 10, cursor.y - 10};
+            return true;
+        }
+    }
+    return GraphicControl::hintAt(x, y, cursor, text, where);
 }
 
 void TMarkupLabel::mouseDown(MouseButton button, int x, int y) {

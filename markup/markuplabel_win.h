@@ -55,6 +55,9 @@ public:
     std::string AnchorAt(int x, int y);
 
     void paint(HDC dc) override;
+    // With anchorHint, the href of the anchor under the mouse, 10 pixels
+    // right of and 10 above the cursor; otherwise the label's own hint.
+    bool hintAt(int x, int y, POINT cursor, std::string& text, POINT& where) override;
     void mouseDown(MouseButton button, int x, int y) override;
     void mouseMove(int x, int y) override;
 

@@ -58,6 +58,14 @@ void GraphicControl::setEnabled(bool enabled) {
     invalidate();
 }
 
+bool GraphicControl::hintAt(int, int, POINT cursor, std::string& text, POINT& where) {
+    if (!showHint || hint.empty()) return false;
+    // Only the part before the first "|" is the short tip.
+    text = hint.substr(0, hint.find('|'));
+    where = {cursor.x, cursor.y + 20};
+    return true;
+}
+
 void GraphicControl::invalidate() {
     if (visible_) parent_.invalidateRect(boundsRect());
 }

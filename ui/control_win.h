@@ -63,6 +63,15 @@ public:
     // Asks the parent to repaint this control's rectangle.
     void invalidate();
 
+    // The control's own tip, shown when the mouse rests on it and showHint is set.
+    std::string hint;
+    bool showHint = false;
+    // Asked when the mouse has rested at (x, y), control coordinates, with the
+    // cursor at `cursor` on the screen: the text and screen position of the
+    // tip to show, or false for none. By default the control's own hint,
+    // below the cursor.
+    virtual bool hintAt(int x, int y, POINT cursor, std::string& text, POINT& where);
+
     // Paints in the control's own coordinates: (0, 0) is its top-left corner
     // and drawing is clipped to its bounds.
     virtual void paint(HDC dc) = 0;

@@ -104,6 +104,38 @@ void Form::addControl(GraphicControl* control) { controls_.push_back(control); }
 void Form::removeControl(GraphicControl* control) {
     controls_.erase(std::remove(controls_.begin(), controls_.end(), control), controls_.end());
     if (captured_ == control) captured_ = nullptr;
+    if (hintControl_ == control) {
+        hintControl_ = nullptr;
+        if (hintWindow_) hintWindow_->hide();
+    }
+}
+
+namespace {
+constexpr UINT_PTR kHintTimer = 1;
+}
+
+void Form::restartHintTimer() { SetTimer(handle(), kHintTimer, hintPause, nullptr); }
+
+void Form::cancelHint() {
+    if (hintWindow_) hintWindow_->hide();
+    restartHintTimer();
+}
+
+std::string Form::shownHint() const {
+    return hintWindow_ && hintWindow_->visible() ? hintWindow_->text() : std::string();
+}
+
+void Form::showHint() {
+    KillTimer(handle(), kHintTimer);
+    GraphicControl* target = controlAt(lastMouse_.x, lastMouse_.y);
+    if (!target || target != hintControl_) return;
+    POINT cursor = lastMouse_;
+    ClientToScreen(handle(), &cursor);
+    std::string text;
+    POINT where{};
+    if (!target->hintAt(lastMouse_.x - target->left(), lastMouse_.y - target->top(), cursor, text, where)) return;
+    if (!hintWindow_) hintWindow_ = std::make_unique<HintWindow>();
+    hintWindow_->showAt(text, where);
 }
 
 void Form::paintControls(HDC dc, const RECT& dirty) {
@@ -128,6 +160,8 @@ void Form::paintControls(HDC dc, const RECT& dirty) {
 
 void Form::mouseDown(MouseButton button, LPARAM lParam) {
     const int x = GET_X_LPARAM(lParam), y = GET_Y_LPARAM(lParam);
+    if (hintWindow_) hintWindow_->hide();
+    KillTimer(handle(), kHintTimer);
     GraphicControl* target = controlAt(x, y);
     if (!target) return;
     captured_ = target;
@@ -145,6 +179,18 @@ void Form::mouseUp(MouseButton button, LPARAM lParam) {
 
 void Form::mouseMove(LPARAM lParam) {
     const int x = GET_X_LPARAM(lParam), y = GET_Y_LPARAM(lParam);
+    if (x != lastMouse_.x || y != lastMouse_.y) {
+        lastMouse_ = {x, y};
+        GraphicControl* under = controlAt(x, y);
+        if (under != hintControl_) {
+            // A tip belongs to the control it was shown for.
+            hintControl_ = under;
+            if (hintWindow_) hintWindow_->hide();
+        }
+        if (!hintWindow_ || !hintWindow_->visible()) restartHintTimer();
+        TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, handle(), 0};
+        TrackMouseEvent(&track);
+    }
     GraphicControl* target = captured_ ? captured_ : controlAt(x, y);
     if (target) target->mouseMove(x - target->left(), y - target->top());
 }
@@ -184,6 +230,17 @@ LRESULT Form::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_RBUTTONUP: mouseUp(MouseButton::Right, lParam); return 0;
         case WM_MBUTTONUP: mouseUp(MouseButton::Middle, lParam); return 0;
         case WM_MOUSEMOVE: mouseMove(lParam); return 0;
+        case WM_MOUSELEAVE:
+            hintControl_ = nullptr;
+            KillTimer(handle(), kHintTimer);
+            if (hintWindow_) hintWindow_->hide();
+            return 0;
+        case WM_TIMER:
+            if (wParam == kHintTimer) {
+                showHint();
+                return 0;
+            }
+            break;
         case WM_SETCURSOR:
             if (LOWORD(lParam) == HTCLIENT && reinterpret_cast<HWND>(wParam) == handle() && setCursor()) return TRUE;
             break;

@@ -5,10 +5,12 @@
 #include <windows.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "ui/control_win.h"
+#include "ui/hint_win.h"
 #include "ui/window_win.h"
 
 namespace velmora {
@@ -47,6 +49,14 @@ public:
     GraphicControl* controlAt(int x, int y) const;
     const std::vector<GraphicControl*>& controls() const { return controls_; }
 
+    // Hides a tip that is showing and lets the next rest of the mouse show
+    // a new one (a control whose tip changes within it asks for this).
+    void cancelHint();
+    // The tip showing now, or empty.
+    std::string shownHint() const;
+    // How long the mouse rests before a tip shows, in milliseconds.
+    UINT hintPause = 500;
+
     // Events, bound by the windows that use the form.
     std::function<void()> onPaint;  // after the controls have been painted
 
@@ -71,9 +81,15 @@ private:
     void mouseUp(MouseButton button, LPARAM lParam);
     void mouseMove(LPARAM lParam);
     bool setCursor();
+    void restartHintTimer();
+    void showHint();
 
     std::vector<GraphicControl*> controls_;
     GraphicControl* captured_ = nullptr;
+    // The tip: made on first use; the control it was last asked for; where the mouse rests.
+    std::unique_ptr<HintWindow> hintWindow_;
+    GraphicControl* hintControl_ = nullptr;
+    POINT lastMouse_{0, 0};
 };
 
 }  // namespace velmora

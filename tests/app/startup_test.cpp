@@ -241,3 +241,20 @@ TEST_F(StartupTest, NoPlugInsIsReportedAtStartAndLinksFindNoGame) {
     EXPECT_EQ(texts[1], "Game cannot be determindeded");
     EXPECT_EQ(texts[2], kFirstRunGreeting);
 }
+
+TEST_F(StartupTest, AWronglyTypedSettingIsReportedAndTheProgramGoesOn) {
+    const DWORD number = 3;
+    setUserValue(kRoot + "\\gam", "path", REG_DWORD, &number, sizeof number);
+    VelmoraProcess velmora(exe(), "");
+    MessageBoxWatcher boxes(velmora.id());
+    ASSERT_TRUE(boxes.waitFor(1));
+    ASSERT_TRUE(waitReady(velmora));
+    Sleep(300);
+    // The root key already existed (the game key is below it): no greeting.
+    EXPECT_EQ(boxes.texts(), (std::vector<std::string>{"Invalid data type for 'path'"}));
+    // The game whose row failed is not in the table: a link for it finds no game.
+    VelmoraProcess second(exe(), "1.2.3.4 gam");
+    EXPECT_EQ(second.waitExit(10000), 0u);
+    ASSERT_TRUE(boxes.waitFor(2));
+    EXPECT_EQ(boxes.texts()[1], "Game cannot be determindeded");
+}

@@ -274,6 +274,49 @@ TEST_F(CommandRow, HoveringEntersEachAnchorOnceAndLeavesToTheDefaultCursor) {
     EXPECT_EQ(events, (std::vector<std::string>{"enter refresh", "enter cancel", "exit"}));
 }
 
+TEST_F(CommandRow, AnchorHintsShowTheHrefNextToTheCursorAndFollowTheAnchor) {
+    const auto runs = layout(test::kCommandRow, {0, 0, 187, 18});
+    const Drawn& refresh = findRun(runs, "Refresh");
+    const Drawn& cancel = findRun(runs, "cancel");
+    form->hintPause = 30;
+    // The real cursor goes there too: leaving is judged by where it really is.
+    auto restAt = [&](int x, int y) {
+        POINT screen{label->left() + x, label->top() + y};
+        ClientToScreen(form->handle(), &screen);
+        SetCursorPos(screen.x, screen.y);
+        post(*form, WM_MOUSEMOVE, 0, label->left() + x, label->top() + y);
+        for (int i = 0; i < 15; ++i) {
+            pump();
+            Sleep(10);
+        }
+    };
+    label->anchorHint = false;
+    restAt(refresh.cell.left + 2, 8);
+    EXPECT_EQ(form->shownHint(), "");  // no anchor hints, no own hint: nothing
+
+    label->anchorHint = true;
+    restAt(2, 8);  // off the anchors first, so the next rest is a new anchor
+    restAt(refresh.cell.left + 3, 8);
+    EXPECT_EQ(form->shownHint(), "refresh");
+    POINT cursor{label->left() + refresh.cell.left + 3, label->top() + 8};
+    ClientToScreen(form->handle(), &cursor);
+    const HWND tip = FindWindowA("THintWindow", "refresh");
+    ASSERT_TRUE(tip);
+    RECT r;
+    GetWindowRect(tip, &r);
+    EXPECT_EQ(r.left, cursor.x + 10);
+    EXPECT_EQ(r.top, cursor.y - 10);
+
+    // Over the next anchor the tip is cancelled and shows that anchor.
+    restAt(cancel.cell.left + 3, 8);
+    EXPECT_EQ(form->shownHint(), "cancel");
+    // A click puts the tip away.
+    click(WM_LBUTTONDOWN, WM_LBUTTONUP, MK_LBUTTON, cancel.cell.left + 3, 8);
+    EXPECT_EQ(form->shownHint(), "");
+    label->anchorHint = false;
+    form->hintPause = 500;
+}
+
 // --- automatic sizing ---
 
 TEST(MarkupLabelWindow, AnAutoSizingLabelTakesTheTextWidthPlusSix) {

@@ -240,6 +240,40 @@ TEST(WindowFramework, APlainLabelTakesTheSizeOfItsText) {
     EXPECT_GT(label.width(), before);
 }
 
+TEST(WindowFramework, AControlsOwnHintShowsWhenTheMouseRestsOnIt) {
+    app();
+    TestForm form;
+    ProbeControl probe(form), quiet(form);
+    probe.setBounds(10, 10, 50, 20);
+    quiet.setBounds(100, 10, 50, 20);
+    probe.hint = "the Velmora|more text";
+    probe.showHint = true;
+    quiet.hint = "not shown";  // showHint is off
+    form.hintPause = 30;
+    form.show();
+    // The real cursor goes there too: leaving is judged by where it really is.
+    auto restAt = [&](int x, int y) {
+        POINT screen{x, y};
+        ClientToScreen(form.handle(), &screen);
+        SetCursorPos(screen.x, screen.y);
+        PostMessageA(form.handle(), WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
+        for (int i = 0; i < 15; ++i) {
+            pump();
+            Sleep(10);
+        }
+    };
+    restAt(20, 15);
+    EXPECT_EQ(form.shownHint(), "the Velmora");  // the part before "|"
+    restAt(110, 15);
+    EXPECT_EQ(form.shownHint(), "");  // another control: the tip goes with its own
+    restAt(20, 16);
+    EXPECT_EQ(form.shownHint(), "the Velmora");
+    PostMessageA(form.handle(), WM_MOUSELEAVE, 0, 0);
+    pump();
+    EXPECT_EQ(form.shownHint(), "");
+    form.hide();
+}
+
 TEST(WindowFramework, SystemErrorsCarryTheRuntimeText) {
     EXPECT_EQ(win32ErrorText(0), "A Win32 API function failed");
     const std::string text = win32ErrorText(ERROR_FILE_NOT_FOUND);
