@@ -29,6 +29,19 @@ run_suite() {   # run_suite NAME CTEST-ARGS...
   fi
 }
 
+# One X display for the whole Windows run: every Wine session of the suite
+# shares it, so no test depends on a display's start or end.
+start_display() {
+  local fd_file; fd_file=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fd_file" </dev/null >/dev/null 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 400); do [ -s "$fd_file" ] && break; sleep 0.025; done
+  export DISPLAY=:$(tr -dc 0-9 <"$fd_file")
+  rm -f "$fd_file"
+}
+xvfb_pid=
+trap '[ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null' EXIT
+
 for kind in native win fuzz; do
   echo "== building $kind"
   if ! "$top/scripts/build.sh" "$kind"; then
@@ -36,7 +49,12 @@ for kind in native win fuzz; do
   fi
   case "$kind" in
     native) run_suite native -j"$(nproc)" ;;
-    win)    run_suite win ;;
+    win)    # A session left from an earlier run would keep its own display.
+            "$top/cmake/wine-run.sh" --prefix="$top/build/win/wineprefix" --stop
+            start_display
+            export VELMORA_WINE_PERSIST=300
+            run_suite win
+            kill "$xvfb_pid" 2>/dev/null; xvfb_pid=; unset DISPLAY VELMORA_WINE_PERSIST ;;
     fuzz)   run_suite fuzz -j"$(nproc)" ;;
   esac
 done
