@@ -1,5 +1,7 @@
 #include "markup/gdisurface_win.h"
 
+#include "ui/control_win.h"
+
 #include <shellapi.h>
 
 #include <algorithm>
@@ -102,20 +104,14 @@ void GdiSurface::setFont(const MarkupFont& font) {
     const FontKey key{font.face, height, style};
     auto it = fonts_.find(key);
     if (it == fonts_.end()) {
-        LOGFONTA lf{};
-        lf.lfHeight = height;
-        lf.lfWeight = font.bold ? FW_BOLD : FW_NORMAL;
-        lf.lfItalic = font.italic;
-        lf.lfUnderline = font.underline;
-        lf.lfStrikeOut = font.strikeout;
-        lf.lfCharSet = DEFAULT_CHARSET;
-        lf.lfOutPrecision = OUT_DEFAULT_PRECIS;
-        lf.lfClipPrecision = CLIP_DEFAULT_PRECIS;
-        lf.lfQuality = DEFAULT_QUALITY;
-        lf.lfPitchAndFamily = DEFAULT_PITCH;
-        const size_t length = std::min(font.face.size(), sizeof lf.lfFaceName - 1);
-        std::copy_n(font.face.data(), length, lf.lfFaceName);
-        it = fonts_.emplace(key, GdiObject(CreateFontIndirectA(&lf))).first;
+        Font gdiFont;
+        gdiFont.name = font.face;
+        gdiFont.height = height;
+        gdiFont.bold = font.bold;
+        gdiFont.italic = font.italic;
+        gdiFont.underline = font.underline;
+        gdiFont.strikeout = font.strikeout;
+        it = fonts_.emplace(key, GdiObject(createFont(gdiFont))).first;
     }
     if (it->second.handle) SelectObject(dc_, it->second.handle);
     SetTextColor(dc_, markupColorRef(font.colour));

@@ -19,3 +19,19 @@ void fillServerInfo(Game game, ServerInfo* info, const char* reply);
 HICON loadGameIcon();
 
 }  // namespace velmora::plugins
+
+// The seven exports of a reference plug-in for `game` (a velmora::plugins::Game):
+// its fixed texts, its icon, and the shared decoder. Each plug-in's source is
+// this one line; plugins/velmora_plugin.def gives the exports their plain names.
+#define VELMORA_GAME_PLUGIN(game)                                                                       \
+    extern "C" {                                                                                        \
+    const char* VELMORA_CALL getgamename(void) { return velmora::plugins::gameTexts(game).gamename; } \
+    const char* VELMORA_CALL getgameid(void) { return velmora::plugins::gameTexts(game).gameid; }     \
+    const char* VELMORA_CALL getdefport(void) { return velmora::plugins::gameTexts(game).defport; }   \
+    const char* VELMORA_CALL getsendstr(void) { return velmora::plugins::gameTexts(game).sendstr; }   \
+    const char* VELMORA_CALL getparam(void) { return velmora::plugins::gameTexts(game).param; }       \
+    HICON VELMORA_CALL getgameicon(const char*) { return velmora::plugins::loadGameIcon(); }          \
+    void VELMORA_CALL decodedata(ServerInfo* info, const char* reply) {                               \
+        velmora::plugins::fillServerInfo(game, info, reply);                                          \
+    }                                                                                                   \
+    }
