@@ -34,7 +34,17 @@ std::optional<std::string> readlinkfile(const std::string& path) {
     return bytes;
 }
 
-Tmainform::Tmainform() : Form(kMainformClass, "About Velmora", 283, 200, FormStyle::ToolWindow) {
+namespace {
+// What the window stores; the plug-in loading always replaces it.
+const char kStoredTitleText[] = "<b><font color=\"clblue\">Velmora</font></b> <font size=\"7\">v<i>1.0</i>";
+}  // namespace
+
+Tmainform::Tmainform()
+    : Form(kMainformClass, "About the Velmora", 271, 192, FormStyle::FixedDialog), titlelabel(*this, 48, 8, 209, 25) {
+    titlelabel.font.name = "Verdana";
+    titlelabel.font.height = -16;
+    titlelabel.font.bold = true;
+    titlelabel.setMarkupText({kStoredTitleText});
     gameimages_ = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 4, 4);
     // Image 0 is the program's own hand: game i shows image i + 1.
     addgameimage(static_cast<HICON>(
@@ -81,7 +91,7 @@ void Tmainform::loadplugins(const std::string& folder) {
     } else {
         for (const auto& name : names) loadplugin(folder + "plugins\\" + name);
     }
-    titletext_ = kTitleText;
+    titlelabel.setMarkupText({kTitleText});
 }
 
 void Tmainform::loadplugin(const std::string& file) {

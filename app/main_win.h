@@ -11,6 +11,7 @@
 #include "app/link.h"
 #include "app/tray/traymenu.h"
 #include "app/velmoraglobal.h"
+#include "markup/markuplabel_win.h"
 #include "ui/form_win.h"
 
 namespace velmora {
@@ -48,7 +49,9 @@ public:
     const std::vector<tplugin>& games() const { return games_; }
     HIMAGELIST gameimages() const { return gameimages_; }
     const TrayMenu& traymenu() const { return traymenu_; }
-    const std::string& titletext() const { return titletext_; }
+
+    // The About window's title line; FormCreate replaces the stored text.
+    TMarkupLabel titlelabel;
 
 protected:
     bool formMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
@@ -60,8 +63,6 @@ private:
     std::vector<tplugin> games_;
     HIMAGELIST gameimages_ = nullptr;
     TrayMenu traymenu_;
-    // The About window's title line (its label comes with the About window).
-    std::string titletext_ = "<b><font color=\"clblue\">Velmora</font></b> <font size=\"7\">v<i>1.0</i>";
 };
 
 // The folder of the running executable, with its trailing backslash.

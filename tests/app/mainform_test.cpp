@@ -85,7 +85,7 @@ TEST_F(MainformTest, TableHoldsThePlugInsInNameOrderAndSkipsNonPlugIns) {
     EXPECT_EQ(alpha.param, "+connect ");
     EXPECT_EQ(alpha.pluginfile, folderText() + "plugins\\alpha.vlm");
     EXPECT_EQ(form.games()[1].gamename, "Alpine Seven");  // id "alpine7" keeps "alp"
-    EXPECT_EQ(form.titletext(), kTitleText);
+    EXPECT_EQ(form.titlelabel.markupText(), std::vector<std::string>{kTitleText});
     // The tray menu lists the games in reverse load order above the fixed items.
     EXPECT_EQ(form.traymenu().items()[0].caption, "No Icon");
     EXPECT_EQ(form.traymenu().items()[3].caption, "Alpha Game");
@@ -117,7 +117,8 @@ TEST_F(MainformTest, AWronglyTypedValueStopsLoadingAfterTheRowsSoFar) {
     EXPECT_EQ(loadError(form), "Invalid data type for 'path'");
     EXPECT_EQ(gameids(form), (std::vector<std::string>{"alp"}));
     checkImageInvariant(form);
-    EXPECT_NE(form.titletext(), kTitleText);  // the title line is left as stored
+    EXPECT_EQ(form.titlelabel.markupText(),  // the title line is left as stored
+              std::vector<std::string>{"<b><font color=\"clblue\">Velmora</font></b> <font size=\"7\">v<i>1.0</i>"});
 }
 
 TEST_F(MainformTest, AnIconSmallerThan16IsRefused) {
