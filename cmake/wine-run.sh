@@ -51,13 +51,14 @@ if [ ! -f "$prefix/.velmora-ready" ]; then
   rm -rf "$prefix"
   env -u DISPLAY wineboot -i </dev/null >"$state.boot.log" 2>&1 9>&- ||
     { echo "wine-run.sh: wineboot failed, see $state.boot.log" >&2; exit 1; }
-  # All windows live in one Wine virtual desktop: Wine draws captions itself (exact
+  # All windows live in one Wine virtual desktop, "shell" (the name that gives it a
+  # taskbar with a notification area): Wine draws captions itself (exact
   # positions for screenshots), the tray has a taskbar to sit in, and no window
   # waits for a window manager that Xvfb does not have.
   if [ "${VELMORA_VDESKTOP:-1024x768}" != none ]; then
-    env -u DISPLAY wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d velmora /f \
+    env -u DISPLAY wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d shell /f \
       </dev/null >>"$state.boot.log" 2>&1 9>&-
-    env -u DISPLAY wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v velmora /d "${VELMORA_VDESKTOP:-1024x768}" /f \
+    env -u DISPLAY wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v shell /d "${VELMORA_VDESKTOP:-1024x768}" /f \
       </dev/null >>"$state.boot.log" 2>&1 9>&-
   fi
   # the boot session's desktop ran without a display; end it before real windows come
