@@ -7,6 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -428,6 +431,30 @@ std::vector<Bgr> capture(HWND window, int width, int height, const char* path) {
     return pixels;
 }
 
+std::string readFile(const char* path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The screenshot must match the committed picture byte for byte: fonts are
+// pinned, so any difference is a change in what people see. On a mismatch the
+// new picture is kept beside the artifact as -FAILED.bmp; VELMORA_UPDATE_GOLDEN=1
+// writes it as the new reference instead.
+void expectGolden(const char* shot, const char* golden) {
+    const std::string actual = readFile(shot);
+    ASSERT_FALSE(actual.empty()) << "no screenshot at " << shot;
+    if (std::getenv("VELMORA_UPDATE_GOLDEN")) {
+        std::ofstream(golden, std::ios::binary) << actual;
+        return;
+    }
+    const std::string expected = readFile(golden);
+    if (actual == expected) return;
+    std::string failed = shot;
+    failed.insert(failed.size() - 4, "-FAILED");
+    std::ofstream(failed, std::ios::binary) << actual;
+    ADD_FAILURE() << "the screenshot differs from " << golden << "; see " << failed;
+}
+
 TEST(MarkupLabelWindow, ScreenshotShowsBoldItalicsColoursAnImageAndAnchors) {
     app();
     InitCommonControls();
@@ -482,6 +509,7 @@ TEST(MarkupLabelWindow, ScreenshotShowsBoldItalicsColoursAnImageAndAnchors) {
     const Bgr corner = pixels[static_cast<size_t>(imageTop) * width + 0];
     EXPECT_EQ(corner.g, 255);
     EXPECT_EQ(corner.r, 0);
+    expectGolden(VELMORA_SCREENSHOT, VELMORA_GOLDEN);
 }
 
 }  // namespace
