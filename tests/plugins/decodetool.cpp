@@ -7,6 +7,7 @@
 #include <string>
 
 #include "plugins/decode/decode.h"
+#include "tests/plugins/tool_io.h"
 
 using namespace velmora::plugins;
 
@@ -27,19 +28,14 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "decodetool: unknown game %s\n", argv[1]);
         return 2;
     }
-    FILE* f = std::fopen(argv[2], "rb");
-    if (!f) {
+    std::string reply;
+    if (!velmora::testing::readDatagram(argv[2], reply)) {
         std::fprintf(stderr, "decodetool: cannot read %s\n", argv[2]);
         return 2;
     }
-    std::string reply;
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) reply.append(buffer, n);
-    std::fclose(f);
     reply.resize(std::strlen(reply.c_str()));
     const ServerFields s = decodeReply(*game, reply);
-    std::printf("name=%s\ngame=%s\nmod=%s\nmap=%s\nplayers=%s\nmaxplayers=%s\n", s.name.c_str(), s.game.c_str(),
-                s.mod.c_str(), s.map.c_str(), s.players.c_str(), s.maxplayers.c_str());
+    velmora::testing::printFields(s.name.c_str(), s.game.c_str(), s.mod.c_str(), s.map.c_str(), s.players.c_str(),
+                                  s.maxplayers.c_str());
     return 0;
 }

@@ -8,22 +8,18 @@
 #include <string>
 
 #include "plugins/include/velmora_plugin.h"
+#include "tests/plugins/tool_io.h"
 
 int main(int argc, char** argv) {
     if (argc != 3) {
         std::fprintf(stderr, "usage: vlmdecode PLUGIN.vlm FILE\n");
         return 2;
     }
-    FILE* f = std::fopen(argv[2], "rb");
-    if (!f) {
+    std::string reply;
+    if (!velmora::testing::readDatagram(argv[2], reply)) {
         std::fprintf(stderr, "vlmdecode: cannot read %s\n", argv[2]);
         return 2;
     }
-    std::string reply;
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) reply.append(buffer, n);
-    std::fclose(f);
     HMODULE lib = LoadLibraryA(argv[1]);
     if (!lib) {
         std::fprintf(stderr, "vlmdecode: %s does not load\n", argv[1]);
@@ -37,8 +33,7 @@ int main(int argc, char** argv) {
     }
     ServerInfo info{};
     decode(&info, reply.c_str());
-    std::printf("name=%s\ngame=%s\nmod=%s\nmap=%s\nplayers=%s\nmaxplayers=%s\n", info.name, info.game, info.mod,
-                info.map, info.players, info.maxplayers);
+    velmora::testing::printFields(info.name, info.game, info.mod, info.map, info.players, info.maxplayers);
     std::fflush(stdout);
     FreeLibrary(lib);
     return 0;
