@@ -26,6 +26,15 @@ export FONTCONFIG_FILE=${FONTCONFIG_FILE:-$here/wine-fonts.conf}
 state=$prefix.state
 mkdir -p "$(dirname "$prefix")"
 
+# The running wineserver's socket for this prefix (Debian's Wine keeps it in
+# ${TMPDIR:-/tmp}/wine-XXXXXX/server-<dev>-<ino>/socket).
+server_socket() {
+  [ -s "$prefix/wineserver" ] || return 0
+  local sub
+  sub=$(stat -c '%d %i' "$prefix" | { read -r d i; printf 'server-%x-%x' "$d" "$i"; })
+  echo "${TMPDIR:-/tmp}/$(cat "$prefix/wineserver")/$sub/socket"
+}
+
 stop_session() {
   wineserver -k 2>/dev/null; wineserver -w 2>/dev/null
   [ -f "$state.xvfb.pid" ] && kill "$(cat "$state.xvfb.pid")" 2>/dev/null
@@ -75,7 +84,11 @@ if wineserver -p"${VELMORA_WINE_PERSIST:-30}" </dev/null >/dev/null 2>&1 9>&-; t
     for _ in $(seq 400); do [ -s "$dfile" ] && break; sleep 0.025; done
     [ -s "$dfile" ] || { echo "wine-run.sh: Xvfb did not start, see $state.xvfb.log" >&2; exit 1; }
     DISPLAY=:$(tr -dc 0-9 <"$dfile")
-    setsid sh -c "wineserver -w; kill $(cat "$state.xvfb.pid") 2>/dev/null; rm -f '$state.xvfb.pid' '$state.display'" \
+    # Reap the Xvfb with the session. A program started just as the old server
+    # timed out brings up a new one on this display: wait for that one too.
+    socket=$(server_socket)
+    setsid sh -c "while :; do wineserver -w; sleep 1; [ -S '$socket' ] || break; done
+                  kill $(cat "$state.xvfb.pid") 2>/dev/null; rm -f '$state.xvfb.pid' '$state.display'" \
       </dev/null >/dev/null 2>&1 9>&- &
   fi
   echo "$DISPLAY" >"$state.display"
