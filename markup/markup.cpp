@@ -191,6 +191,26 @@ private:
     bool sub_ = false, sup_ = false;
     Align align_ = Align::Left;
 
+    // What a line's second pass must start from: the state the measuring pass began with.
+    struct LineStart {
+        MarkupFont font;
+        std::string savedFace;
+        int savedSize;
+        Colour savedColour;
+        bool insideAnchor;
+        std::string href;
+    };
+    LineStart lineStart() const { return {font_, savedFace_, savedSize_, savedColour_, insideAnchor_, href_}; }
+    void restart(const LineStart& start) {
+        font_ = start.font;
+        savedFace_ = start.savedFace;
+        savedSize_ = start.savedSize;
+        savedColour_ = start.savedColour;
+        insideAnchor_ = start.insideAnchor;
+        href_ = start.href;
+        sub_ = sup_ = false;
+    }
+
     MarkupResult result_;
     Pos widest_ = 0;
 };
@@ -448,12 +468,7 @@ MarkupResult Engine::run(std::string_view text) {
     Pos height = 0;
     while (!text.empty()) {
         // The measuring pass runs ahead; the second pass starts from the same state.
-        const MarkupFont startFont = font_;
-        const std::string startFace = savedFace_;
-        const int startSize = savedSize_;
-        const Colour startColour = savedColour_;
-        const bool startAnchor = insideAnchor_;
-        const std::string startHref = href_;
+        const LineStart start = lineStart();
         sub_ = sup_ = false;
 
         Line line;
@@ -461,13 +476,7 @@ MarkupResult Engine::run(std::string_view text) {
         layoutLine(Pass::Measure, text, line, Place{box_.left, lineTop, 0});
         std::string_view lineText = before.substr(0, before.size() - text.size());
 
-        font_ = startFont;
-        savedFace_ = startFace;
-        savedSize_ = startSize;
-        savedColour_ = startColour;
-        insideAnchor_ = startAnchor;
-        href_ = startHref;
-        sub_ = sup_ = false;
+        restart(start);
 
         Place at;
         at.top = lineTop;
