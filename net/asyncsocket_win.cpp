@@ -205,32 +205,18 @@ void TCustomAsyncSocket::AssignDefaultValue() {
 // ---------------------------------------------------------------------------
 // Properties
 
-void TCustomAsyncSocket::SetAddr(const std::string& value) {
-    if (addr_.sameAs(value)) return;
+void TCustomAsyncSocket::setWhileClosed(SocketProperty& property, const std::string& value, const char* name) {
+    if (property.sameAs(value)) return;  // the same value again is no change, even on an open socket
     if (state_ != TSocketState::wsClosed) {
-        RaiseException("Cannot change Addr if not closed");
+        RaiseException(std::string("Cannot change ") + name + " if not closed");
         return;
     }
-    addr_.assign(value);
+    property.assign(value);
 }
 
-void TCustomAsyncSocket::SetPort(const std::string& value) {
-    if (port_.sameAs(value)) return;
-    if (state_ != TSocketState::wsClosed) {
-        RaiseException("Cannot change Port if not closed");
-        return;
-    }
-    port_.assign(value);
-}
-
-void TCustomAsyncSocket::SetProto(const std::string& value) {
-    if (proto_.sameAs(value)) return;
-    if (state_ != TSocketState::wsClosed) {
-        RaiseException("Cannot change Proto if not closed");
-        return;
-    }
-    proto_.assign(value);
-}
+void TCustomAsyncSocket::SetAddr(const std::string& value) { setWhileClosed(addr_, value, "Addr"); }
+void TCustomAsyncSocket::SetPort(const std::string& value) { setWhileClosed(port_, value, "Port"); }
+void TCustomAsyncSocket::SetProto(const std::string& value) { setWhileClosed(proto_, value, "Proto"); }
 
 void TCustomAsyncSocket::SetLocalAddr(const std::string& value) {
     if (state_ != TSocketState::wsClosed) {

@@ -183,6 +183,8 @@ private:
     SOCKET socket_ = INVALID_SOCKET;
     sockaddr_in sin_{};
     SocketProperty addr_, port_, proto_;
+    // Assigns a property that may change only while the socket is closed.
+    void setWhileClosed(SocketProperty& property, const std::string& value, const char* name);
     bool localPortResolved_ = false;
     int protoNumber_ = 6;
     int socketType_ = SOCK_STREAM;
