@@ -145,6 +145,12 @@ void Tmainform::openlink(const std::string& arg) {
     addhistory(link.game, link.historyEntry);
 }
 
+// The query window, the tray icon and the manual join dialog are built in
+// their own steps; until then these do nothing.
+void Tmainform::openquery(int, const std::string&, const std::string&) {}
+void Tmainform::settrayanimated(bool) {}
+void Tmainform::openmanual(int) {}
+
 void Tmainform::addhistory(int g, const std::string& entry) {
     tplugin& row = games_.at(static_cast<size_t>(g));
     row.history = historyvalue(puthistoryentry(historylist(row.history), entry));

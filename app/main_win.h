@@ -16,6 +16,8 @@
 
 namespace velmora {
 
+class Tsettingsform;
+
 // Private messages between two copies of the program.
 constexpr UINT WM_IDENTIFY = 32869;  // sent; the answer is kIdentifyAnswer
 constexpr UINT WM_NUDGE = 32870;     // posted; ignored
@@ -45,6 +47,18 @@ public:
     int gamefromport(const std::string& port) const;
     void addhistory(int g, const std::string& entry);
     void rebuildmenu();
+
+    // Opens a new query window for game g on `address` ("host:port"), with
+    // `title` as its caption when not empty, and shows it.
+    void openquery(int g, const std::string& address, const std::string& title);
+    // The tray icon's animation, switched by the query windows.
+    void settrayanimated(bool on);
+    // Opens a new manual join dialog for game g.
+    void openmanual(int g);
+
+    // The settings window the program start made (it outlives this window's
+    // use of it); null in tests that make none.
+    Tsettingsform* settingsform = nullptr;
 
     const std::vector<tplugin>& games() const { return games_; }
     HIMAGELIST gameimages() const { return gameimages_; }

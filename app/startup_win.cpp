@@ -58,6 +58,7 @@ int firstcopy(bool hasArguments, const std::string& cmdline) {
 
     Tsettingsform settingsform;
     settingsform.firstrun = false;
+    mainform.settingsform = &settingsform;
 
     if (hasArguments) {
         // An error in the start-up link ends the program after its report.

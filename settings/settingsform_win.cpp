@@ -13,6 +13,8 @@ const char kFirstRunGreeting[] =
 
 Tsettingsform::Tsettingsform() : Form("Tsettingsform", "Velmora Settings", 279, 235, FormStyle::FixedDialog) {}
 
+void Tsettingsform::showgamepaths(int) { show(); }
+
 void Tsettingsform::formShow() {
     if (firstrun) Application::current()->showMessage(kFirstRunGreeting);
 }

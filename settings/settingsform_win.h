@@ -12,6 +12,11 @@ public:
     // Nothing clears it: every showing in such a run greets again.
     bool firstrun = false;
 
+    // Shows the window on its "Game Paths" page with game g selected (the
+    // join step, for a game without a path). Until the pages are built it
+    // only shows the window.
+    void showgamepaths(int g);
+
 protected:
     void formShow() override;
     void formCloseQuery(bool& canClose) override;
