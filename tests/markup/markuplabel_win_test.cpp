@@ -17,6 +17,7 @@
 #include "markup/markuplabel_win.h"
 #include "tests/markup/about_text.h"
 #include "ui/application_win.h"
+#include "tests/support/pointer_win.h"
 #include "ui/form_win.h"
 
 namespace velmora {
@@ -179,6 +180,7 @@ protected:
         form->font.height = -9;
         label = new TMarkupLabel(*form, 8, 160, 187, 18);
         label->setMarkupText({test::kCommandRow});
+        test::Pointer::park();  // the real pointer stays off the form unless a test moves it
         form->show();
         UpdateWindow(form->handle());
         pump();
@@ -282,32 +284,27 @@ TEST_F(CommandRow, AnchorHintsShowTheHrefNextToTheCursorAndFollowTheAnchor) {
     const Drawn& refresh = findRun(runs, "Refresh");
     const Drawn& cancel = findRun(runs, "cancel");
     form->hintPause = 30;
-    // The real cursor moves, as a user's would: the form is told by the system.
+    test::Pointer pointer;
+    ASSERT_TRUE(pointer.hooked());
+    // The real pointer moves, as a user's would: the form is told by the system.
     auto restAt = [&](int x, int y) {
-        POINT screen{label->left() + x, label->top() + y};
-        ClientToScreen(form->handle(), &screen);
-        SetCursorPos(screen.x, screen.y);
-        for (int i = 0; i < 15; ++i) {
-            pump();
-            Sleep(10);
-        }
+        ASSERT_TRUE(pointer.moveTo(form->handle(), label->left() + x, label->top() + y, [] { pump(); }))
+            << "pointer at " << pointer.failedAt().x << "," << pointer.failedAt().y << " over "
+            << pointer.failedUnder() << ", the form is " << form->handle();
     };
-    // A busy machine may take longer than the pause: wait for the tip, up to seconds.
-    auto tipBecomes = [&](const std::string& expected) {
-        for (int i = 0; i < 300 && form->shownHint() != expected; ++i) {
-            pump();
-            Sleep(10);
-        }
-        return form->shownHint();
+    // A busy machine may take longer than the pause: rest until the tip shows, up to seconds.
+    auto tipShowsAt = [&](int x, int y, const std::string& expected) {
+        return pointer.restUntil(form->handle(), label->left() + x, label->top() + y, [] { pump(); },
+                                 [&] { return form->shownHint() == expected; });
     };
     label->anchorHint = false;
     restAt(refresh.cell.left + 2, 8);
+    for (int i = 0; i < 10; ++i) pump();  // several pauses long
     EXPECT_EQ(form->shownHint(), "");  // no anchor hints, no own hint: nothing
 
     label->anchorHint = true;
     restAt(2, 8);  // off the anchors first, so the next rest is a new anchor
-    restAt(refresh.cell.left + 3, 8);
-    EXPECT_EQ(tipBecomes("refresh"), "refresh");
+    EXPECT_TRUE(tipShowsAt(refresh.cell.left + 3, 8, "refresh")) << form->shownHint();
     POINT cursor{label->left() + refresh.cell.left + 3, label->top() + 8};
     ClientToScreen(form->handle(), &cursor);
     const HWND tip = FindWindowA("THintWindow", "refresh");
@@ -318,13 +315,13 @@ TEST_F(CommandRow, AnchorHintsShowTheHrefNextToTheCursorAndFollowTheAnchor) {
     EXPECT_EQ(r.top, cursor.y - 10);
 
     // Over the next anchor the tip is cancelled and shows that anchor.
-    restAt(cancel.cell.left + 3, 8);
-    EXPECT_EQ(tipBecomes("cancel"), "cancel");
+    EXPECT_TRUE(tipShowsAt(cancel.cell.left + 3, 8, "cancel")) << form->shownHint();
     // A click puts the tip away.
     click(WM_LBUTTONDOWN, WM_LBUTTONUP, MK_LBUTTON, cancel.cell.left + 3, 8);
     EXPECT_EQ(form->shownHint(), "");
     label->anchorHint = false;
     form->hintPause = 500;
+    test::Pointer::park();
 }
 
 // --- automatic sizing ---

@@ -7,6 +7,7 @@
 
 #include "base/error.h"
 #include "tests/support/msgbox_watcher_win.h"
+#include "tests/support/pointer_win.h"
 #include "ui/application_win.h"
 #include "ui/form_win.h"
 #include "ui/label_win.h"
@@ -242,6 +243,8 @@ TEST(WindowFramework, APlainLabelTakesTheSizeOfItsText) {
 
 TEST(WindowFramework, AControlsOwnHintShowsWhenTheMouseRestsOnIt) {
     app();
+    test::Pointer pointer;
+    ASSERT_TRUE(pointer.hooked());
     TestForm form;
     ProbeControl probe(form), quiet(form);
     probe.setBounds(10, 10, 50, 20);
@@ -250,35 +253,26 @@ TEST(WindowFramework, AControlsOwnHintShowsWhenTheMouseRestsOnIt) {
     probe.showHint = true;
     quiet.hint = "not shown";  // showHint is off
     form.hintPause = 30;
+    test::Pointer::park();  // not where the form appears
     form.show();
-    // The real cursor moves, as a user's would: the form is told by the system.
-    auto restAt = [&](int x, int y) {
-        POINT screen{x, y};
-        ClientToScreen(form.handle(), &screen);
-        SetCursorPos(screen.x, screen.y);
-        for (int i = 0; i < 15; ++i) {
-            pump();
-            Sleep(10);
-        }
+    // The real pointer moves, as a user's would: the form is told by the system.
+    auto failure = [&] {
+        return "pointer at " + std::to_string(pointer.failedAt().x) + "," + std::to_string(pointer.failedAt().y) +
+               ", tip \"" + form.shownHint() + "\"";
     };
-    // A busy machine may take longer than the pause: wait for the tip, up to seconds.
-    auto tipBecomes = [&](const std::string& expected) {
-        for (int i = 0; i < 300 && form.shownHint() != expected; ++i) {
-            pump();
-            Sleep(10);
-        }
-        return form.shownHint();
+    // A busy machine may take longer than the pause: rest until the tip shows, up to seconds.
+    auto tipShowsAt = [&](int x, int y, const std::string& expected) {
+        return pointer.restUntil(form.handle(), x, y, pump, [&] { return form.shownHint() == expected; });
     };
-    restAt(20, 15);
-    EXPECT_EQ(tipBecomes("the Velmora"), "the Velmora");  // the part before "|"
-    restAt(110, 15);
+    EXPECT_TRUE(tipShowsAt(20, 15, "the Velmora")) << failure();  // the part before "|"
+    ASSERT_TRUE(pointer.moveTo(form.handle(), 110, 15, pump)) << failure();
     EXPECT_EQ(form.shownHint(), "");  // another control: the tip goes with its own
-    restAt(20, 16);
-    EXPECT_EQ(tipBecomes("the Velmora"), "the Velmora");
+    EXPECT_TRUE(tipShowsAt(20, 16, "the Velmora")) << failure();
     PostMessageA(form.handle(), WM_MOUSELEAVE, 0, 0);
     pump();
     EXPECT_EQ(form.shownHint(), "");
     form.hide();
+    test::Pointer::park();
 }
 
 TEST(WindowFramework, SystemErrorsCarryTheRuntimeText) {
