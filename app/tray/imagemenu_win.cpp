@@ -46,13 +46,14 @@ void TImagePopupMenu::fill(HMENU menu, const std::vector<MenuItem>& items, int t
         if (top < 0 && item.tag < 0) games = false;
         MENUITEMINFOA info{};
         info.cbSize = sizeof info;
+        std::string text;  // read by InsertMenuItemA below
         if (item.caption == "-") {
             info.fMask = MIIM_FTYPE;
             info.fType = MFT_SEPARATOR;
         } else {
             choices_.push_back(choice);
             const UINT id = static_cast<UINT>(choices_.size());
-            const std::string text = games ? menutext(item.caption) : item.caption;
+            text = games ? menutext(item.caption) : item.caption;
             info.fMask = MIIM_ID | MIIM_STRING | MIIM_BITMAP | MIIM_DATA | MIIM_STATE;
             info.wID = id;
             info.dwItemData = id;
