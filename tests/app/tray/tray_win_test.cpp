@@ -3,6 +3,7 @@
 // window, the animation, and pictures of the menu and the About window.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <functional>
@@ -384,4 +385,161 @@ TEST_F(TrayTest, TheAboutWindowHoldsItsTextsAndAMissingReadMeOpensNothing) {
     // A box the shell raised would have been answered before the call returned.
     EXPECT_TRUE(form.visible());
     EXPECT_TRUE(boxes.messages().empty());
+}
+
+// --- pictures ---
+
+namespace {
+struct Shot {
+    std::vector<Bgr> pixels;
+    int width = 0, height = 0;
+    int count(const RECT& r, const std::function<bool(const Bgr&)>& match) const {
+        int n = 0;
+        for (int y = std::max<LONG>(r.top, 0); y < std::min<LONG>(r.bottom, height); ++y)
+            for (int x = std::max<LONG>(r.left, 0); x < std::min<LONG>(r.right, width); ++x)
+                n += match(pixels[static_cast<size_t>(y) * width + x]);
+        return n;
+    }
+    // The leftmost and rightmost columns of `r` that hold a matching pixel.
+    std::pair<int, int> span(const RECT& r, const std::function<bool(const Bgr&)>& match) const {
+        int first = -1, last = -1;
+        for (int x = r.left; x < r.right; ++x)
+            if (count({x, r.top, x + 1, r.bottom}, match)) {
+                if (first < 0) first = x;
+                last = x;
+            }
+        return {first, last};
+    }
+};
+bool isSkin(const Bgr& p) { return p.r == 250 && p.g == 206 && p.b == 160; }
+bool isDark(const Bgr& p) { return p.r < 80 && p.g < 80 && p.b < 80; }
+bool isBlue(const Bgr& p) { return p.r == 0 && p.g == 0 && p.b == 255; }
+
+// Puts a square of one colour in place of image `index` of `list`.
+void paintImage(HIMAGELIST list, int index, COLORREF colour) {
+    const HDC screen = GetDC(nullptr);
+    const HBITMAP picture = CreateCompatibleBitmap(screen, 16, 16);
+    const HDC dc = CreateCompatibleDC(screen);
+    const HGDIOBJ old = SelectObject(dc, picture);
+    const HBRUSH brush = CreateSolidBrush(colour);
+    RECT all{0, 0, 16, 16};
+    FillRect(dc, &all, brush);
+    DeleteObject(brush);
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    ReleaseDC(nullptr, screen);
+    const unsigned char opaque[32] = {};
+    const HBITMAP mask = CreateBitmap(16, 16, 1, 1, opaque);
+    ImageList_Replace(list, index, picture, mask);
+    DeleteObject(mask);
+    DeleteObject(picture);
+}
+
+// How wide `text` is drawn in the menu font, bold or not: from its leftmost
+// to its rightmost dark column, measured as the screenshot is.
+int drawnMenuTextWidth(const char* text, bool bold) {
+    NONCLIENTMETRICSA metrics{};
+    metrics.cbSize = sizeof metrics;
+    SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+    if (bold) metrics.lfMenuFont.lfWeight = FW_BOLD;
+    const HFONT font = CreateFontIndirectA(&metrics.lfMenuFont);
+    const HDC screen = GetDC(nullptr);
+    const HDC dc = CreateCompatibleDC(screen);
+    const HBITMAP bitmap = CreateCompatibleBitmap(screen, 200, 30);
+    ReleaseDC(nullptr, screen);
+    const HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
+    const HGDIOBJ oldFont = SelectObject(dc, font);
+    RECT all{0, 0, 200, 30};
+    FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    SetTextColor(dc, RGB(0, 0, 0));
+    SetBkMode(dc, TRANSPARENT);
+    DrawTextA(dc, text, -1, &all, DT_SINGLELINE | DT_LEFT | DT_TOP);
+    int first = -1, last = -1;
+    for (int x = 0; x < 200; ++x)
+        for (int y = 0; y < 30; ++y)
+            if (GetRValue(GetPixel(dc, x, y)) < 80) {
+                if (first < 0) first = x;
+                last = x;
+                break;
+            }
+    SelectObject(dc, oldFont);
+    SelectObject(dc, oldBitmap);
+    DeleteObject(bitmap);
+    DeleteObject(font);
+    DeleteDC(dc);
+    return last - first + 1;
+}
+}  // namespace
+
+// The menu's image column: each game's own picture, the hand on the default
+// item drawn bold, nothing beside the other fixed items.
+TEST_F(TrayTest, ScreenshotOfTheMenuShowsTheImageColumnAndTheBoldDefaultItem) {
+    Tmainform form;
+    load(form);
+    // The test games' own pictures are white, like the menu: give them colours.
+    const COLORREF colours[] = {RGB(0, 0, 255), RGB(0, 160, 0), RGB(255, 0, 0)};  // games 3, 2, 1
+    for (int i = 0; i < 3; ++i) paintImage(form.gameimages(), 3 - i, colours[i]);
+    const HMENU menu = form.imagemenu().handle();
+    Shot shot;
+    RECT window{};
+    std::vector<RECT> rows(static_cast<size_t>(GetMenuItemCount(menu)));
+    MenuDriver driver({{1, [&](HWND m) {
+                            GetWindowRect(m, &window);
+                            for (size_t i = 0; i < rows.size(); ++i) {
+                                GetMenuItemRect(nullptr, menu, static_cast<UINT>(i), &rows[i]);
+                                MapWindowPoints(nullptr, m, reinterpret_cast<POINT*>(&rows[i]), 2);
+                            }
+                            RECT client{};
+                            GetClientRect(m, &client);
+                            shot.width = client.right;
+                            shot.height = client.bottom;
+                            // Painted once the hand beside "&About..." is there.
+                            for (int i = 0; i < 500; ++i) {
+                                shot.pixels = capture(m, shot.width, shot.height, VELMORA_MENU_SHOT);
+                                if (shot.count({0, 0, shot.width, shot.height}, isSkin) > 0) break;
+                                Sleep(10);
+                            }
+                            MenuDriver::key(m, VK_ESCAPE);
+                        }}});
+    notify(form.tray, WM_RBUTTONDOWN);
+    notify(form.tray, WM_RBUTTONUP);
+    ASSERT_TRUE(pumpUntil([&] { return driver.seen() && menuWindows().empty(); }));
+    ASSERT_FALSE(shot.pixels.empty());
+    const auto column = [&](size_t row) { return RECT{0, rows[row].top, 26, rows[row].bottom}; };
+    for (size_t game = 0; game < 3; ++game) {
+        const COLORREF c = colours[game];
+        EXPECT_EQ(shot.count(column(game),
+                             [&](const Bgr& p) { return RGB(p.r, p.g, p.b) == c; }),
+                  16 * 16)
+            << "the game's picture, row " << game;
+    }
+    EXPECT_GT(shot.count(column(5), isSkin), 40) << "the hand beside \"&About...\"";
+    for (size_t fixed : {4u, 7u}) {
+        EXPECT_EQ(shot.count(column(fixed), isSkin), 0) << "row " << fixed;
+        EXPECT_EQ(shot.count(column(fixed), isDark), 0) << "row " << fixed;
+    }
+    // "About..." is as wide as the bold menu font draws it; "Settings..." is not bold.
+    const auto [first, last] = shot.span({26, rows[5].top, shot.width, rows[5].bottom}, isDark);
+    const int bold = drawnMenuTextWidth("&About...", true), normal = drawnMenuTextWidth("&About...", false);
+    ASSERT_GT(bold, normal);
+    EXPECT_EQ(last - first + 1, bold) << "normal would be " << normal;
+    const auto [sfirst, slast] = shot.span({26, rows[4].top, shot.width, rows[4].bottom}, isDark);
+    EXPECT_EQ(slast - sfirst + 1, drawnMenuTextWidth("&Settings...", false));
+    EXPECT_EQ(window.right, 600) << "the right edge at the point where it opened";
+    expectGolden(VELMORA_MENU_SHOT, VELMORA_MENU_GOLDEN);
+}
+
+TEST_F(TrayTest, ScreenshotOfTheAboutWindow) {
+    Tmainform form;
+    load(form);
+    form.showabout();
+    UpdateWindow(form.handle());
+    app().processMessages();
+    Shot shot{capture(form.handle(), 271, 192, VELMORA_ABOUT_SHOT), 271, 192};
+    EXPECT_GT(shot.count({8, 8, 40, 40}, isSkin), 300) << "the hand";
+    EXPECT_GT(shot.count({8, 48, 40, 80}, isDark), 150) << "the black logo";
+    EXPECT_GT(shot.count({48, 8, 257, 33}, isBlue), 50) << "\"Velmora\" in blue";
+    EXPECT_GT(shot.count({48, 32, 265, 192}, isBlue), 100) << "the blue anchors";
+    EXPECT_GT(shot.count({8, 80, 42, 98}, isBlue), 10) << "the maker's anchor";
+    expectGolden(VELMORA_ABOUT_SHOT, VELMORA_ABOUT_GOLDEN);
 }
