@@ -55,7 +55,9 @@ public:
     // Opens a new query window for game g on `address` ("host:port"), with
     // `title` as its caption when not empty, and shows it.
     void openquery(int g, const std::string& address, const std::string& title);
-    // The tray icon's animation, switched by the query windows.
+    // The tray icon's animation, switched by the query windows: each window
+    // switches it on once when its query starts and off once when it closes;
+    // the icon blinks while any window is still on.
     void settrayanimated(bool on);
     // Opens a new manual join dialog for game g.
     void openmanual(int g);

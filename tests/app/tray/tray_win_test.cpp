@@ -348,6 +348,14 @@ TEST_F(TrayTest, TheAnimationRunsWhileAnyQueryWaits) {
     form.settrayanimated(true);
     EXPECT_TRUE(form.tray.animated());
     EXPECT_EQ(form.tray.interval(), 200);
+    // The program's own frames: the other picture first, then the still icon's.
+    std::vector<HICON> shown{form.tray.shownpicture()};
+    pumpUntil([&] {
+        if (form.tray.shownpicture() != shown.back()) shown.push_back(form.tray.shownpicture());
+        return shown.size() >= 3;
+    });
+    EXPECT_EQ(shown, (std::vector<HICON>{form.tray.icons().item(0), form.tray.icons().item(1),
+                                         form.tray.icons().item(0)}));
     form.settrayanimated(false);
     EXPECT_TRUE(form.tray.animated());
     form.settrayanimated(false);
