@@ -76,19 +76,47 @@ def icon_image(size, drawing=HAND, colours=COLOURS):
     return header + xor + and_mask
 
 
-def write_ico(path, sizes, drawing=HAND, colours=COLOURS):
-    images = [icon_image(s, drawing, colours) for s in sizes]
-    out = struct.pack("<HHH", 0, 1, len(images))
-    offset = 6 + 16 * len(images)
-    for size, data in zip(sizes, images):
-        out += struct.pack("<BBBBHHII", size % 256, size % 256, 0, 0, 1, 32, len(data), offset)
+def and_mask(rows, size):
+    mask_row = ((size + 31) // 32) * 4
+    out = b""
+    for row in reversed(rows):
+        bits = bytearray(mask_row)
+        for x, (_, _, _, a) in enumerate(row):
+            if a == 0:
+                bits[x // 8] |= 0x80 >> (x % 8)
+        out += bytes(bits)
+    return out
+
+
+def icon_image_256(size, drawing=HAND, colours=COLOURS):
+    """The same drawing with a 256-entry palette, for screens of 256 colours."""
+    rows = pixels(size, drawing, colours)
+    palette = sorted({(r, g, b) for row in rows for (r, g, b, a) in row if a})
+    palette = [(0, 0, 0)] + [c for c in palette if c != (0, 0, 0)]
+    header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 8, 0, 0, 0, 0, 256, 0)
+    table = b"".join(bytes((b, g, r, 0)) for (r, g, b) in palette) + bytes(4 * (256 - len(palette)))
+    stride = (size + 3) // 4 * 4
+    xor = b"".join(bytes(palette.index((r, g, b)) if a else 0 for (r, g, b, a) in row).ljust(stride, b"\0")
+                   for row in reversed(rows))
+    return header + table + xor + and_mask(rows, size)
+
+
+def write_ico(path, sizes, drawing=HAND, colours=COLOURS, with_256=False):
+    entries = [(s, 32, icon_image(s, drawing, colours)) for s in sizes]
+    if with_256:
+        entries = [(s, 8, icon_image_256(s, drawing, colours)) for s in sizes] + entries
+    out = struct.pack("<HHH", 0, 1, len(entries))
+    offset = 6 + 16 * len(entries)
+    for size, bits, data in entries:
+        out += struct.pack("<BBBBHHII", size % 256, size % 256, 0, 0, 1, bits, len(data), offset)
         offset += len(data)
     with open(path, "wb") as f:
-        f.write(out + b"".join(images))
+        f.write(out + b"".join(data for (_, _, data) in entries))
 
 
 if __name__ == "__main__":
     here = os.path.dirname(os.path.abspath(__file__))
-    write_ico(os.path.join(here, "velmora.ico"), [16, 32])
-    write_ico(os.path.join(here, "busy.ico"), [16], HAND, BUSY_COLOURS)
+    write_ico(os.path.join(here, "velmora.ico"), [16, 32], with_256=True)
+    # The tray's two frames carry a 256-colour image beside the true-colour one.
+    write_ico(os.path.join(here, "busy.ico"), [16], HAND, BUSY_COLOURS, with_256=True)
     write_ico(os.path.join(here, "drovik.ico"), [32], LOGO, LOGO_COLOURS)
