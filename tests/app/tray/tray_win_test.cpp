@@ -180,7 +180,7 @@ TEST_F(TrayTest, TheShellIsGivenTheFirstVersionsRecordWithTheShortTip) {
     // That the icon leaves with the program is seen from outside it (tray_program_test).
 }
 
-// Sound behaviour: the shell that restarts announces a new taskbar, and the
+// A shell that restarts announces a new taskbar, and the
 // icon is added again, so the program never becomes unreachable.
 TEST_F(TrayTest, TheIconComesBackWhenTheShellMakesANewTaskbar) {
     TTrayIcon tray;
@@ -192,6 +192,20 @@ TEST_F(TrayTest, TheIconComesBackWhenTheShellMakesANewTaskbar) {
     PostMessageA(HWND_BROADCAST, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
     EXPECT_TRUE(pumpUntil([&] { return shellHolds(tray.handle()); }));
     EXPECT_TRUE(tray.added());
+}
+
+TEST_F(TrayTest, AnErrorInAHandlerIsReportedAndTheIconGoesOn) {
+    MessageBoxWatcher boxes;
+    TTrayIcon tray;
+    tray.setIcon(programIcon(IDI_VELMORA));
+    int moves = 0;
+    tray.OnMouseUp = [](MouseButton, unsigned, int, int) { throw Error("List index out of bounds (3)"); };
+    tray.OnMouseMove = [&](unsigned, int, int) { ++moves; };
+    notify(tray, WM_LBUTTONUP);
+    notify(tray, WM_MOUSEMOVE);
+    ASSERT_TRUE(pumpUntil([&] { return moves == 1; }));
+    EXPECT_EQ(boxes.texts(), std::vector<std::string>{"List index out of bounds (3)"});
+    EXPECT_TRUE(shellHolds(tray.handle()));
 }
 
 TEST_F(TrayTest, TheAnimationAlternatesItsFramesAndEndsOnTheStillIcon) {
