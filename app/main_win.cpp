@@ -40,7 +40,12 @@ const char kStoredTitleText[] = "<b><font color=\"clblue\">Velmora</font></b> <f
 }  // namespace
 
 Tmainform::Tmainform()
-    : Form(kMainformClass, "About the Velmora", 271, 192, FormStyle::FixedDialog), titlelabel(*this, 48, 8, 209, 25) {
+    : Form(kMainformClass, "About the Velmora", 271, 192, FormStyle::FixedDialog),
+      titlelabel(*this, 48, 8, 209, 25),
+      Image1(*this, 8, 48, 32, 32),
+      Image2(*this, 8, 8, 32, 32),
+      MarkupLabel1(*this, 8, 80, 34, 18),
+      aboutlabel(*this, 48, 32, 217, 161) {
     titlelabel.font.name = "Verdana";
     titlelabel.font.height = -16;
     titlelabel.font.bold = true;
@@ -49,6 +54,9 @@ Tmainform::Tmainform()
     // Image 0 is the program's own hand: game i shows image i + 1.
     addgameimage(static_cast<HICON>(
         LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_VELMORA), IMAGE_ICON, 16, 16, 0)));
+    gameimagelist_ = std::make_unique<GdiImageList>(gameimages_);
+    buildabout();
+    buildtray();
 }
 
 Tmainform::~Tmainform() {
@@ -125,6 +133,7 @@ void Tmainform::loadplugin(const std::string& file) {
     addgameimage(e.getgameicon(file.c_str()));
     row.imageindex = ImageList_GetImageCount(gameimages_) - 1;
     traymenu_.addgamemenu(row.gamename, row.imageindex, entries);
+    syncmenu();
     games_.push_back(std::move(row));
 }
 
@@ -145,10 +154,9 @@ void Tmainform::openlink(const std::string& arg) {
     addhistory(link.game, link.historyEntry);
 }
 
-// The query window, the tray icon and the manual join dialog are built in
-// their own steps; until then these do nothing.
+// The query window and the manual join dialog are built in their own steps;
+// until then these do nothing.
 void Tmainform::openquery(int, const std::string&, const std::string&) {}
-void Tmainform::settrayanimated(bool) {}
 void Tmainform::openmanual(int) {}
 
 void Tmainform::addhistory(int g, const std::string& entry) {
@@ -175,6 +183,7 @@ void Tmainform::rebuildmenu() {
         }
         traymenu_.addgamemenu(row.gamename, row.imageindex, historylist(row.history));
     }
+    syncmenu();
 }
 
 bool Tmainform::formMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result) {

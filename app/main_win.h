@@ -5,10 +5,14 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "app/about_win.h"
 #include "app/link.h"
+#include "app/tray/imagemenu_win.h"
+#include "app/tray/trayicon_win.h"
 #include "app/tray/traymenu.h"
 #include "app/velmoraglobal.h"
 #include "markup/markuplabel_win.h"
@@ -51,7 +55,9 @@ public:
     // Opens a new query window for game g on `address` ("host:port"), with
     // `title` as its caption when not empty, and shows it.
     void openquery(int g, const std::string& address, const std::string& title);
-    // The tray icon's animation, switched by the query windows.
+    // The tray icon's animation, switched by the query windows: each window
+    // switches it on once when its query starts and off once when it closes;
+    // the icon blinks while any window is still on.
     void settrayanimated(bool on);
     // Opens a new manual join dialog for game g.
     void openmanual(int g);
@@ -67,16 +73,39 @@ public:
     // The About window's title line; FormCreate replaces the stored text.
     TMarkupLabel titlelabel;
 
+    // The tray: the icon, the real menu built from traymenu(), and what its
+    // items do (about_win.cpp, traymain_win.cpp).
+    TTrayIcon tray;
+    TImagePopupMenu& imagemenu() { return traypopup_; }
+    void doimages(const MenuItem& item, int& index);
+    void menutemplate(MenuChoice choice);
+    void openserver(int g, const std::string& text);
+    void showsettings();
+    void showabout();
+    void quit();
+    void aboutlabelAnchorClick(TMarkupLabel& sender, const std::string& anchor);
+    IconImage Image1, Image2;
+    TMarkupLabel MarkupLabel1, aboutlabel;
+
 protected:
     bool formMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    void formShow() override;
 
 private:
+    void buildabout();
+    void buildtray();
+    void syncmenu();
+    void choose(const MenuItem& item, MenuChoice choice);
+
     std::vector<GameKey> gamekeys() const;
     void addgameimage(HICON icon);
 
     std::vector<tplugin> games_;
     HIMAGELIST gameimages_ = nullptr;
     TrayMenu traymenu_;
+    TImagePopupMenu traypopup_{traymenu_};
+    std::unique_ptr<GdiImageList> gameimagelist_;
+    int animations_ = 0;  // query windows whose query waits
 };
 
 // The folder of the running executable, with its trailing backslash.

@@ -1,3 +1,5 @@
 // Resource identifiers of velmora.exe.
 #pragma once
 #define IDI_VELMORA 1
+#define IDI_TRAYBUSY 2
+#define IDI_DROVIK 3

@@ -43,6 +43,15 @@ std::string historycaption(const std::string& entry) {
 
 int menuimage(const MenuItem& item, int current) { return item.tag >= 0 ? item.tag : current; }
 
+std::string menutext(const std::string& caption) {
+    std::string out;
+    for (char c : caption) {
+        if (c == '&') out += '&';
+        out += c;
+    }
+    return out;
+}
+
 std::string historylink(const std::string& entry, const std::string& gameid) {
     if (entry.empty() || entry.front() != '"') return entry + " " + gameid;
     std::vector<std::string> pieces = splitstring(entry + ",", '"');

@@ -46,6 +46,11 @@ std::string historycaption(const std::string& entry);
 // `current` (none).
 int menuimage(const MenuItem& item, int current);
 
+// The text the real menu shows for a game's name or a server: every "&"
+// doubled, so a title like "Tom & Jerry" keeps its "&" instead of underlining
+// the next letter. The fixed items keep their accelerators.
+std::string menutext(const std::string& caption);
+
 // The link a chosen history entry opens for a game with `gameid`; an entry
 // with a title gives `address gameid "title"`, others `entry gameid`.
 std::string historylink(const std::string& entry, const std::string& gameid);

@@ -1,0 +1,560 @@
+// The tray under Wine: the icon in the shell's notification area, the real
+// popup menu read back from its handle and driven with keys, the About
+// window, the animation, and pictures of the menu and the About window.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <thread>
+
+#include "app/main_win.h"
+#include "app/tray/trayicon_win.h"
+#include "base/error.h"
+#include "resources/resource.h"
+#include "tests/support/msgbox_watcher_win.h"
+#include "tests/support/registry_fixture_win.h"
+#include "tests/support/screenshot_win.h"
+#include "ui/application_win.h"
+
+using namespace velmora;
+using namespace velmora::testing;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kRoot = "software\\Drovik\\Velmora";
+
+Application& app() {
+    static Application* application = Application::current() ? Application::current() : new Application();
+    return *application;
+}
+
+// Handles messages until `done` holds, at most `ms`.
+bool pumpUntil(const std::function<bool()>& done, DWORD ms = 10000) {
+    const DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start > ms) return false;
+        app().processMessages();
+        Sleep(5);
+    }
+    return true;
+}
+
+// The shell holds an icon for this window: a change of nothing is accepted
+// only for an icon it knows.
+bool shellHolds(HWND window) {
+    NOTIFYICONDATAA data{};
+    data.cbSize = kNotifyDataSize;
+    data.hWnd = window;
+    data.uID = 0;
+    data.uFlags = 0;
+    return Shell_NotifyIconA(NIM_MODIFY, &data) != FALSE;
+}
+
+void notify(const TTrayIcon& tray, UINT mouse) { PostMessageA(tray.handle(), kTrayCallbackMessage, 0, mouse); }
+
+HICON programIcon(int id) {
+    return static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id), IMAGE_ICON, 16, 16, 0));
+}
+
+// The visible popup menus of this process, top-most sub-menu last.
+BOOL CALLBACK collectMenu(HWND hwnd, LPARAM found) {
+    char cls[16] = {};
+    GetClassNameA(hwnd, cls, sizeof cls);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    auto* menus = reinterpret_cast<std::vector<HWND>*>(found);
+    // Windows come top-most first: the newest sub-menu goes last.
+    if (std::string(cls) == "#32768" && pid == GetCurrentProcessId() && IsWindowVisible(hwnd))
+        menus->insert(menus->begin(), hwnd);
+    return TRUE;
+}
+std::vector<HWND> menuWindows() {
+    std::vector<HWND> found;
+    EnumWindows(&collectMenu, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+// Works an open menu from a thread of its own while the test's thread sits
+// in the menu's loop: waits for `count` menus, then runs `step` on the top one.
+class MenuDriver {
+public:
+    using Step = std::function<void(HWND menu)>;
+    explicit MenuDriver(std::vector<std::pair<size_t, Step>> steps)
+        : thread_([this, steps = std::move(steps)] {
+              for (const auto& [count, step] : steps) {
+                  HWND top = waitMenus(count);
+                  if (!top) return;
+                  seen_ = true;
+                  step(top);
+              }
+          }) {}
+    ~MenuDriver() {
+        stop_ = true;
+        thread_.join();
+    }
+    bool seen() const { return seen_; }
+    static void key(HWND menu, WPARAM vk) {
+        PostMessageA(menu, WM_KEYDOWN, vk, 0);
+        PostMessageA(menu, WM_KEYUP, vk, 0xC0000000);
+    }
+
+private:
+    HWND waitMenus(size_t count) {
+        for (int i = 0; i < 1000 && !stop_; ++i) {
+            const auto menus = menuWindows();
+            if (menus.size() >= count) return menus.back();
+            Sleep(10);
+        }
+        return nullptr;
+    }
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> seen_{false};
+    std::thread thread_;
+};
+
+std::vector<std::string> captions(HMENU menu) {
+    std::vector<std::string> out;
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+        MENUITEMINFOA info{};
+        info.cbSize = sizeof info;
+        info.fMask = MIIM_FTYPE;
+        GetMenuItemInfoA(menu, static_cast<UINT>(i), TRUE, &info);
+        if (info.fType & MFT_SEPARATOR) {
+            out.push_back("-");
+            continue;
+        }
+        char text[256] = {};
+        GetMenuStringA(menu, static_cast<UINT>(i), text, sizeof text, MF_BYPOSITION);
+        out.push_back(text);
+    }
+    return out;
+}
+
+class TrayTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        app();
+        deleteUserKey(kRoot);
+        SetCursorPos(600, 400);
+        folder_ = fs::temp_directory_path() / ("velmora-tray-" + std::to_string(GetCurrentProcessId()));
+        fs::remove_all(folder_);
+        fs::create_directories(folder_ / "plugins");
+        for (const char* name : {"alpha.vlm", "alpine.vlm", "gamma.vlm"})
+            fs::copy_file(fs::path(exefolder()) / "testplugins" / name, folder_ / "plugins" / name);
+    }
+    void TearDown() override {
+        deleteUserKey(kRoot);
+        fs::remove_all(folder_);
+    }
+    void load(Tmainform& form) { form.loadplugins(folder_.string() + "\\"); }
+    fs::path folder_;
+};
+
+}  // namespace
+
+// --- the icon on its own ---
+
+TEST_F(TrayTest, TheShellIsGivenTheFirstVersionsRecordWithTheShortTip) {
+    TTrayIcon tray;
+    EXPECT_FALSE(tray.added());  // no picture yet: nothing to show
+    tray.setHint("the Velmora|more help");
+    tray.setIcon(programIcon(IDI_VELMORA));
+    ASSERT_TRUE(tray.added());
+    EXPECT_TRUE(shellHolds(tray.handle()));
+    const NOTIFYICONDATAA data = tray.notifydata();
+    EXPECT_EQ(data.cbSize, 88u);
+    EXPECT_EQ(data.hWnd, tray.handle());
+    EXPECT_EQ(data.uID, 0u);
+    EXPECT_EQ(data.uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP));
+    EXPECT_EQ(data.uCallbackMessage, 0xB054u);
+    EXPECT_EQ(data.hIcon, tray.icon());
+    EXPECT_STREQ(data.szTip, "the Velmora");
+    tray.setActive(false);
+    EXPECT_FALSE(shellHolds(tray.handle()));
+    tray.setActive(true);
+    EXPECT_TRUE(shellHolds(tray.handle()));
+    // That the icon leaves with the program is seen from outside it (tray_program_test).
+}
+
+// A shell that restarts announces a new taskbar, and the
+// icon is added again, so the program never becomes unreachable.
+TEST_F(TrayTest, TheIconComesBackWhenTheShellMakesANewTaskbar) {
+    TTrayIcon tray;
+    tray.setIcon(programIcon(IDI_VELMORA));
+    ASSERT_TRUE(shellHolds(tray.handle()));
+    NOTIFYICONDATAA data = tray.notifydata();
+    Shell_NotifyIconA(NIM_DELETE, &data);  // what a restarting shell loses
+    ASSERT_FALSE(shellHolds(tray.handle()));
+    PostMessageA(HWND_BROADCAST, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    EXPECT_TRUE(pumpUntil([&] { return shellHolds(tray.handle()); }));
+    EXPECT_TRUE(tray.added());
+}
+
+TEST_F(TrayTest, AnErrorInAHandlerIsReportedAndTheIconGoesOn) {
+    MessageBoxWatcher boxes;
+    TTrayIcon tray;
+    tray.setIcon(programIcon(IDI_VELMORA));
+    int moves = 0;
+    tray.OnMouseUp = [](MouseButton, unsigned, int, int) { throw Error("List index out of bounds (3)"); };
+    tray.OnMouseMove = [&](unsigned, int, int) { ++moves; };
+    notify(tray, WM_LBUTTONUP);
+    notify(tray, WM_MOUSEMOVE);
+    ASSERT_TRUE(pumpUntil([&] { return moves == 1; }));
+    EXPECT_EQ(boxes.texts(), std::vector<std::string>{"List index out of bounds (3)"});
+    EXPECT_TRUE(shellHolds(tray.handle()));
+}
+
+TEST_F(TrayTest, TheAnimationAlternatesItsFramesAndEndsOnTheStillIcon) {
+    TTrayIcon tray;
+    tray.setIcon(programIcon(IDI_VELMORA));
+    tray.setAnimated(true);
+    EXPECT_FALSE(tray.animated()) << "no frames: the still icon stays";
+    tray.icons().beginupdate();
+    tray.icons().addfromresource(GetModuleHandleA(nullptr), IDI_TRAYBUSY);
+    tray.icons().addfromresource(GetModuleHandleA(nullptr), IDI_VELMORA);
+    tray.icons().endupdate();
+    tray.setInterval(20);
+    tray.setAnimated(true);
+    tray.setAnimated(true);
+    ASSERT_TRUE(tray.animated());
+    const HICON frame0 = tray.icons().item(0), frame1 = tray.icons().item(1);
+    EXPECT_EQ(tray.shownpicture(), frame0) << "starting shows frame 0 at once";
+    // The pictures the shell is given, in order, as the frames step.
+    std::vector<HICON> shown{tray.shownpicture()};
+    pumpUntil([&] {
+        if (tray.shownpicture() != shown.back()) shown.push_back(tray.shownpicture());
+        return shown.size() >= 5;
+    });
+    EXPECT_EQ(shown, (std::vector<HICON>{frame0, frame1, frame0, frame1, frame0}));
+    tray.setAnimated(false);
+    EXPECT_EQ(tray.shownpicture(), tray.icon());
+    EXPECT_EQ(tray.frameindex(), 0);
+    // Emptying the frames stops the animation.
+    tray.setAnimated(true);
+    tray.icons().clear();
+    EXPECT_FALSE(tray.animated());
+    EXPECT_EQ(tray.shownpicture(), tray.icon());
+}
+
+TEST_F(TrayTest, IconListUpdatesNestAndTellOnce) {
+    TIconList list;
+    int told = 0;
+    list.onChange = [&] { ++told; };
+    list.beginupdate();
+    list.beginupdate();
+    list.add(programIcon(IDI_VELMORA));
+    list.add(programIcon(IDI_TRAYBUSY));
+    list.endupdate();
+    EXPECT_EQ(told, 0);
+    list.exchange(0, 1);
+    list.endupdate();
+    EXPECT_EQ(told, 1);
+    const HICON busy = list.item(0);
+    list.move(0, 1);
+    EXPECT_EQ(list.indexof(busy), 1);
+    EXPECT_EQ(told, 2);
+    EXPECT_THROW(list.item(2), Error);
+}
+
+// --- the main window's icon and menu ---
+
+TEST_F(TrayTest, TheRealMenuListsGamesInReverseOrderAboveTheFixedItems) {
+    setUserString(kRoot + "\\alp", "history", "1.2.3.4:27500,");
+    Tmainform form;
+    load(form);
+    const HMENU menu = form.imagemenu().handle();
+    EXPECT_EQ(captions(menu), (std::vector<std::string>{"Gamma Game", "Alpine Seven", "Alpha Game", "-",
+                                                        "&Settings...", "&About...", "-", "&Quit"}));
+    EXPECT_EQ(GetMenuDefaultItem(menu, TRUE, 0), 5u);
+    EXPECT_EQ(captions(GetSubMenu(menu, 0)), std::vector<std::string>{"Enter address..."});
+    EXPECT_EQ(captions(GetSubMenu(menu, 1)), (std::vector<std::string>{"Enter address...", "-", "1.2.3.4:27500"}));
+    MENUINFO info{};
+    info.cbSize = sizeof info;
+    info.fMask = MIM_STYLE;
+    GetMenuInfo(GetSubMenu(menu, 1), &info);
+    EXPECT_TRUE(info.dwStyle & MNS_NOCHECK) << "no check-mark column";
+
+    // A link shows its server at once; the fixed items stay as they were.
+    form.openlink("5.6.7.8:27960 gam \"Tom & Jerry\"");
+    form.openlink("1.2.3.4 gam");
+    const HMENU after = form.imagemenu().handle();
+    EXPECT_EQ(captions(GetSubMenu(after, 0)),
+              (std::vector<std::string>{"Enter address...", "-", "1.2.3.4:27960", "Tom && Jerry"}));
+    EXPECT_EQ(captions(after).size(), 8u);
+    EXPECT_EQ(captions(after)[4], "&Settings...");
+    EXPECT_EQ(GetMenuDefaultItem(after, TRUE, 0), 5u);
+}
+
+TEST_F(TrayTest, ARightClickOpensTheMenuAndAServerRunsItsLinkAgain) {
+    setUserString(kRoot + "\\gam", "history", "1.2.3.4:27960,\"Friday night\"5.6.7.8:27961,");
+    Tmainform form;
+    load(form);
+    // Down to "Gamma Game", into its servers, past "Enter address..." and the
+    // first server to the titled one, and choose it.
+    MenuDriver driver({{1,
+                        [](HWND m) {
+                            MenuDriver::key(m, VK_DOWN);
+                            MenuDriver::key(m, VK_RIGHT);
+                        }},
+                       {2, [](HWND m) {
+                            MenuDriver::key(m, VK_DOWN);
+                            MenuDriver::key(m, VK_DOWN);
+                            MenuDriver::key(m, VK_RETURN);
+                        }}});
+    notify(form.tray, WM_RBUTTONDOWN);
+    notify(form.tray, WM_RBUTTONUP);
+    EXPECT_TRUE(pumpUntil([&] { return form.games()[2].history.rfind("\"Friday", 0) == 0; }));
+    EXPECT_TRUE(driver.seen());
+    // The titled entry moved to the front through the whole link path.
+    EXPECT_EQ(form.games()[2].history, "\"Friday night\"5.6.7.8:27961,1.2.3.4:27960,");
+    EXPECT_EQ(captions(GetSubMenu(form.imagemenu().handle(), 0))[2], "Friday night");
+}
+
+TEST_F(TrayTest, OnlyARightPressOverTheIconOpensTheMenu) {
+    Tmainform form;
+    load(form);
+    int ups = 0;
+    form.tray.OnMouseUp = [&](MouseButton, unsigned, int, int) { ++ups; };
+    // Closes a menu that should not be there, so the test cannot hang on it.
+    MenuDriver driver({{1, [](HWND m) { MenuDriver::key(m, VK_ESCAPE); }}});
+    notify(form.tray, WM_RBUTTONUP);  // pressed elsewhere, released over the icon
+    ASSERT_TRUE(pumpUntil([&] { return ups == 1; }));
+    EXPECT_FALSE(driver.seen());
+    EXPECT_TRUE(menuWindows().empty());
+}
+
+TEST_F(TrayTest, ADoubleClickShowsTheAboutWindowAndDoneHidesIt) {
+    Tmainform form;
+    load(form);
+    ASSERT_FALSE(form.visible());
+    notify(form.tray, WM_LBUTTONDOWN);
+    notify(form.tray, WM_LBUTTONUP);
+    notify(form.tray, WM_LBUTTONDBLCLK);
+    notify(form.tray, WM_LBUTTONUP);
+    ASSERT_TRUE(pumpUntil([&] { return form.visible(); }));
+    EXPECT_TRUE(menuWindows().empty()) << "a left click opens no menu";
+    form.aboutlabelAnchorClick(form.aboutlabel, "done");
+    EXPECT_FALSE(form.visible());
+}
+
+TEST_F(TrayTest, EnterAddressAndSettingsGoWhereTheyBelong) {
+    // With no settings window (as in this test) "&Settings..." does nothing.
+    Tmainform form;
+    load(form);
+    form.showsettings();
+    // "Enter address..." changes no history: it goes to the manual dialog.
+    form.openserver(0, "Enter address...");
+    EXPECT_EQ(form.games()[0].history, "");
+    EXPECT_FALSE(userKeyExists(kRoot + "\\alp"));
+    form.openserver(1, "\"A & B\"9.9.9.9:27600");
+    EXPECT_EQ(form.games()[1].history, "\"A & B\"9.9.9.9:27600,");
+}
+
+// Several query windows may wait at once; the icon blinks until the last ends.
+TEST_F(TrayTest, TheAnimationRunsWhileAnyQueryWaits) {
+    Tmainform form;
+    load(form);
+    form.settrayanimated(true);
+    form.settrayanimated(true);
+    EXPECT_TRUE(form.tray.animated());
+    EXPECT_EQ(form.tray.interval(), 200);
+    // The program's own frames: the other picture first, then the still icon's.
+    std::vector<HICON> shown{form.tray.shownpicture()};
+    pumpUntil([&] {
+        if (form.tray.shownpicture() != shown.back()) shown.push_back(form.tray.shownpicture());
+        return shown.size() >= 3;
+    });
+    EXPECT_EQ(shown, (std::vector<HICON>{form.tray.icons().item(0), form.tray.icons().item(1),
+                                         form.tray.icons().item(0)}));
+    form.settrayanimated(false);
+    EXPECT_TRUE(form.tray.animated());
+    form.settrayanimated(false);
+    EXPECT_FALSE(form.tray.animated());
+    EXPECT_EQ(form.tray.shownpicture(), form.tray.icon());
+    form.settrayanimated(false);  // one off too many is no harm
+    form.settrayanimated(true);
+    EXPECT_TRUE(form.tray.animated());
+}
+
+TEST_F(TrayTest, TheAboutWindowHoldsItsTextsAndAMissingReadMeOpensNothing) {
+    MessageBoxWatcher boxes;
+    Tmainform form;
+    load(form);
+    EXPECT_EQ(form.caption(), "About the Velmora");
+    RECT client{};
+    GetClientRect(form.handle(), &client);
+    EXPECT_EQ(client.right, 271);
+    EXPECT_EQ(client.bottom, 192);
+    EXPECT_EQ(form.aboutlabel.markupText().size(), 10u);
+    EXPECT_EQ(form.aboutlabel.markupText()[6], "<a href=\"http://velmora.example.org/\">velmora.example.org</a> ");
+    EXPECT_EQ(form.titlelabel.markupText(), std::vector<std::string>{kTitleText});
+    form.showabout();
+    form.showabout();  // again: only to the front
+    EXPECT_TRUE(form.visible());
+    form.aboutlabelAnchorClick(form.aboutlabel, "readme.txt");  // the test folder has none
+    form.aboutlabelAnchorClick(form.aboutlabel, "other");
+    // A box the shell raised would have been answered before the call returned.
+    EXPECT_TRUE(form.visible());
+    EXPECT_TRUE(boxes.messages().empty());
+}
+
+// --- pictures ---
+
+namespace {
+struct Shot {
+    std::vector<Bgr> pixels;
+    int width = 0, height = 0;
+    int count(const RECT& r, const std::function<bool(const Bgr&)>& match) const {
+        int n = 0;
+        for (int y = std::max<LONG>(r.top, 0); y < std::min<LONG>(r.bottom, height); ++y)
+            for (int x = std::max<LONG>(r.left, 0); x < std::min<LONG>(r.right, width); ++x)
+                n += match(pixels[static_cast<size_t>(y) * width + x]);
+        return n;
+    }
+    // The leftmost and rightmost columns of `r` that hold a matching pixel.
+    std::pair<int, int> span(const RECT& r, const std::function<bool(const Bgr&)>& match) const {
+        int first = -1, last = -1;
+        for (int x = r.left; x < r.right; ++x)
+            if (count({x, r.top, x + 1, r.bottom}, match)) {
+                if (first < 0) first = x;
+                last = x;
+            }
+        return {first, last};
+    }
+};
+bool isSkin(const Bgr& p) { return p.r == 250 && p.g == 206 && p.b == 160; }
+bool isDark(const Bgr& p) { return p.r < 80 && p.g < 80 && p.b < 80; }
+bool isBlue(const Bgr& p) { return p.r == 0 && p.g == 0 && p.b == 255; }
+
+// Puts a square of one colour in place of image `index` of `list`.
+void paintImage(HIMAGELIST list, int index, COLORREF colour) {
+    const HDC screen = GetDC(nullptr);
+    const HBITMAP picture = CreateCompatibleBitmap(screen, 16, 16);
+    const HDC dc = CreateCompatibleDC(screen);
+    const HGDIOBJ old = SelectObject(dc, picture);
+    const HBRUSH brush = CreateSolidBrush(colour);
+    RECT all{0, 0, 16, 16};
+    FillRect(dc, &all, brush);
+    DeleteObject(brush);
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    ReleaseDC(nullptr, screen);
+    const unsigned char opaque[32] = {};
+    const HBITMAP mask = CreateBitmap(16, 16, 1, 1, opaque);
+    ImageList_Replace(list, index, picture, mask);
+    DeleteObject(mask);
+    DeleteObject(picture);
+}
+
+// How wide `text` is drawn in the menu font, bold or not: from its leftmost
+// to its rightmost dark column, measured as the screenshot is.
+int drawnMenuTextWidth(const char* text, bool bold) {
+    NONCLIENTMETRICSA metrics{};
+    metrics.cbSize = sizeof metrics;
+    SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+    if (bold) metrics.lfMenuFont.lfWeight = FW_BOLD;
+    const HFONT font = CreateFontIndirectA(&metrics.lfMenuFont);
+    const HDC screen = GetDC(nullptr);
+    const HDC dc = CreateCompatibleDC(screen);
+    const HBITMAP bitmap = CreateCompatibleBitmap(screen, 200, 30);
+    ReleaseDC(nullptr, screen);
+    const HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
+    const HGDIOBJ oldFont = SelectObject(dc, font);
+    RECT all{0, 0, 200, 30};
+    FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    SetTextColor(dc, RGB(0, 0, 0));
+    SetBkMode(dc, TRANSPARENT);
+    DrawTextA(dc, text, -1, &all, DT_SINGLELINE | DT_LEFT | DT_TOP);
+    int first = -1, last = -1;
+    for (int x = 0; x < 200; ++x)
+        for (int y = 0; y < 30; ++y)
+            if (GetRValue(GetPixel(dc, x, y)) < 80) {
+                if (first < 0) first = x;
+                last = x;
+                break;
+            }
+    SelectObject(dc, oldFont);
+    SelectObject(dc, oldBitmap);
+    DeleteObject(bitmap);
+    DeleteObject(font);
+    DeleteDC(dc);
+    return last - first + 1;
+}
+}  // namespace
+
+// The menu's image column: each game's own picture, the hand on the default
+// item drawn bold, nothing beside the other fixed items.
+TEST_F(TrayTest, ScreenshotOfTheMenuShowsTheImageColumnAndTheBoldDefaultItem) {
+    Tmainform form;
+    load(form);
+    // The test games' own pictures are white, like the menu: give them colours.
+    const COLORREF colours[] = {RGB(0, 0, 255), RGB(0, 160, 0), RGB(255, 0, 0)};  // games 3, 2, 1
+    for (int i = 0; i < 3; ++i) paintImage(form.gameimages(), 3 - i, colours[i]);
+    const HMENU menu = form.imagemenu().handle();
+    Shot shot;
+    RECT window{};
+    std::vector<RECT> rows(static_cast<size_t>(GetMenuItemCount(menu)));
+    MenuDriver driver({{1, [&](HWND m) {
+                            GetWindowRect(m, &window);
+                            for (size_t i = 0; i < rows.size(); ++i) {
+                                GetMenuItemRect(nullptr, menu, static_cast<UINT>(i), &rows[i]);
+                                MapWindowPoints(nullptr, m, reinterpret_cast<POINT*>(&rows[i]), 2);
+                            }
+                            RECT client{};
+                            GetClientRect(m, &client);
+                            shot.width = client.right;
+                            shot.height = client.bottom;
+                            // Painted once the hand beside "&About..." is there.
+                            for (int i = 0; i < 500; ++i) {
+                                shot.pixels = capture(m, shot.width, shot.height, VELMORA_MENU_SHOT);
+                                if (shot.count({0, 0, shot.width, shot.height}, isSkin) > 0) break;
+                                Sleep(10);
+                            }
+                            MenuDriver::key(m, VK_ESCAPE);
+                        }}});
+    notify(form.tray, WM_RBUTTONDOWN);
+    notify(form.tray, WM_RBUTTONUP);
+    ASSERT_TRUE(pumpUntil([&] { return driver.seen() && menuWindows().empty(); }));
+    ASSERT_FALSE(shot.pixels.empty());
+    const auto column = [&](size_t row) { return RECT{0, rows[row].top, 26, rows[row].bottom}; };
+    for (size_t game = 0; game < 3; ++game) {
+        const COLORREF c = colours[game];
+        EXPECT_EQ(shot.count(column(game),
+                             [&](const Bgr& p) { return RGB(p.r, p.g, p.b) == c; }),
+                  16 * 16)
+            << "the game's picture, row " << game;
+    }
+    EXPECT_GT(shot.count(column(5), isSkin), 40) << "the hand beside \"&About...\"";
+    for (size_t fixed : {4u, 7u}) {
+        EXPECT_EQ(shot.count(column(fixed), isSkin), 0) << "row " << fixed;
+        EXPECT_EQ(shot.count(column(fixed), isDark), 0) << "row " << fixed;
+    }
+    // "About..." is as wide as the bold menu font draws it; "Settings..." is not bold.
+    const auto [first, last] = shot.span({26, rows[5].top, shot.width, rows[5].bottom}, isDark);
+    const int bold = drawnMenuTextWidth("&About...", true), normal = drawnMenuTextWidth("&About...", false);
+    ASSERT_GT(bold, normal);
+    EXPECT_EQ(last - first + 1, bold) << "normal would be " << normal;
+    const auto [sfirst, slast] = shot.span({26, rows[4].top, shot.width, rows[4].bottom}, isDark);
+    EXPECT_EQ(slast - sfirst + 1, drawnMenuTextWidth("&Settings...", false));
+    EXPECT_EQ(window.right, 600) << "the right edge at the point where it opened";
+    expectGolden(VELMORA_MENU_SHOT, VELMORA_MENU_GOLDEN);
+}
+
+TEST_F(TrayTest, ScreenshotOfTheAboutWindow) {
+    Tmainform form;
+    load(form);
+    form.showabout();
+    UpdateWindow(form.handle());
+    app().processMessages();
+    Shot shot{capture(form.handle(), 271, 192, VELMORA_ABOUT_SHOT), 271, 192};
+    EXPECT_GT(shot.count({8, 8, 40, 40}, isSkin), 300) << "the hand";
+    EXPECT_GT(shot.count({8, 48, 40, 80}, isDark), 150) << "the black logo";
+    EXPECT_GT(shot.count({48, 8, 257, 33}, isBlue), 50) << "\"Velmora\" in blue";
+    EXPECT_GT(shot.count({48, 32, 265, 192}, isBlue), 100) << "the blue anchors";
+    EXPECT_GT(shot.count({8, 80, 42, 98}, isBlue), 10) << "the maker's anchor";
+    expectGolden(VELMORA_ABOUT_SHOT, VELMORA_ABOUT_GOLDEN);
+}
