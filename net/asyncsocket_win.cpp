@@ -279,6 +279,7 @@ void TCustomAsyncSocket::SocketError(const std::string& op, int code) {
     if (errorClosesHandle(code)) {
         if (socket_ != INVALID_SOCKET) WS(closesocket)(socket_);
         socket_ = INVALID_SOCKET;
+        DeleteBufferedData();
         ChangeState(TSocketState::wsClosed);
     }
     lastError_ = code;
@@ -426,6 +427,8 @@ void TCustomAsyncSocket::Connect() {
     }
 
     DeleteBufferedData();
+    // A new session reports its own close.
+    closeReported_ = false;
     socket_ = WS(socket)(AF_INET, socketType_, protoNumber_);
     if (socket_ == INVALID_SOCKET) {
         SocketError("Connect (socket)");
@@ -598,10 +601,14 @@ void TCustomAsyncSocket::InternalClose(bool shutdownFirst, int error) {
         }
         if (code == wsa::NOTINITIALISED_) break;
         socket_ = INVALID_SOCKET;
+        DeleteBufferedData();
         SocketError("Disconnect (closesocket)", code);
         return;
     }
     socket_ = INVALID_SOCKET;
+    // What was queued belonged to the closed socket: a send loop that a
+    // handler closed under it finds nothing more to send.
+    DeleteBufferedData();
     ChangeState(TSocketState::wsClosed);
     if (!destroying_ && !closeReported_) {
         closeReported_ = true;

@@ -227,6 +227,35 @@ TEST_F(AsyncSocket, LongTextLeavesAsDatagramsOf1514And486) {
     EXPECT_GE(r.dataSent, 1);
 }
 
+// A handler that closes the socket in the middle of a two-block send ends that
+// send: the close is reported once, and the next session reports its own close.
+TEST_F(AsyncSocket, CloseInsideSendDataEndsTheSendAndTheNextSessionReportsItsClose) {
+    UdpResponder peer;
+    TAsyncSocket s;
+    Recorder r;
+    r.attach(s);
+    openUdp(s, peer.port());
+    s.OnSendData = [&](TCustomAsyncSocket& sender, int n) {
+        r.sendData.push_back(n);
+        sender.Close();
+    };
+    EXPECT_EQ(s.SendText(std::string(2000, 'x')), 2000);
+    EXPECT_EQ(r.sendData, std::vector<int>{1514});
+    EXPECT_EQ(r.closed, 1);
+    EXPECT_EQ(r.events.back(), "closed 0");
+    EXPECT_EQ(r.errors, 0);
+
+    s.OnSendData = nullptr;
+    const int before = r.closed;
+    openUdp(s, peer.port());
+    ASSERT_EQ(s.State(), TSocketState::wsConnected);
+    s.Close();
+    s.Close();
+    pump(50);
+    EXPECT_EQ(r.closed, before + 1) << "closing twice reports the second session's close once";
+    EXPECT_EQ(r.errors, 0);
+}
+
 // A send of nothing queues nothing and returns 0.
 TEST_F(AsyncSocket, EmptySendReturnsZero) {
     UdpResponder peer;
