@@ -3,6 +3,7 @@
 #include "app/history.h"
 #include "app/pluginhost_win.h"
 #include "base/error.h"
+#include "base/text.h"
 #include "resources/resource.h"
 #include "settings/registry_win.h"
 #include "settings/settingsstore.h"
@@ -13,9 +14,9 @@
 namespace velmora {
 
 std::string exefolder() {
-    char path[MAX_PATH + 1] = {};
-    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string folder(path, length);
+    const std::string folder = growingbuffertext([](char* buffer, std::size_t size) {
+        return static_cast<std::size_t>(GetModuleFileNameA(nullptr, buffer, static_cast<DWORD>(size)));
+    });
     return folder.substr(0, folder.find_last_of("\\:") + 1);
 }
 
