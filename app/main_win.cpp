@@ -58,11 +58,17 @@ Tmainform::~Tmainform() {
 
 void Tmainform::addgameimage(HICON icon) {
     if (!icon) {
-        // A plug-in without an icon still takes its place in the list.
+        // A plug-in without an icon still takes its place in the list, with an
+        // empty image: black pixels under a mask that is transparent throughout.
+        // A failed add would move every later game onto its neighbour's icon.
         const HDC screen = GetDC(nullptr);
         ScopedGdiObject blank(CreateCompatibleBitmap(screen, 16, 16));
         ReleaseDC(nullptr, screen);
-        ImageList_Add(gameimages_, static_cast<HBITMAP>(blank.get()), nullptr);
+        const std::vector<BYTE> allTransparent(16 * 2, 0xFF);  // 16 rows of 16 bits, word-aligned
+        ScopedGdiObject mask(CreateBitmap(16, 16, 1, 1, allTransparent.data()));
+        if (!blank || !mask ||
+            ImageList_Add(gameimages_, static_cast<HBITMAP>(blank.get()), static_cast<HBITMAP>(mask.get())) < 0)
+            throw Error("Cannot add the empty game image to the image list");
         return;
     }
     ScopedIcon owned(icon);

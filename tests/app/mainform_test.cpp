@@ -207,6 +207,29 @@ TEST_F(MainformTest, LinkFilesAreReadByTheirFirstLine) {
     EXPECT_EQ(form.games()[0].history, "\xff\xfe\x01:27960,1.2.3.4:27961,");
 }
 
+// A plug-in without an icon gets an empty, transparent image: drawn on white it leaves white.
+TEST_F(MainformTest, APlugInWithoutAnIconGetsATransparentImage) {
+    install({"noicon.vlm"});
+    Tmainform form;
+    ASSERT_EQ(loadError(form), "");
+    ASSERT_EQ(form.games().size(), 1u);
+    const HDC screen = GetDC(nullptr);
+    const HDC dc = CreateCompatibleDC(screen);
+    const HBITMAP bitmap = CreateCompatibleBitmap(screen, 16, 16);
+    ReleaseDC(nullptr, screen);
+    const HGDIOBJ previous = SelectObject(dc, bitmap);
+    const RECT all{0, 0, 16, 16};
+    FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    EXPECT_TRUE(ImageList_Draw(form.gameimages(), form.games()[0].imageindex, dc, 0, 0, ILD_NORMAL));
+    int notWhite = 0;
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) notWhite += GetPixel(dc, x, y) != RGB(255, 255, 255);
+    SelectObject(dc, previous);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    EXPECT_EQ(notWhite, 0);
+}
+
 TEST_F(MainformTest, ALaterCopysMessagesAreAnswered) {
     install({"gamma.vlm"});
     Tmainform form;
