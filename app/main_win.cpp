@@ -27,11 +27,17 @@ std::optional<std::string> readlinkfile(const std::string& path) {
     const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) raiseLastWin32Error();
-    std::string bytes;
-    char buffer[64 * 1024];
-    DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
+    DWORD failure = 0;
+    const std::string bytes = readlinkbytes([&](char* buffer, std::size_t size) -> std::size_t {
+        DWORD got = 0;
+        if (ReadFile(file, buffer, static_cast<DWORD>(size), &got, nullptr)) return got;
+        failure = GetLastError();
+        if (failure == 0) failure = ERROR_READ_FAULT;
+        return 0;
+    });
     CloseHandle(file);
+    // A failed read is no end of file: the line read so far is not the link.
+    if (failure != 0) throw Error(win32ErrorText(failure));
     return bytes;
 }
 

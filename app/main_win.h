@@ -81,7 +81,8 @@ private:
 
 // The folder of the running executable, with its trailing backslash.
 std::string exefolder();
-// The whole file at `path`, or nothing when it names no file.
+// The start of the file at `path`, as far as its first line needs (a read
+// error raises the system's text), or nothing when it names no file.
 std::optional<std::string> readlinkfile(const std::string& path);
 
 }  // namespace velmora

@@ -11,6 +11,7 @@
 #include "tests/support/msgbox_watcher_win.h"
 #include "tests/support/registry_fixture_win.h"
 #include "ui/application_win.h"
+#include "ui/win32error_win.h"
 
 using namespace velmora;
 using namespace velmora::testing;
@@ -205,6 +206,22 @@ TEST_F(MainformTest, LinkFilesAreReadByTheirFirstLine) {
     std::ofstream(binary, std::ios::binary) << std::string("\xff\xfe\x01:27960 gam\x00zzz", 16);
     form.openlink(binary.string());
     EXPECT_EQ(form.games()[0].history, "\xff\xfe\x01:27960,1.2.3.4:27961,");
+}
+
+// A read that fails is reported with the system's text, never taken for the
+// end of the file. Wine runs on Linux, where reading the start of a process's
+// own memory file fails (nothing is mapped at address 0).
+TEST_F(MainformTest, AFailingReadOfALinkFileIsReportedWithTheSystemsText) {
+    const std::string unreadable = "Z:\\proc\\self\\mem";
+    if (GetFileAttributesA(unreadable.c_str()) == INVALID_FILE_ATTRIBUTES)
+        GTEST_SKIP() << "no Linux /proc to read from";
+    std::string raised = "(no error)";
+    try {
+        readlinkfile(unreadable);
+    } catch (const Error& e) {
+        raised = e.what();
+    }
+    EXPECT_EQ(raised.rfind("Win32 Error.  Code: ", 0), 0u) << raised;
 }
 
 // A plug-in without an icon gets an empty, transparent image: drawn on white it leaves white.
