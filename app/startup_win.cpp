@@ -95,8 +95,10 @@ HWND findrunningcopy() {
 int runvelmora(const std::string& commandLine) {
     const HWND other = findrunningcopy();
     const auto arguments = splitcommandline(commandLine);
-    const bool hasArguments = arguments.size() > 1;
     const std::string cmdline = joinarguments(arguments);
+    // Arguments that trim to nothing (a quoted blank) are no link: there is
+    // nothing to resolve, and an empty atom cannot be made.
+    const bool hasArguments = !cmdline.empty();
     try {
         if (other) return handoff(other, hasArguments, cmdline);
         return firstcopy(hasArguments, cmdline);
