@@ -252,7 +252,6 @@ TEST_F(MainformTest, ALaterCopysMessagesAreAnswered) {
     Tmainform form;
     ASSERT_EQ(loadError(form), "");
     EXPECT_EQ(SendMessageA(form.handle(), WM_IDENTIFY, 0, 0), kIdentifyAnswer);
-    EXPECT_EQ(SendMessageA(form.handle(), WM_NUDGE, 0, 0), 0);
     const ATOM atom = GlobalAddAtomA("7.7.7.7:27960 gam");
     ASSERT_NE(atom, 0);
     SendMessageA(form.handle(), WM_OPENLINK, atom, 0);

@@ -279,30 +279,32 @@ TEST_F(AsyncSocket, ReceiveTextWithNothingWaitingIsEmpty) {
     EXPECT_EQ(r.errors, 0);
 }
 
-// Name and address failures during Connect reach OnError, never the caller.
+// Name failures during Connect reach OnError, never the caller. A label longer
+// than 63 characters fails inside the resolver, before any name server is asked
+// (what is not a dotted quad, "1.2.3.256" say, is a name: the native tests of
+// the dotted-quad rule cover those).
 TEST_F(AsyncSocket, BadHostsReachOnErrorNotAnException) {
-    // A label longer than 63 characters fails inside the resolver, before any name server is asked.
     const std::string unknownHost = std::string(70, 'q') + ".velmora-test";
-    for (const std::string& host : {unknownHost, std::string("1.2.3.256"), std::string("300.1.1.1")}) {
+    {
         TAsyncSocket s;
         Recorder r;
         r.attach(s);
-        s.SetAddr(host);
+        s.SetAddr(unknownHost);
         s.SetPort("27500");
         s.SetProto("udp");
-        EXPECT_NO_THROW(s.Connect()) << host;
-        EXPECT_EQ(r.errors, 1) << host;
-        EXPECT_EQ(s.State(), TSocketState::wsClosed) << host;
+        EXPECT_NO_THROW(s.Connect());
+        EXPECT_EQ(r.errors, 1);
+        EXPECT_EQ(s.State(), TSocketState::wsClosed);
         EXPECT_EQ(s.SendText("x"), -1) << "the query window's send after a failed connect fails too";
-        EXPECT_EQ(r.errors, 2) << host;
+        EXPECT_EQ(r.errors, 2);
     }
     TAsyncSocket s;
-    s.SetAddr("1.2.3.256");
+    s.SetAddr(unknownHost);
     s.SetPort("27500");
     s.SetProto("udp");
     EXPECT_EQ(raisedMessage([&] { s.Connect(); }),
-              "connect: SocketResolveHost: Cannot convert host address '1.2.3.256'");
-    EXPECT_EQ(s.Addr(), "1.2.3.256") << "properties stay set across a failed Connect";
+              "connect: SocketResolveHost: Cannot convert host address '" + unknownHost + "'");
+    EXPECT_EQ(s.Addr(), unknownHost) << "properties stay set across a failed Connect";
 }
 
 // The resolvers' own limits, seen through Connect.
