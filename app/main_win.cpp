@@ -43,7 +43,7 @@ std::optional<std::string> readlinkfile(const std::string& path) {
 
 namespace {
 // What the window stores; the plug-in loading always replaces it.
-const char kStoredTitleText[] = "<b><font color=\"clblue\">Velmora</font></b> <font size=\"7\">v<i>1.0</i>";
+const char kStoredTitleText[] = VELMORA_TITLE_TEXT("1.0");
 }  // namespace
 
 Tmainform::Tmainform()

@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,8 +28,10 @@ constexpr LRESULT kIdentifyAnswer = 945672;
 inline constexpr char kMainformClass[] = "Tmainform";
 // The maker's page (a reserved example domain until the project has its own).
 inline constexpr char kMakerAddress[] = "http://velmora.example.org/";
-inline constexpr char kTitleText[] =
-    "<b><font color=\"clblue\">Velmora</font></b> <font size=\"7\">v<i>1.1</i>";
+// The About window's title line for a version number given as a literal.
+#define VELMORA_TITLE_TEXT(version) \
+    "<b><font color=\"clblue\">Velmora</font></b> <font size=\"7\">v<i>" version "</i>"
+inline constexpr char kTitleText[] = VELMORA_TITLE_TEXT("1.1");
 
 class Tmainform : public Form {
 public:

@@ -22,7 +22,7 @@ BOOL CALLBACK identify(HWND hwnd, LPARAM found) {
     GetClassNameA(hwnd, className, sizeof className);
     // Only a window of our class is asked, and a hung one cannot hang the
     // start: it is given up on after a few seconds.
-    if (lstrcmpiA(className, "tmainform") != 0) return TRUE;
+    if (lstrcmpiA(className, kMainformClass) != 0) return TRUE;
     DWORD_PTR answer = 0;
     if (!SendMessageTimeoutA(hwnd, WM_IDENTIFY, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer)) return TRUE;
     if (static_cast<LRESULT>(answer) != kIdentifyAnswer) return TRUE;
