@@ -1,5 +1,6 @@
 #include "app/link.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "app/velmoraglobal.h"
@@ -63,6 +64,19 @@ std::string firstline(std::string_view bytes) {
     if (bytes.empty() || bytes.front() == '\0') throwListIndex(0);
     const size_t end = bytes.find_first_of(std::string_view("\r\n\0", 3));
     return std::string(bytes.substr(0, end));
+}
+
+std::string readlinkbytes(const ChunkReader& read) {
+    std::string bytes;
+    char buffer[kLinkReadChunk];
+    while (bytes.size() < kLinkLineLimit) {
+        const size_t got = read(buffer, std::min(sizeof buffer, kLinkLineLimit - bytes.size()));
+        if (got == 0) break;
+        bytes.append(buffer, got);
+        if (std::string_view(buffer, got).find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos)
+            break;
+    }
+    return bytes;
 }
 
 std::string linkline(const std::string& arg, const FileReader& readFile) {

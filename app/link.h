@@ -2,6 +2,7 @@
 // a .server file, resolved against the game table to a game, the query
 // window's address label, its caption and the history entry.
 #pragma once
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <string>
@@ -37,8 +38,23 @@ ResolvedLink resolvelink(std::string_view line, const std::vector<GameKey>& game
 // and raises "List index out of bounds (0)".
 std::string firstline(std::string_view bytes);
 
-// Reads a whole file, or nothing when `path` names no file.
+// Reads a link file as far as its first line needs (see readlinkbytes), or
+// nothing when `path` names no file.
 using FileReader = std::function<std::optional<std::string>(const std::string& path)>;
+
+// One read from an open file: fills at most `size` bytes of `buffer` and
+// returns how many, 0 at the end of the file (or after a failed read, which
+// the caller reports).
+using ChunkReader = std::function<size_t(char* buffer, size_t size)>;
+
+// A first line longer than this is cut here.
+constexpr size_t kLinkLineLimit = 64 * 1024;
+// The reads are of this size, so at most this much is read past the line.
+constexpr size_t kLinkReadChunk = 4096;
+
+// The start of a link file: read chunk by chunk until a chunk holds a CR, LF
+// or zero byte, the file ends, or kLinkLineLimit bytes were read.
+std::string readlinkbytes(const ChunkReader& read);
 
 // The link line for an `openlink` argument: the first line of the file it
 // names, or the argument itself.

@@ -3,6 +3,7 @@
 #include "app/history.h"
 #include "app/pluginhost_win.h"
 #include "base/error.h"
+#include "base/text.h"
 #include "resources/resource.h"
 #include "settings/registry_win.h"
 #include "settings/settingsstore.h"
@@ -13,9 +14,9 @@
 namespace velmora {
 
 std::string exefolder() {
-    char path[MAX_PATH + 1] = {};
-    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string folder(path, length);
+    const std::string folder = growingbuffertext([](char* buffer, std::size_t size) {
+        return static_cast<std::size_t>(GetModuleFileNameA(nullptr, buffer, static_cast<DWORD>(size)));
+    });
     return folder.substr(0, folder.find_last_of("\\:") + 1);
 }
 
@@ -26,17 +27,23 @@ std::optional<std::string> readlinkfile(const std::string& path) {
     const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) raiseLastWin32Error();
-    std::string bytes;
-    char buffer[64 * 1024];
-    DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
+    DWORD failure = 0;
+    const std::string bytes = readlinkbytes([&](char* buffer, std::size_t size) -> std::size_t {
+        DWORD got = 0;
+        if (ReadFile(file, buffer, static_cast<DWORD>(size), &got, nullptr)) return got;
+        failure = GetLastError();
+        if (failure == 0) failure = ERROR_READ_FAULT;
+        return 0;
+    });
     CloseHandle(file);
+    // A failed read is no end of file: the line read so far is not the link.
+    if (failure != 0) throw Error(win32ErrorText(failure));
     return bytes;
 }
 
 namespace {
 // What the window stores; the plug-in loading always replaces it.
-const char kStoredTitleText[] = "<b><font color=\"clblue\">Velmora</font></b> <font size=\"7\">v<i>1.0</i>";
+const char kStoredTitleText[] = VELMORA_TITLE_TEXT("1.0");
 }  // namespace
 
 Tmainform::Tmainform()
@@ -65,11 +72,17 @@ Tmainform::~Tmainform() {
 
 void Tmainform::addgameimage(HICON icon) {
     if (!icon) {
-        // A plug-in without an icon still takes its place in the list.
+        // A plug-in without an icon still takes its place in the list, with an
+        // empty image: black pixels under a mask that is transparent throughout.
+        // A failed add would move every later game onto its neighbour's icon.
         const HDC screen = GetDC(nullptr);
         ScopedGdiObject blank(CreateCompatibleBitmap(screen, 16, 16));
         ReleaseDC(nullptr, screen);
-        ImageList_Add(gameimages_, static_cast<HBITMAP>(blank.get()), nullptr);
+        const std::vector<BYTE> allTransparent(16 * 2, 0xFF);  // 16 rows of 16 bits, word-aligned
+        ScopedGdiObject mask(CreateBitmap(16, 16, 1, 1, allTransparent.data()));
+        if (!blank || !mask ||
+            ImageList_Add(gameimages_, static_cast<HBITMAP>(blank.get()), static_cast<HBITMAP>(mask.get())) < 0)
+            throw Error("Cannot add the empty game image to the image list");
         return;
     }
     ScopedIcon owned(icon);

@@ -6,6 +6,7 @@
 #include <commctrl.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,8 +32,10 @@ constexpr LRESULT kIdentifyAnswer = 945672;
 inline constexpr char kMainformClass[] = "Tmainform";
 // The maker's page (a reserved example domain until the project has its own).
 inline constexpr char kMakerAddress[] = "http://velmora.example.org/";
-inline constexpr char kTitleText[] =
-    "<b><font color=\"clblue\">Velmora</font></b> <font size=\"7\">v<i>1.1</i>";
+// The About window's title line for a version number given as a literal.
+#define VELMORA_TITLE_TEXT(version) \
+    "<b><font color=\"clblue\">Velmora</font></b> <font size=\"7\">v<i>" version "</i>"
+inline constexpr char kTitleText[] = VELMORA_TITLE_TEXT("1.1");
 
 class Tmainform : public Form {
 public:
@@ -110,7 +113,8 @@ private:
 
 // The folder of the running executable, with its trailing backslash.
 std::string exefolder();
-// The whole file at `path`, or nothing when it names no file.
+// The start of the file at `path`, as far as its first line needs (a read
+// error raises the system's text), or nothing when it names no file.
 std::optional<std::string> readlinkfile(const std::string& path);
 
 }  // namespace velmora

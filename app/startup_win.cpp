@@ -22,7 +22,7 @@ BOOL CALLBACK identify(HWND hwnd, LPARAM found) {
     GetClassNameA(hwnd, className, sizeof className);
     // Only a window of our class is asked, and a hung one cannot hang the
     // start: it is given up on after a few seconds.
-    if (lstrcmpiA(className, "tmainform") != 0) return TRUE;
+    if (lstrcmpiA(className, kMainformClass) != 0) return TRUE;
     DWORD_PTR answer = 0;
     if (!SendMessageTimeoutA(hwnd, WM_IDENTIFY, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer)) return TRUE;
     if (static_cast<LRESULT>(answer) != kIdentifyAnswer) return TRUE;
@@ -95,8 +95,10 @@ HWND findrunningcopy() {
 int runvelmora(const std::string& commandLine) {
     const HWND other = findrunningcopy();
     const auto arguments = splitcommandline(commandLine);
-    const bool hasArguments = arguments.size() > 1;
     const std::string cmdline = joinarguments(arguments);
+    // Arguments that trim to nothing (a quoted blank) are no link: there is
+    // nothing to resolve, and an empty atom cannot be made.
+    const bool hasArguments = !cmdline.empty();
     try {
         if (other) return handoff(other, hasArguments, cmdline);
         return firstcopy(hasArguments, cmdline);

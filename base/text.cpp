@@ -1,6 +1,7 @@
 #include "base/text.h"
 
 #include <cstdarg>
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -72,6 +73,18 @@ std::string trimControls(std::string_view text) {
     while (begin < end && static_cast<unsigned char>(text[begin]) <= ' ') ++begin;
     while (end > begin && static_cast<unsigned char>(text[end - 1]) <= ' ') --end;
     return std::string(text.substr(begin, end - begin));
+}
+
+std::string growingbuffertext(const BufferFiller& fill, std::size_t size) {
+    // Beyond the longest path the system has there is nothing more to wait for.
+    constexpr std::size_t kLargest = 1 << 16;
+    std::vector<char> buffer(std::max<std::size_t>(size, 2));
+    for (;;) {
+        const std::size_t length = fill(buffer.data(), buffer.size());
+        if (length < buffer.size() || buffer.size() >= kLargest)
+            return std::string(buffer.data(), std::min(length, buffer.size()));
+        buffer.resize(buffer.size() * 2);
+    }
 }
 
 }  // namespace velmora

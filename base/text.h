@@ -1,6 +1,8 @@
 // Small text helpers shared by every subsystem. Texts are 8-bit ANSI strings.
 #pragma once
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -28,5 +30,12 @@ std::string lowerAscii(std::string_view text);
 
 // Trims leading and trailing blanks and control characters (anything <= ' ').
 std::string trimControls(std::string_view text);
+
+// The whole text of a call such as GetModuleFileName: `fill` writes into a
+// buffer of `size` bytes and returns the length it wrote (0: failure, empty
+// text). A result that fills the buffer may have been cut, so the call is
+// repeated with ever larger buffers until the text is shorter than the buffer.
+using BufferFiller = std::function<std::size_t(char* buffer, std::size_t size)>;
+std::string growingbuffertext(const BufferFiller& fill, std::size_t size = 261);
 
 }  // namespace velmora

@@ -11,11 +11,6 @@
 
 namespace velmora {
 
-COLORREF markupColorRef(Colour colour) {
-    if (isSystemColour(colour)) return GetSysColor(static_cast<int>(colour & 0xFF));
-    return static_cast<COLORREF>(colour & 0x00FFFFFF);
-}
-
 // --- image list ---
 
 GdiImageList::~GdiImageList() {

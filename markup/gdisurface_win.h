@@ -10,11 +10,12 @@
 #include <string>
 
 #include "markup/markup.h"
+#include "ui/control_win.h"
 
 namespace velmora {
 
-// The colour GDI draws for a colour value (system colours resolved now).
-COLORREF markupColorRef(Colour colour);
+// The colour GDI draws for a colour value: the framework's one converter.
+inline COLORREF markupColorRef(Colour colour) { return toColorRef(colour); }
 
 // A common-control image list as the source of "idx:" images. Not owning the
 // list; whoever refers to it can ask to hear when it goes away.

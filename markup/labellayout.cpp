@@ -1,5 +1,7 @@
 #include "markup/labellayout.h"
 
+#include <initializer_list>
+
 namespace velmora {
 
 std::string joinMarkupLines(const std::vector<std::string>& lines) {
@@ -41,7 +43,18 @@ MarkupSize autoSizedLabel(MarkupSize label, int textWidth, int textHeight) {
 }
 
 bool opensInShell(std::string_view anchor) {
-    return anchor.find("://") != std::string_view::npos || anchor.find("mailto:") != std::string_view::npos;
+    // Only web, ftp and mail addresses: a "file://" or network path handed to
+    // the shell would run whatever it names.
+    for (const std::string_view scheme : {"http://", "https://", "ftp://", "mailto:"}) {
+        if (anchor.size() < scheme.size()) continue;
+        bool same = true;
+        for (size_t i = 0; i < scheme.size() && same; ++i) {
+            const char c = anchor[i];
+            same = (c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) == scheme[i];
+        }
+        if (same) return true;
+    }
+    return false;
 }
 
 AnchorMove AnchorHover::move(const std::string& anchor, bool cursorIsDefault, bool cursorIsHand, bool anchorHint) {

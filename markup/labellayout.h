@@ -32,7 +32,8 @@ MarkupRect labelTextBox(int width, int height, const LabelFrame& frame, bool aut
 // width follows the text (+6) both ways, the height only grows (+6).
 MarkupSize autoSizedLabel(MarkupSize label, int textWidth, int textHeight);
 
-// Anchors with "://" or "mailto:" are opened by the shell, not reported.
+// Anchors that start with "http://", "https://", "ftp://" or "mailto:" (in any
+// case) are opened by the shell, not reported; any other goes to OnAnchorClick.
 bool opensInShell(std::string_view anchor);
 
 // What one mouse movement does with the cursor and the anchor events.

@@ -7,12 +7,10 @@
 #include <string>
 #include <string_view>
 
+#include "base/colour.h"
+
 namespace velmora {
 
-// 0x00BBGGRR for an RGB colour; 0x80000000 | index for a system colour.
-using Colour = std::uint32_t;
-constexpr Colour kSystemColourFlag = 0x80000000u;
-constexpr bool isSystemColour(Colour c) { return (c & kSystemColourFlag) != 0; }
 
 struct MarkupRect {
     int left = 0, top = 0, right = 0, bottom = 0;

@@ -6,6 +6,7 @@
 #include <initializer_list>
 
 #include "base/error.h"
+#include "ui/application_win.h"
 #include "ui/form_win.h"
 #include "ui/handles_win.h"
 
@@ -94,22 +95,26 @@ TMarkupLabel::~TMarkupLabel() {
 
 void TMarkupLabel::setMarkupText(const std::vector<std::string>& lines) {
     markupText_ = lines;
+    textFailed_ = false;
     invalidate();
 }
 
 void TMarkupLabel::addMarkupLine(const std::string& line) {
     markupText_.push_back(line);
+    textFailed_ = false;
     invalidate();
 }
 
 void TMarkupLabel::setMarkupLine(long index, const std::string& line) {
     if (index < 0 || static_cast<size_t>(index) >= markupText_.size()) throwListIndex(index);
     markupText_[static_cast<size_t>(index)] = line;
+    textFailed_ = false;
     invalidate();
 }
 
 void TMarkupLabel::clearMarkupText() {
     markupText_.clear();
+    textFailed_ = false;
     invalidate();
 }
 
@@ -181,10 +186,17 @@ void TMarkupLabel::paint(HDC dc) {
         Rectangle(dc, r.left, r.top, r.right, r.bottom);
     }
 
+    // A text that cannot be laid out is reported at its first paint and then
+    // left undrawn until it changes: every later paint would fail the same way.
+    if (textFailed_) return;
     MarkupResult result;
-    {
+    try {
         GdiSurface surface(dc, markupFont(), color);
         result = DrawMarkup(surface, joinMarkupLines(markupText_), textBox(), images_, MarkupMode::Draw, {}, urlColor_);
+    } catch (const std::exception& e) {
+        textFailed_ = true;
+        Application::reportError(e);
+        return;
     }
     if (autoSizing_) {
         // Resizing repaints, which repeats this until the size is stable.
@@ -194,11 +206,19 @@ void TMarkupLabel::paint(HDC dc) {
 }
 
 std::string TMarkupLabel::AnchorAt(int x, int y) {
+    if (textFailed_) return {};
     const WindowDC dc(parent().handle());
     if (!dc.get()) return {};
-    GdiSurface surface(dc.get(), markupFont(), color);
-    const MarkupResult result = DrawMarkup(surface, joinMarkupLines(markupText_), textBox(), images_,
-                                           MarkupMode::HitTest, {x, y}, urlColor_);
+    MarkupResult result;
+    try {
+        GdiSurface surface(dc.get(), markupFont(), color);
+        result = DrawMarkup(surface, joinMarkupLines(markupText_), textBox(), images_, MarkupMode::HitTest, {x, y},
+                            urlColor_);
+    } catch (...) {
+        // Raised once, to whoever asked first; from then on the text has no anchors.
+        textFailed_ = true;
+        throw;
+    }
     return result.hit ? result.anchor : std::string();
 }
 

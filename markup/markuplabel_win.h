@@ -1,6 +1,7 @@
 // The markup label: a window-less control on a form that shows a markup text
-// and turns its anchors into buttons. Web and mail anchors are opened by the
-// shell; any other anchor is reported through OnAnchorClick.
+// and turns its anchors into buttons. Web, ftp and mail anchors are opened by the
+// shell; any other anchor is reported through OnAnchorClick. A text that
+// cannot be laid out is reported once and not drawn until it changes.
 #pragma once
 #include <functional>
 #include <string>
@@ -71,6 +72,8 @@ private:
     Colour urlColor_ = 0xFF0000;
     LabelFrame frame_;
     AnchorHover hover_;
+    // The text raised during layout and has been reported; cleared by a new text.
+    bool textFailed_ = false;
 };
 
 }  // namespace velmora

@@ -1,6 +1,8 @@
 #include "net/asyncsocket_win.h"
 
 #include <algorithm>
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
 #include <map>
 
@@ -272,6 +274,15 @@ void TCustomAsyncSocket::RaiseException(const std::string& message) {
         throw ESocketException(message);
 }
 
+void TCustomAsyncSocket::RaiseExceptionFmt(const char* fmt, ...) {
+    va_list args;
+    va_start(args, fmt);
+    char buffer[1024];
+    std::vsnprintf(buffer, sizeof buffer, fmt, args);
+    va_end(args);
+    RaiseException(buffer);
+}
+
 void TCustomAsyncSocket::SocketError(const std::string& op) { SocketError(op, WS(WSAGetLastError)()); }
 
 void TCustomAsyncSocket::SocketError(const std::string& op, int code) {
@@ -279,6 +290,7 @@ void TCustomAsyncSocket::SocketError(const std::string& op, int code) {
     if (errorClosesHandle(code)) {
         if (socket_ != INVALID_SOCKET) WS(closesocket)(socket_);
         socket_ = INVALID_SOCKET;
+        DeleteBufferedData();
         ChangeState(TSocketState::wsClosed);
     }
     lastError_ = code;
@@ -426,6 +438,8 @@ void TCustomAsyncSocket::Connect() {
     }
 
     DeleteBufferedData();
+    // A new session reports its own close.
+    closeReported_ = false;
     socket_ = WS(socket)(AF_INET, socketType_, protoNumber_);
     if (socket_ == INVALID_SOCKET) {
         SocketError("Connect (socket)");
@@ -438,11 +452,11 @@ void TCustomAsyncSocket::Connect() {
     local.sin_port = WS(htons)(localPortNumber_);
     local.sin_addr.s_addr = WS(inet_addr)(localAddr_.c_str());
     if (WS(bind)(socket_, reinterpret_cast<const sockaddr*>(&local), sizeof local) == SOCKET_ERROR) {
-        RaiseExceptionFmt(format("winsock.bind failed, error #%d", WS(WSAGetLastError)()));
+        RaiseExceptionFmt("winsock.bind failed, error #%d", WS(WSAGetLastError)());
     }
     int length = sizeof local;
     if (WS(getsockname)(socket_, reinterpret_cast<sockaddr*>(&local), &length) == SOCKET_ERROR) {
-        RaiseExceptionFmt(format("winsock.getsockname failed, error #%d", WS(WSAGetLastError)()));
+        RaiseExceptionFmt("winsock.getsockname failed, error #%d", WS(WSAGetLastError)());
     } else {
         localPortNumber_ = WS(ntohs)(local.sin_port);
         localPort_ = std::to_string(localPortNumber_);
@@ -546,7 +560,7 @@ std::string TCustomAsyncSocket::ReceiveText() {
     return text;
 }
 
-void TCustomAsyncSocket::ASyncReceive(std::uint16_t error) {
+void TCustomAsyncSocket::AsyncReceive(std::uint16_t error) {
     const SOCKET current = socket_;
     for (;;) {
         lastError_ = 0;
@@ -598,10 +612,14 @@ void TCustomAsyncSocket::InternalClose(bool shutdownFirst, int error) {
         }
         if (code == wsa::NOTINITIALISED_) break;
         socket_ = INVALID_SOCKET;
+        DeleteBufferedData();
         SocketError("Disconnect (closesocket)", code);
         return;
     }
     socket_ = INVALID_SOCKET;
+    // What was queued belonged to the closed socket: a send loop that a
+    // handler closed under it finds nothing more to send.
+    DeleteBufferedData();
     ChangeState(TSocketState::wsClosed);
     if (!destroying_ && !closeReported_) {
         closeReported_ = true;
@@ -662,7 +680,7 @@ void TCustomAsyncSocket::DnsLookup(const std::string& host) {
     lookup->handle = WS(WSAAsyncGetHostByName)(Handle(), WM_ASYNCGETHOSTBYNAME, host.c_str(), lookup->buffer,
                                                sizeof lookup->buffer);
     if (!lookup->handle) {
-        RaiseExceptionFmt(format("%s: can't start DNS lookup, error #%d", host.c_str(), WS(WSAGetLastError)()));
+        RaiseExceptionFmt("%s: can't start DNS lookup, error #%d", host.c_str(), WS(WSAGetLastError)());
         return;
     }
     lookup_ = std::move(lookup);
@@ -702,7 +720,7 @@ bool TCustomAsyncSocket::WndProc(UINT message, WPARAM wParam, LPARAM lParam, LRE
     try {
         switch (message) {
             case WM_ASYNCSELECT:
-                WMASyncSelect(wParam, lParam);
+                WMAsyncSelect(wParam, lParam);
                 return true;
             case WM_ASYNCGETHOSTBYNAME:
             case WM_ASYNCGETHOSTBYADDR:
@@ -722,7 +740,7 @@ bool TCustomAsyncSocket::WndProc(UINT message, WPARAM wParam, LPARAM lParam, LRE
     return true;
 }
 
-void TCustomAsyncSocket::WMASyncSelect(WPARAM wParam, LPARAM lParam) {
+void TCustomAsyncSocket::WMAsyncSelect(WPARAM wParam, LPARAM lParam) {
     const SOCKET target = static_cast<SOCKET>(wParam);
     if (socket_ == INVALID_SOCKET || target != socket_ || paused_) return;
     const WORD events = LOWORD(lParam);
@@ -737,7 +755,7 @@ void TCustomAsyncSocket::WMASyncSelect(WPARAM wParam, LPARAM lParam) {
         if (!current()) return;
     }
     if (events & FD_READ) {
-        ASyncReceive(error);
+        AsyncReceive(error);
         if (!current()) return;
     }
     if (events & FD_WRITE) {
@@ -751,7 +769,7 @@ void TCustomAsyncSocket::WMASyncSelect(WPARAM wParam, LPARAM lParam) {
         if (!current()) return;
     }
     if ((events & FD_CLOSE) && state_ != TSocketState::wsConnecting) {
-        ASyncReceive(0);
+        AsyncReceive(0);
         if (!current()) return;
         if (!closeReported_) {
             closeReported_ = true;

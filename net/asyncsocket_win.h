@@ -146,7 +146,12 @@ protected:
     virtual void AssignDefaultValue();
     virtual void InternalClose(bool shutdownFirst, int error);
     virtual int RealSend(const char* data, int length);
-    virtual void RaiseExceptionFmt(const std::string& message) { RaiseException(message); }
+    // RaiseException with a printf-style message.
+    virtual void RaiseExceptionFmt(const char* fmt, ...)
+#if defined(__GNUC__)
+        __attribute__((format(printf, 2, 3)))
+#endif
+        ;
     virtual void RaiseException(const std::string& message);
     virtual void HandleBackGroundException(const std::exception& e);
     virtual bool TriggerDataAvailable(std::uint16_t error);
@@ -175,8 +180,8 @@ private:
 
     void TryToSend();
     void DeleteBufferedData() { queue_.clear(); }
-    void ASyncReceive(std::uint16_t error);
-    void WMASyncSelect(WPARAM wParam, LPARAM lParam);
+    void AsyncReceive(std::uint16_t error);
+    void WMAsyncSelect(WPARAM wParam, LPARAM lParam);
     void WMAsyncGetHostByName(WPARAM wParam, LPARAM lParam);
 
     std::unique_ptr<HiddenWindow> window_;

@@ -7,7 +7,7 @@
 namespace velmora {
 
 COLORREF toColorRef(Color color) {
-    if (color & kSystemColor) return GetSysColor(static_cast<int>(color & 0xFF));
+    if (isSystemColour(color)) return GetSysColor(static_cast<int>(color & 0xFF));
     return static_cast<COLORREF>(color & 0xFFFFFF);
 }
 

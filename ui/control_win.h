@@ -5,17 +5,20 @@
 
 #include <string>
 
+#include "base/colour.h"
+
 namespace velmora {
 
 class Form;
 
-// A colour value: 0x00BBGGRR, or 0x80000000 + a system colour index.
-using Color = unsigned long;
-constexpr Color kSystemColor = 0x80000000UL;
+// The framework's name for the program's colour value (base/colour.h).
+using Color = Colour;
+constexpr Color kSystemColor = kSystemColourFlag;
 constexpr Color clBtnFace = kSystemColor | COLOR_BTNFACE;
 constexpr Color clWindowText = kSystemColor | COLOR_WINDOWTEXT;
 constexpr Color clBtnShadow = kSystemColor | COLOR_BTNSHADOW;
 constexpr Color clBtnHighlight = kSystemColor | COLOR_BTNHIGHLIGHT;
+// The GDI colour of a colour value, a system colour looked up now.
 COLORREF toColorRef(Color color);
 
 struct Font {

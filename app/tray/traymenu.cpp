@@ -34,11 +34,26 @@ void TrayMenu::addsubitem(const std::string& text, size_t position, int tag, boo
     items_.at(position).items.push_back(std::move(item));
 }
 
+namespace {
+// A titled entry, "\"title\"address", as its title and its address: the first
+// two pieces that are not empty once the entry is cut at its double quotes.
+struct TitledEntry {
+    std::string title, address;
+};
+TitledEntry splittitled(const std::string& entry) {
+    const std::vector<std::string> pieces = splitstring(entry + ",", '"');
+    size_t first = 0;
+    while (first < pieces.size() && pieces[first].empty()) ++first;
+    TitledEntry result;
+    if (first < pieces.size()) result.title = pieces[first];
+    if (first + 1 < pieces.size()) result.address = pieces[first + 1];
+    return result;
+}
+}  // namespace
+
 std::string historycaption(const std::string& entry) {
     if (entry.empty() || entry.front() != '"') return entry;
-    for (const auto& piece : splitstring(entry + ",", '"'))
-        if (!piece.empty()) return piece;
-    return {};
+    return splittitled(entry).title;
 }
 
 int menuimage(const MenuItem& item, int current) { return item.tag >= 0 ? item.tag : current; }
@@ -54,12 +69,8 @@ std::string menutext(const std::string& caption) {
 
 std::string historylink(const std::string& entry, const std::string& gameid) {
     if (entry.empty() || entry.front() != '"') return entry + " " + gameid;
-    std::vector<std::string> pieces = splitstring(entry + ",", '"');
-    size_t first = 0;
-    while (first < pieces.size() && pieces[first].empty()) ++first;
-    const std::string title = first < pieces.size() ? pieces[first] : std::string();
-    const std::string address = first + 1 < pieces.size() ? pieces[first + 1] : std::string();
-    return address + " " + gameid + " \"" + title + "\"";
+    const TitledEntry titled = splittitled(entry);
+    return titled.address + " " + gameid + " \"" + titled.title + "\"";
 }
 
 }  // namespace velmora

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 
 #include "app/link.h"
@@ -125,4 +126,34 @@ TEST(LinkFile, APathThatNamesNoFileIsTheLinkItself) {
     EXPECT_EQ(linkline("C:\\a b\\x.server", reader), "1.2.3.4 q3a");
     EXPECT_EQ(linkline("C:\\a b\\y.server", reader), "C:\\a b\\y.server");
     EXPECT_EQ(linkline("1.2.3.4:27960", reader), "1.2.3.4:27960");
+}
+
+// A link file is read only as far as its first line needs, however large it is.
+TEST(LinkFile, ReadingStopsAfterTheFirstLineOrAtTheLimit) {
+    const std::string rest(1 << 20, 'r');
+    const struct {
+        std::string file;
+        size_t lineLength;  // what firstline gives
+        size_t mostRead;
+    } cases[] = {
+        {"1.2.3.4 q3a\r\n" + rest, 11, kLinkReadChunk},
+        {"1.2.3.4 q3a\n" + rest, 11, kLinkReadChunk},
+        {std::string("1.2.3.4 q3a\0", 12) + rest, 11, kLinkReadChunk},
+        {std::string(kLinkReadChunk + 10, 'a') + "\r" + rest, kLinkReadChunk + 10, 2 * kLinkReadChunk},
+        {rest, kLinkLineLimit, kLinkLineLimit},  // no line end: cut at the limit
+        {"short", 5, 5},
+    };
+    for (const auto& c : cases) {
+        size_t offset = 0;
+        const ChunkReader reader = [&](char* buffer, size_t size) {
+            const size_t n = std::min(size, c.file.size() - offset);
+            std::copy_n(c.file.data() + offset, n, buffer);
+            offset += n;
+            return n;
+        };
+        const std::string bytes = readlinkbytes(reader);
+        EXPECT_LE(offset, c.mostRead) << c.lineLength;
+        EXPECT_EQ(bytes, c.file.substr(0, offset));
+        EXPECT_EQ(firstline(bytes), c.file.substr(0, c.lineLength));
+    }
 }

@@ -11,6 +11,7 @@
 #include "tests/support/msgbox_watcher_win.h"
 #include "tests/support/registry_fixture_win.h"
 #include "ui/application_win.h"
+#include "ui/win32error_win.h"
 
 using namespace velmora;
 using namespace velmora::testing;
@@ -207,12 +208,50 @@ TEST_F(MainformTest, LinkFilesAreReadByTheirFirstLine) {
     EXPECT_EQ(form.games()[0].history, "\xff\xfe\x01:27960,1.2.3.4:27961,");
 }
 
+// A read that fails is reported with the system's text, never taken for the
+// end of the file. Wine runs on Linux, where reading the start of a process's
+// own memory file fails (nothing is mapped at address 0).
+TEST_F(MainformTest, AFailingReadOfALinkFileIsReportedWithTheSystemsText) {
+    const std::string unreadable = "Z:\\proc\\self\\mem";
+    if (GetFileAttributesA(unreadable.c_str()) == INVALID_FILE_ATTRIBUTES)
+        GTEST_SKIP() << "no Linux /proc to read from";
+    std::string raised = "(no error)";
+    try {
+        readlinkfile(unreadable);
+    } catch (const Error& e) {
+        raised = e.what();
+    }
+    EXPECT_EQ(raised.rfind("Win32 Error.  Code: ", 0), 0u) << raised;
+}
+
+// A plug-in without an icon gets an empty, transparent image: drawn on white it leaves white.
+TEST_F(MainformTest, APlugInWithoutAnIconGetsATransparentImage) {
+    install({"noicon.vlm"});
+    Tmainform form;
+    ASSERT_EQ(loadError(form), "");
+    ASSERT_EQ(form.games().size(), 1u);
+    const HDC screen = GetDC(nullptr);
+    const HDC dc = CreateCompatibleDC(screen);
+    const HBITMAP bitmap = CreateCompatibleBitmap(screen, 16, 16);
+    ReleaseDC(nullptr, screen);
+    const HGDIOBJ previous = SelectObject(dc, bitmap);
+    const RECT all{0, 0, 16, 16};
+    FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    EXPECT_TRUE(ImageList_Draw(form.gameimages(), form.games()[0].imageindex, dc, 0, 0, ILD_NORMAL));
+    int notWhite = 0;
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) notWhite += GetPixel(dc, x, y) != RGB(255, 255, 255);
+    SelectObject(dc, previous);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    EXPECT_EQ(notWhite, 0);
+}
+
 TEST_F(MainformTest, ALaterCopysMessagesAreAnswered) {
     install({"gamma.vlm"});
     Tmainform form;
     ASSERT_EQ(loadError(form), "");
     EXPECT_EQ(SendMessageA(form.handle(), WM_IDENTIFY, 0, 0), kIdentifyAnswer);
-    EXPECT_EQ(SendMessageA(form.handle(), WM_NUDGE, 0, 0), 0);
     const ATOM atom = GlobalAddAtomA("7.7.7.7:27960 gam");
     ASSERT_NE(atom, 0);
     SendMessageA(form.handle(), WM_OPENLINK, atom, 0);

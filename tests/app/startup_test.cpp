@@ -174,6 +174,22 @@ TEST_F(StartupTest, ErrorsOfAHandedOffLinkAreReportedAndTheRunningCopyGoesOn) {
     EXPECT_EQ(history(), std::string("1.2.3.4:27960,") + '\0');
 }
 
+// A command line of blanks only is no link, for the first copy and at the hand-off alike.
+TEST_F(StartupTest, ACommandLineOfBlanksOnlyIsNoLink) {
+    VelmoraProcess first(exe(), "\" \"");
+    MessageBoxWatcher boxes(first.id());
+    ASSERT_TRUE(boxes.waitFor(1));
+    ASSERT_TRUE(waitReady(first));
+    EXPECT_EQ(boxes.texts(), std::vector<std::string>{kFirstRunGreeting}) << "no game box before the greeting";
+
+    VelmoraProcess second(exe(), "\"   \"");
+    MessageBoxWatcher secondBoxes(second.id());
+    EXPECT_EQ(second.waitExit(10000), 0u);
+    EXPECT_TRUE(secondBoxes.messages().empty());
+    EXPECT_TRUE(first.running());
+    EXPECT_EQ(boxes.messages().size(), 1u);
+}
+
 TEST_F(StartupTest, ACommandLineLongerThanAnAtomFailsAtTheHandOff) {
     RunningCopy first(exe());
     ASSERT_TRUE(first.boxes.waitFor(1));

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "base/error.h"
 #include "base/text.h"
 
@@ -30,4 +32,19 @@ TEST(TextHelpers, CaseMappingTouchesAsciiLettersOnly) {
     EXPECT_EQ(lowerAscii("DM6\xc4"), "dm6\xc4");
     EXPECT_EQ(trimControls(" \t\r\n a b \x01 "), "a b");
     EXPECT_EQ(trimControls("   "), "");
+}
+
+// GetModuleFileName's way with a short buffer: the path cut to fit, its length the buffer's.
+TEST(TextHelpers, AGrowingBufferTakesAPathLongerThanMaxPathWhole) {
+    for (const std::size_t length : {0u, 10u, 260u, 261u, 262u, 1000u, 32767u}) {
+        const std::string path(length, 'p');
+        const BufferFiller moduleFileName = [&](char* buffer, std::size_t size) {
+            const std::size_t copied = std::min(path.size(), size - 1);
+            std::copy_n(path.data(), copied, buffer);
+            buffer[copied] = '\0';
+            return path.size() < size ? path.size() : size;
+        };
+        EXPECT_EQ(growingbuffertext(moduleFileName), path) << length;
+    }
+    EXPECT_EQ(growingbuffertext([](char*, std::size_t) { return std::size_t{0}; }), "") << "a failed call";
 }

@@ -46,12 +46,25 @@ TEST(MarkupLabelAutoSize, WidthFollowsTheTextHeightOnlyGrows) {
     for (const auto& c : cases) EXPECT_EQ(autoSizedLabel(c.label, c.textWidth, c.textHeight), c.expected) << c.why;
 }
 
-TEST(MarkupLabelAnchors, WebAndMailAnchorsGoToTheShell) {
-    EXPECT_TRUE(opensInShell("http://example.org/"));
-    EXPECT_TRUE(opensInShell("mailto:someone@example.org"));
-    EXPECT_FALSE(opensInShell("readme.txt"));
-    EXPECT_FALSE(opensInShell("go"));
-    EXPECT_FALSE(opensInShell("mailto"));
+TEST(MarkupLabelAnchors, OnlyWebFtpAndMailAnchorsGoToTheShell) {
+    const struct {
+        const char* href;
+        bool shell;
+    } cases[] = {
+        {"http://example.org/", true},
+        {"HTTPS://example.org/", true},
+        {"ftp://example.org/file", true},
+        {"MailTo:someone@example.org", true},
+        {"file:///C:/windows/system32/calc.exe", false},
+        {"\\\\server\\share\\x.exe", false},
+        {"res://shell32.dll/1", false},
+        {"see http://example.org/", false},
+        {"readme.txt", false},
+        {"go", false},
+        {"mailto", false},
+        {"http:/example.org", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(opensInShell(c.href), c.shell) << c.href;
 }
 
 TEST(MarkupLabelHover, EnterFiresOncePerAnchorAndExitRestoresTheCursor) {

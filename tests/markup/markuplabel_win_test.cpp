@@ -16,6 +16,7 @@
 #include "markup/gdisurface_win.h"
 #include "markup/markuplabel_win.h"
 #include "tests/markup/about_text.h"
+#include "tests/support/msgbox_watcher_win.h"
 #include "tests/support/screenshot_win.h"
 #include "ui/application_win.h"
 #include "tests/support/pointer_win.h"
@@ -379,6 +380,35 @@ TEST(MarkupLabelWindow, ADestroyedImageListIsDropped) {
         ImageList_Destroy(list.handle());
     }
     EXPECT_EQ(label.images(), nullptr);
+}
+
+// A text that cannot be laid out is reported once, not at every paint and
+// mouse move, and is not drawn until the text changes.
+TEST(MarkupLabelWindow, AFailingTextIsReportedOnceUntilTheTextChanges) {
+    app();
+    velmora::testing::MessageBoxWatcher boxes;
+    Form form("Tmarkuptestform", "broken", 200, 60, FormStyle::Dialog);
+    TMarkupLabel label(form, 0, 0, 150, 20);
+    label.setMarkupText({"<a href=\"go\">gogogo</a> <font size=\"x\">big</font>"});
+    form.show();
+    for (int i = 0; i < 3; ++i) {
+        InvalidateRect(form.handle(), nullptr, FALSE);
+        UpdateWindow(form.handle());
+        post(form, WM_MOUSEMOVE, 0, 3 + i, 5);
+        pump();
+    }
+    EXPECT_EQ(boxes.texts(), std::vector<std::string>{"'x' is not a valid integer value"});
+    EXPECT_EQ(label.AnchorAt(3, 5), "");
+
+    // A new text is drawn again, and a new failing text is reported again.
+    label.setMarkupText({"<a href=\"go\">gogogo</a>"});
+    UpdateWindow(form.handle());
+    EXPECT_EQ(label.AnchorAt(3, 5), "go");
+    label.setMarkupText({"<font size=\"y\">"});
+    UpdateWindow(form.handle());
+    pump();
+    EXPECT_EQ(boxes.texts(), (std::vector<std::string>{"'x' is not a valid integer value",
+                                                       "'y' is not a valid integer value"}));
 }
 
 // --- a picture of a label ---

@@ -227,6 +227,35 @@ TEST_F(AsyncSocket, LongTextLeavesAsDatagramsOf1514And486) {
     EXPECT_GE(r.dataSent, 1);
 }
 
+// A handler that closes the socket in the middle of a two-block send ends that
+// send: the close is reported once, and the next session reports its own close.
+TEST_F(AsyncSocket, CloseInsideSendDataEndsTheSendAndTheNextSessionReportsItsClose) {
+    UdpResponder peer;
+    TAsyncSocket s;
+    Recorder r;
+    r.attach(s);
+    openUdp(s, peer.port());
+    s.OnSendData = [&](TCustomAsyncSocket& sender, int n) {
+        r.sendData.push_back(n);
+        sender.Close();
+    };
+    EXPECT_EQ(s.SendText(std::string(2000, 'x')), 2000);
+    EXPECT_EQ(r.sendData, std::vector<int>{1514});
+    EXPECT_EQ(r.closed, 1);
+    EXPECT_EQ(r.events.back(), "closed 0");
+    EXPECT_EQ(r.errors, 0);
+
+    s.OnSendData = nullptr;
+    const int before = r.closed;
+    openUdp(s, peer.port());
+    ASSERT_EQ(s.State(), TSocketState::wsConnected);
+    s.Close();
+    s.Close();
+    pump(50);
+    EXPECT_EQ(r.closed, before + 1) << "closing twice reports the second session's close once";
+    EXPECT_EQ(r.errors, 0);
+}
+
 // A send of nothing queues nothing and returns 0.
 TEST_F(AsyncSocket, EmptySendReturnsZero) {
     UdpResponder peer;
@@ -250,30 +279,32 @@ TEST_F(AsyncSocket, ReceiveTextWithNothingWaitingIsEmpty) {
     EXPECT_EQ(r.errors, 0);
 }
 
-// Name and address failures during Connect reach OnError, never the caller.
+// Name failures during Connect reach OnError, never the caller. A label longer
+// than 63 characters fails inside the resolver, before any name server is asked
+// (what is not a dotted quad, "1.2.3.256" say, is a name: the native tests of
+// the dotted-quad rule cover those).
 TEST_F(AsyncSocket, BadHostsReachOnErrorNotAnException) {
-    // A label longer than 63 characters fails inside the resolver, before any name server is asked.
     const std::string unknownHost = std::string(70, 'q') + ".velmora-test";
-    for (const std::string& host : {unknownHost, std::string("1.2.3.256"), std::string("300.1.1.1")}) {
+    {
         TAsyncSocket s;
         Recorder r;
         r.attach(s);
-        s.SetAddr(host);
+        s.SetAddr(unknownHost);
         s.SetPort("27500");
         s.SetProto("udp");
-        EXPECT_NO_THROW(s.Connect()) << host;
-        EXPECT_EQ(r.errors, 1) << host;
-        EXPECT_EQ(s.State(), TSocketState::wsClosed) << host;
+        EXPECT_NO_THROW(s.Connect());
+        EXPECT_EQ(r.errors, 1);
+        EXPECT_EQ(s.State(), TSocketState::wsClosed);
         EXPECT_EQ(s.SendText("x"), -1) << "the query window's send after a failed connect fails too";
-        EXPECT_EQ(r.errors, 2) << host;
+        EXPECT_EQ(r.errors, 2);
     }
     TAsyncSocket s;
-    s.SetAddr("1.2.3.256");
+    s.SetAddr(unknownHost);
     s.SetPort("27500");
     s.SetProto("udp");
     EXPECT_EQ(raisedMessage([&] { s.Connect(); }),
-              "connect: SocketResolveHost: Cannot convert host address '1.2.3.256'");
-    EXPECT_EQ(s.Addr(), "1.2.3.256") << "properties stay set across a failed Connect";
+              "connect: SocketResolveHost: Cannot convert host address '" + unknownHost + "'");
+    EXPECT_EQ(s.Addr(), unknownHost) << "properties stay set across a failed Connect";
 }
 
 // The resolvers' own limits, seen through Connect.

@@ -64,6 +64,8 @@ TEST_F(RegistryTest, RelativeOpeningIsBelowTheOpenKeyAndFailureKeepsIt) {
     EXPECT_FALSE(userKeyExists(kBase + "\\child\\other"));
     reg.closeKey();
     reg.closeKey();  // closing twice does nothing
+    EXPECT_FALSE(reg.hasOpenKey());
+    EXPECT_EQ(errorOf([&] { reg.writeString("y", "1"); }), "Failed to set data for 'y'");
     ASSERT_TRUE(reg.openKey(kBase, false));  // after close, paths come from the root again
 }
 
