@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@
 namespace velmora {
 
 class Tsettingsform;
+class Tmanualform;
 
 // Private messages between two copies of the program.
 constexpr UINT WM_IDENTIFY = 32869;  // sent; the answer is kIdentifyAnswer
@@ -53,8 +55,11 @@ public:
     void openquery(int g, const std::string& address, const std::string& title);
     // The tray icon's animation, switched by the query windows.
     void settrayanimated(bool on);
-    // Opens a new manual join dialog for game g.
+    // Opens a new manual join dialog for game g: that game, the broadcast
+    // address, its default port. Open dialogs are kept here; a closed one is
+    // released.
     void openmanual(int g);
+    const std::vector<std::unique_ptr<Tmanualform>>& manualforms() const { return manualforms_; }
 
     // The settings window the program start made (it outlives this window's
     // use of it); null in tests that make none.
@@ -62,6 +67,8 @@ public:
 
     const std::vector<tplugin>& games() const { return games_; }
     HIMAGELIST gameimages() const { return gameimages_; }
+    // The settings window's path field: the game table has the path at once.
+    void setgamepath(int g, const std::string& path) { games_.at(static_cast<size_t>(g)).path = path; }
     const TrayMenu& traymenu() const { return traymenu_; }
 
     // The About window's title line; FormCreate replaces the stored text.
@@ -77,6 +84,7 @@ private:
     std::vector<tplugin> games_;
     HIMAGELIST gameimages_ = nullptr;
     TrayMenu traymenu_;
+    std::vector<std::unique_ptr<Tmanualform>> manualforms_;
 };
 
 // The folder of the running executable, with its trailing backslash.
