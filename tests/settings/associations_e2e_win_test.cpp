@@ -26,20 +26,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void deleteClasses() {
-    for (const char* key : {".server", "VelmoraFile", ".vlm", "VelmoraPlugin"}) {
-        SHDeleteKeyA(HKEY_CURRENT_USER, (std::string("Software\\Classes\\") + key).c_str());
-        SHDeleteKeyA(HKEY_CLASSES_ROOT, key);
-    }
-}
-
-std::string rootString(HKEY root, const std::string& key, const std::string& name) {
-    char data[1024] = {};
-    DWORD size = sizeof data;
-    if (SHGetValueA(root, key.c_str(), name.empty() ? nullptr : name.c_str(), nullptr, data, &size) != ERROR_SUCCESS)
-        return "<missing>";
-    return std::string(data);
-}
 
 std::string history() {
     std::string raw = userValue(gamekey("gam"), "history");
@@ -122,6 +108,7 @@ protected:
         ASSERT_NE(velmora.window("Tmainform"), nullptr);
         click(velmora, fix_);
         ASSERT_TRUE(boxes.waitFor(1));
+        ASSERT_EQ(boxes.texts()[0], "Fixed Associations.");
         // The next click goes to the window once the confirmation has gone.
         EXPECT_TRUE(waitUntil([&] {
             for (HWND box : VelmoraProcess::windowsOfClass("#32770")) {

@@ -47,6 +47,34 @@ inline void clickAnchor(TMarkupLabel& label, const std::string& href) {
     SendMessageA(label.parent().handle(), WM_LBUTTONUP, 0, MAKELPARAM(p.x, p.y));
 }
 
+// The file-type keys the desktop tests touch, per user and in the merged root.
+// A key a test made unwritable gets an open access list first: deleting
+// needs full access to it.
+inline void deleteClasses() {
+    HKEY refused = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Classes\\VelmoraFile", 0, WRITE_DAC, &refused) ==
+        ERROR_SUCCESS) {
+        SECURITY_DESCRIPTOR open;
+        InitializeSecurityDescriptor(&open, SECURITY_DESCRIPTOR_REVISION);
+        SetSecurityDescriptorDacl(&open, TRUE, nullptr, FALSE);
+        RegSetKeySecurity(refused, DACL_SECURITY_INFORMATION, &open);
+        RegCloseKey(refused);
+    }
+    for (const char* key : {".server", "VelmoraFile", ".vlm", "VelmoraPlugin"}) {
+        SHDeleteKeyA(HKEY_CURRENT_USER, (std::string("Software\\Classes\\") + key).c_str());
+        SHDeleteKeyA(HKEY_CLASSES_ROOT, key);
+    }
+}
+
+// A string value below any root, or "<missing>".
+inline std::string rootString(HKEY root, const std::string& key, const std::string& name) {
+    char data[1024] = {};
+    DWORD size = sizeof data;
+    if (SHGetValueA(root, key.c_str(), name.empty() ? nullptr : name.c_str(), nullptr, data, &size) != ERROR_SUCCESS)
+        return "<missing>";
+    return std::string(data);
+}
+
 class GameTableTest : public ::testing::Test {
 protected:
     static constexpr const char* kRoot = "software\\Drovik\\Velmora";

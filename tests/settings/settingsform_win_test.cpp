@@ -45,22 +45,6 @@ protected:
     std::unique_ptr<Tsettingsform> form;
 };
 
-// The file-type keys this test touches, per user and in the merged root.
-void deleteClasses() {
-    for (const char* key : {".server", "VelmoraFile", ".vlm", "VelmoraPlugin"}) {
-        SHDeleteKeyA(HKEY_CURRENT_USER, (std::string("Software\\Classes\\") + key).c_str());
-        SHDeleteKeyA(HKEY_CLASSES_ROOT, key);
-    }
-    SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\VelmoraTest");
-}
-
-std::string rootString(HKEY root, const std::string& key, const std::string& name) {
-    char data[1024] = {};
-    DWORD size = sizeof data;
-    if (SHGetValueA(root, key.c_str(), name.empty() ? nullptr : name.c_str(), nullptr, data, &size) != ERROR_SUCCESS)
-        return "<missing>";
-    return std::string(data);
-}
 
 }  // namespace
 
@@ -137,13 +121,6 @@ TEST_F(SettingsTest, TheFirstRunGreetingIsShownOnceOnTheFirstPage) {
     EXPECT_EQ(form->pages.activeTab(), 1);
 }
 
-TEST_F(SettingsTest, ClosingOnlyHides) {
-    form->show();
-    SendMessageA(form->handle(), WM_CLOSE, 0, 0);
-    EXPECT_FALSE(form->visible());
-    EXPECT_TRUE(IsWindow(form->handle()));
-}
-
 // Only a file that exists is taken from the dialog; it gets the field's text first.
 TEST_F(SettingsTest, BrowseTakesAnExistingFileOnly) {
     const std::string existing = (folder_ / "game.exe").string();
@@ -185,6 +162,7 @@ protected:
     void TearDown() override {
         SettingsTest::TearDown();
         deleteClasses();
+        SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\VelmoraTest");
         SHDeleteValueA(HKEY_CURRENT_USER, kRunKey, kRunValue);
     }
 };
@@ -270,6 +248,8 @@ TEST_F(DesktopActionsTest, ARefusedWriteIsReportedAndStopsTheAction) {
     EXPECT_EQ(boxes.messages()[0].caption, "Velmora");
     EXPECT_EQ(rootString(HKEY_CURRENT_USER, "Software\\Classes\\.server", "Content Type"), "application/Velmora");
     EXPECT_EQ(rootString(HKEY_CURRENT_USER, "Software\\Classes\\.vlm", ""), "<missing>");
+    deleteClasses();
+    EXPECT_FALSE(userKeyExists("Software\\Classes\\VelmoraFile")) << "later tests find no refused key";
 }
 
 // Pictures of both pages, with the three games' pictures in the list.
