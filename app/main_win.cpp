@@ -4,6 +4,7 @@
 #include "app/pluginhost_win.h"
 #include "base/error.h"
 #include "base/text.h"
+#include "query/manual_win.h"
 #include "resources/resource.h"
 #include "settings/registry_win.h"
 #include "settings/settingsstore.h"
@@ -170,7 +171,24 @@ void Tmainform::openlink(const std::string& arg) {
 // The query window and the manual join dialog are built in their own steps;
 // until then these do nothing.
 void Tmainform::openquery(int, const std::string&, const std::string&) {}
-void Tmainform::openmanual(int) {}
+namespace {
+// Posted by a manual join dialog that was closed: it is released once its own
+// message has returned.
+constexpr UINT WM_RELEASEMANUAL = WM_APP + 0x311;
+}  // namespace
+
+void Tmainform::openmanual(int g) {
+    auto dialog = std::make_unique<Tmanualform>(games_, gameimages_, [this](int game, const std::string& address) {
+        addhistory(game, address);
+        openquery(game, address, "");
+    });
+    dialog->onclosed = [this] { PostMessageA(handle(), WM_RELEASEMANUAL, 0, 0); };
+    dialog->gamecombo.setItemIndex(g);
+    dialog->addredit.setText("255.255.255.255");
+    dialog->portedit.setText(games_.at(static_cast<size_t>(g)).defport);
+    dialog->show();
+    manualforms_.push_back(std::move(dialog));
+}
 
 void Tmainform::addhistory(int g, const std::string& entry) {
     tplugin& row = games_.at(static_cast<size_t>(g));
@@ -203,6 +221,10 @@ bool Tmainform::formMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result
     switch (message) {
         case WM_IDENTIFY: result = kIdentifyAnswer; return true;
         case WM_NUDGE: result = 0; return true;
+        case WM_RELEASEMANUAL:
+            std::erase_if(manualforms_, [](const auto& dialog) { return !dialog->visible(); });
+            result = 0;
+            return true;
         case WM_OPENLINK: {
             char link[260] = {};
             const UINT length = GlobalGetAtomNameA(static_cast<ATOM>(LOWORD(wParam)), link, sizeof link);

@@ -22,6 +22,7 @@
 namespace velmora {
 
 class Tsettingsform;
+class Tmanualform;
 
 // Private messages between two copies of the program.
 constexpr UINT WM_IDENTIFY = 32869;  // sent; the answer is kIdentifyAnswer
@@ -62,8 +63,11 @@ public:
     // switches it on once when its query starts and off once when it closes;
     // the icon blinks while any window is still on.
     void settrayanimated(bool on);
-    // Opens a new manual join dialog for game g.
+    // Opens a new manual join dialog for game g: that game, the broadcast
+    // address, its default port. Open dialogs are kept here; a closed one is
+    // released.
     void openmanual(int g);
+    const std::vector<std::unique_ptr<Tmanualform>>& manualforms() const { return manualforms_; }
 
     // The settings window the program start made (it outlives this window's
     // use of it); null in tests that make none.
@@ -71,6 +75,8 @@ public:
 
     const std::vector<tplugin>& games() const { return games_; }
     HIMAGELIST gameimages() const { return gameimages_; }
+    // The settings window's path field: the game table has the path at once.
+    void setgamepath(int g, const std::string& path) { games_.at(static_cast<size_t>(g)).path = path; }
     const TrayMenu& traymenu() const { return traymenu_; }
 
     // The About window's title line; FormCreate replaces the stored text.
@@ -109,6 +115,7 @@ private:
     TImagePopupMenu traypopup_{traymenu_};
     std::unique_ptr<GdiImageList> gameimagelist_;
     int animations_ = 0;  // query windows whose query waits
+    std::vector<std::unique_ptr<Tmanualform>> manualforms_;
 };
 
 // The folder of the running executable, with its trailing backslash.

@@ -56,7 +56,7 @@ int firstcopy(bool hasArguments, const std::string& cmdline) {
         Application::reportError(e);
     }
 
-    Tsettingsform settingsform;
+    Tsettingsform settingsform(mainform);
     settingsform.firstrun = false;
     mainform.settingsform = &settingsform;
 

@@ -1,5 +1,14 @@
 #include "settings/settingsform_win.h"
 
+#include <commdlg.h>
+
+#include <vector>
+
+#include "app/main_win.h"
+#include "markup/markupcombo.h"
+#include "settings/associations_win.h"
+#include "settings/registry_win.h"
+#include "settings/settingsstore.h"
 #include "ui/application_win.h"
 
 namespace velmora {
@@ -11,12 +20,158 @@ const char kFirstRunGreeting[] =
     "\"fix associations\".\r\n\r\n"
     "have a nice day :)";
 
-Tsettingsform::Tsettingsform() : Form("Tsettingsform", "Velmora Settings", 279, 235, FormStyle::FixedDialog) {}
+namespace {
 
-void Tsettingsform::showgamepaths(int) { show(); }
+constexpr int kPageVelmora = 0;
+constexpr int kPageGamePaths = 1;
+
+HICON programIcon(int size) {
+    // The program's own icon (resource 1), or the system's application icon
+    // where the running module carries none.
+    HANDLE icon = LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(1), IMAGE_ICON, size, size, LR_SHARED);
+    if (!icon) icon = LoadImageA(nullptr, MAKEINTRESOURCEA(32512), IMAGE_ICON, size, size, LR_SHARED);
+    return static_cast<HICON>(icon);
+}
+
+// The three pictures of the labels: associations, start-up and path, game.
+HIMAGELIST makeIcons() {
+    HIMAGELIST list = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 3, 0);
+    for (const WORD id : {WORD(32517) /* IDI_WINLOGO */, WORD(32516) /* IDI_INFORMATION */, WORD(32512)}) {
+        const HANDLE icon = LoadImageA(nullptr, MAKEINTRESOURCEA(id), IMAGE_ICON, 16, 16, LR_SHARED);
+        ImageList_AddIcon(list, static_cast<HICON>(icon));
+    }
+    return list;
+}
+
+void verdana9(TMarkupLabel& label) {
+    label.font.name = "Verdana";
+    label.font.height = -9;
+    label.setURLColor(0xFF0000);
+}
+
+}  // namespace
+
+IconImage::IconImage(Form& parent, int left, int top, int size, HICON icon) : GraphicControl(parent), icon_(icon) {
+    setBounds(left, top, size, size);
+}
+
+void IconImage::paint(HDC dc) {
+    const ScopedGdiObject brush(CreateSolidBrush(toColorRef(color)));
+    RECT r = clientRect();
+    FillRect(dc, &r, static_cast<HBRUSH>(brush.get()));
+    if (icon_) DrawIconEx(dc, 0, 0, icon_, width(), height(), 0, nullptr, DI_NORMAL);
+}
+
+Tsettingsform::Tsettingsform(Tmainform& mainform)
+    : Form("Tsettingsform", "Velmora Settings", 279, 235, FormStyle::FixedDialog),
+      MarkupLabel1(*this, 240, 220, 32, 18),
+      pages(handle(), 8, 8, 265, 208),
+      vlmsheet(pages.handle(), pages.pageRect()),
+      pathspage(pages.handle(), pages.pageRect()),
+      aboutlabel(vlmsheet, 40, 8, 209, 161),
+      Image1(vlmsheet, 2, 8, 32, programIcon(32)),
+      MarkupLabel2(pathspage, 40, 8, 209, 161),
+      Image2(pathspage, 2, 8, 32, programIcon(32)),
+      // The path field comes first in the tab order, then the game list.
+      pathedit(pathspage.handle(), 96, 79, 137, 21),
+      gamecombo(pathspage.handle(), 96, 51, 153, 22),
+      mainform_(mainform),
+      iconlist_(makeIcons()),
+      icons_(iconlist_),
+      gameimages_(mainform.gameimages()) {
+    font.name = "MS Sans Serif";
+    font.height = -11;
+    pages.setFont(font);
+    pages.addTab("Velmora");
+    pages.addTab("Game Paths");
+    // The pages fill the strip's page area, known once the tabs are in.
+    const RECT page = pages.pageRect();
+    for (Panel* p : {&vlmsheet, &pathspage})
+        SetWindowPos(p->handle(), HWND_TOP, page.left, page.top, page.right - page.left, page.bottom - page.top,
+                     SWP_NOACTIVATE);
+    pages.OnChange = [this](TabControl& t) { showpage(t.activeTab()); };
+    pathedit.setFont(font);
+    gamecombo.setFont(font);
+
+    verdana9(MarkupLabel1);
+    MarkupLabel1.setMarkupText({"<p align=\"right\"><a href=\"done\">Done</a>"});
+    MarkupLabel1.OnAnchorClick = [this](TMarkupLabel&, const std::string& a) { doclicks(a); };
+
+    verdana9(aboutlabel);
+    aboutlabel.setImages(&icons_);
+    aboutlabel.setMarkupText({
+        "to enable the <i>click a link and start fragging</i> feature of the Velmora, files need to be "
+        "assocciated, in a <i>special</i> way:",
+        "<br>",
+        "<img src=\"idx:0\" align=\"top\"> <a href=\"fix\">fix associations</a>",
+        "<br><br>",
+        "want the Velmora in your system tray everytime you boot up?",
+        "<br>",
+        "<img src=\"idx:1\" align=\"top\"> <a href=\"dostartup\">run at startup</a>",
+        "<br><br>",
+        "",
+        " ",
+    });
+    aboutlabel.OnAnchorClick = [this](TMarkupLabel&, const std::string& a) { doclicks(a); };
+
+    verdana9(MarkupLabel2);
+    MarkupLabel2.setImages(&icons_);
+    MarkupLabel2.setMarkupText({
+        "to join a game once you've found it you'll have to tell the Velmora where that game is.",
+        "<br><br>",
+        "<img src=\"idx:2\" align=\"top\"> game:",
+        "<br><br>",
+        "<img src=\"idx:1\" align=\"top\"> path:<br>",
+        "<p align=\"right\"><a href=\"browse\">browse...</a>",
+    });
+    MarkupLabel2.OnAnchorClick = [this](TMarkupLabel&, const std::string& a) { MarkupLabel2AnchorClick(a); };
+
+    gamecombo.setEditHeight(16);
+    gamecombo.setDropWidth(153);
+    gamecombo.DropHeight = 200;
+    gamecombo.setImages(&gameimages_);
+    gamecombo.OnChange = [this](TMarkupComboBox&) { loadpath(); };
+    pathedit.OnChange = [this](EditBox&) { pathChange(); };
+
+    opendialog = [this](const std::string& initial) { return findgamedialog(handle(), initial); };
+    FormCreate();
+}
+
+Tsettingsform::~Tsettingsform() {
+    // The labels and the combo drop the lists when they go.
+    aboutlabel.setImages(nullptr);
+    MarkupLabel2.setImages(nullptr);
+    gamecombo.setImages(nullptr);
+    ImageList_Destroy(iconlist_);
+}
+
+void Tsettingsform::FormCreate() {
+    pages.setActiveTab(kPageVelmora);
+    gamecombo.clearItems();
+    const auto& games = mainform_.games();
+    for (size_t i = 0; i < games.size(); ++i) gamecombo.addItem(gamelistitem(static_cast<int>(i), games[i].gamename));
+    gamecombo.setItemIndex(0);
+}
+
+void Tsettingsform::showpage(int page) {
+    vlmsheet.setVisible(page == kPageVelmora);
+    pathspage.setVisible(page == kPageGamePaths);
+}
+
+void Tsettingsform::showgamepaths(int g) {
+    gamecombo.setItemIndex(g);
+    loadpath();
+    pages.setActiveTab(kPageGamePaths);
+    show();
+}
 
 void Tsettingsform::formShow() {
-    if (firstrun) Application::current()->showMessage(kFirstRunGreeting);
+    if (!firstrun) return;
+    // Cleared at once: greeting again on every later showing would also throw
+    // the join step's "Game Paths" page back to the first page.
+    firstrun = false;
+    pages.setActiveTab(kPageVelmora);
+    Application::current()->showMessage(kFirstRunGreeting);
 }
 
 void Tsettingsform::formCloseQuery(bool& canClose) {
@@ -24,14 +179,70 @@ void Tsettingsform::formCloseQuery(bool& canClose) {
     hide();
 }
 
-bool Tsettingsform::formMessage(UINT message, WPARAM, LPARAM, LRESULT& result) {
+void Tsettingsform::doclicks(const std::string& anchor) {
+    if (anchor == "done") {
+        hide();
+    } else if (anchor == "fix") {
+        fixassociations(exepath());
+        Application::current()->showMessage("Fixed Associations.");
+    } else if (anchor == "dostartup") {
+        runatstartup(exepath());
+        Application::current()->showMessage("made Startup shortcut (in the registry)");
+    }
+}
+
+void Tsettingsform::loadpath() {
+    const int g = gamecombo.ItemIndex();
+    if (g < 0 || static_cast<size_t>(g) >= mainform_.games().size()) return;
+    pathedit.setText(mainform_.games()[static_cast<size_t>(g)].path);
+}
+
+void Tsettingsform::pathChange() {
+    // With no game in the table there is nothing to store the text to.
+    const int g = gamecombo.ItemIndex();
+    if (g < 0 || static_cast<size_t>(g) >= mainform_.games().size()) return;
+    const std::string path = pathedit.text();
+    mainform_.setgamepath(g, path);
+    Registry reg;
+    reg.openKey(gamekey(mainform_.games()[static_cast<size_t>(g)].gameid), true);
+    reg.writeString("path", path);
+}
+
+void Tsettingsform::MarkupLabel2AnchorClick(const std::string& anchor) {
+    const std::string initial = pathedit.text();
+    if (anchor != "browse") return;
+    const std::optional<std::string> chosen = opendialog(initial);
+    if (!chosen) return;
+    const DWORD attributes = GetFileAttributesA(chosen->c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return;
+    pathedit.setText(*chosen);
+}
+
+bool Tsettingsform::formMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
     // Log-off and shut-down ask every window first; the settings window has
     // nothing unsaved (every change is stored at once), so it never objects.
     if (message == WM_QUERYENDSESSION) {
         result = TRUE;
         return true;
     }
-    return false;
+    return ChildWindow::reflect(message, wParam, lParam, result);
+}
+
+std::optional<std::string> findgamedialog(HWND owner, const std::string& initial) {
+    std::vector<char> file(MAX_PATH + 1, '\0');
+    initial.copy(file.data(), MAX_PATH);
+    OPENFILENAMEA ofn{};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = owner;
+    ofn.lpstrFilter = "game executables\0*.exe\0";
+    ofn.lpstrFile = file.data();
+    ofn.nMaxFile = MAX_PATH;
+    ofn.lpstrTitle = "Find the game";
+    // The dialog appends the extension itself: it wants it without "*.".
+    ofn.lpstrDefExt = "exe";
+    ofn.Flags = OFN_HIDEREADONLY | OFN_EXPLORER | OFN_NOCHANGEDIR;
+    if (!GetOpenFileNameA(&ofn)) return std::nullopt;
+    return std::string(file.data());
 }
 
 }  // namespace velmora

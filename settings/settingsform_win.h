@@ -1,29 +1,81 @@
-// The settings window, created hidden once at start. Closing it only hides it.
+// The settings window, created hidden once at start, right after the main
+// window whose game table it shows. Closing it only hides it.
 #pragma once
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "markup/markupcombo_win.h"
+#include "markup/markuplabel_win.h"
+#include "ui/childwindow_win.h"
 #include "ui/form_win.h"
 
 namespace velmora {
 
+class Tmainform;
+
+// A picture: one icon drawn at its own size.
+class IconImage : public GraphicControl {
+public:
+    IconImage(Form& parent, int left, int top, int size, HICON icon);
+    void paint(HDC dc) override;
+
+private:
+    HICON icon_;  // shared, never destroyed
+};
+
 class Tsettingsform : public Form {
 public:
-    Tsettingsform();
+    explicit Tsettingsform(Tmainform& mainform);
+    ~Tsettingsform() override;
 
-    // Set by the program start when the settings root key did not exist.
-    // Nothing clears it: every showing in such a run greets again.
+    // Set by the program start when the settings root key did not exist; the
+    // greeting clears it, so it greets once.
     bool firstrun = false;
 
-    // Shows the window on its "Game Paths" page with game g selected (the
-    // join step, for a game without a path). Until the pages are built it
-    // only shows the window.
+    // The join step, for a game without a path: the "Game Paths" page with
+    // game g selected (no change event), its path in the field, then shown.
     void showgamepaths(int g);
+
+    // The file dialog behind "browse...": the chosen file, or nothing when
+    // cancelled. The system's open dialog unless a test replaces it.
+    std::function<std::optional<std::string>(const std::string& initial)> opendialog;
+
+    TMarkupLabel MarkupLabel1;
+    TabControl pages;
+    Panel vlmsheet;
+    Panel pathspage;
+    TMarkupLabel aboutlabel;
+    IconImage Image1;
+    TMarkupLabel MarkupLabel2;
+    IconImage Image2;
+    EditBox pathedit;
+    TMarkupComboBox gamecombo;
+
+    void doclicks(const std::string& anchor);
+    void loadpath();
+    void pathChange();
+    void MarkupLabel2AnchorClick(const std::string& anchor);
 
 protected:
     void formShow() override;
     void formCloseQuery(bool& canClose) override;
     bool formMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+
+private:
+    void FormCreate();
+    void showpage(int page);
+
+    Tmainform& mainform_;
+    HIMAGELIST iconlist_;
+    GdiImageList icons_;
+    GdiImageList gameimages_;
 };
 
 // The first-run greeting, four paragraphs.
 extern const char kFirstRunGreeting[];
+
+// The system's file-open dialog for a game's executable.
+std::optional<std::string> findgamedialog(HWND owner, const std::string& initial);
 
 }  // namespace velmora

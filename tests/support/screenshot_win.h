@@ -1,5 +1,5 @@
-// Test support: a window's picture as pixels and as a 24-bit BMP, and the
-// comparison with a committed reference picture.
+// Test support: a picture of a window's client area, written as a 24-bit BMP,
+// and its comparison with a committed reference picture.
 #pragma once
 #include <windows.h>
 
@@ -18,9 +18,8 @@ struct Bgr {
     BYTE b, g, r;
 };
 
-// Copies the window's client area (width x height from its top-left) from
-// the screen; writes it as a 24-bit BMP when `path` is given.
-inline std::vector<Bgr> capture(HWND window, int width, int height, const char* path) {
+// Copies the window's client area from the screen and writes it to `path`.
+inline std::vector<Bgr> capture(HWND window, int width, int height, const std::string& path) {
     HDC source = GetDC(window);
     HDC memory = CreateCompatibleDC(source);
     BITMAPINFO info{};
@@ -42,20 +41,18 @@ inline std::vector<Bgr> capture(HWND window, int width, int height, const char* 
             const BYTE* p = static_cast<const BYTE*>(bits) + y * stride + x * 3;
             pixels[static_cast<size_t>(y) * width + x] = {p[0], p[1], p[2]};
         }
-    if (path)
-        if (FILE* f = std::fopen(path, "wb")) {
-            BITMAPFILEHEADER file{};
-            file.bfType = 0x4D42;
-            file.bfOffBits = sizeof file + sizeof info.bmiHeader;
-            file.bfSize = file.bfOffBits + static_cast<DWORD>(stride * height);
-            BITMAPINFOHEADER header = info.bmiHeader;
-            header.biHeight = height;  // bottom-up on disk
-            std::fwrite(&file, sizeof file, 1, f);
-            std::fwrite(&header, sizeof header, 1, f);
-            for (int y = height - 1; y >= 0; --y)
-                std::fwrite(static_cast<const BYTE*>(bits) + y * stride, stride, 1, f);
-            std::fclose(f);
-        }
+    if (FILE* f = std::fopen(path.c_str(), "wb")) {
+        BITMAPFILEHEADER file{};
+        file.bfType = 0x4D42;
+        file.bfOffBits = sizeof file + sizeof info.bmiHeader;
+        file.bfSize = file.bfOffBits + static_cast<DWORD>(stride * height);
+        BITMAPINFOHEADER header = info.bmiHeader;
+        header.biHeight = height;  // bottom-up on disk
+        std::fwrite(&file, sizeof file, 1, f);
+        std::fwrite(&header, sizeof header, 1, f);
+        for (int y = height - 1; y >= 0; --y) std::fwrite(static_cast<const BYTE*>(bits) + y * stride, stride, 1, f);
+        std::fclose(f);
+    }
     SelectObject(memory, previous);
     DeleteObject(dib);
     DeleteDC(memory);
@@ -63,16 +60,22 @@ inline std::vector<Bgr> capture(HWND window, int width, int height, const char* 
     return pixels;
 }
 
-inline std::string readFile(const char* path) {
+inline std::vector<Bgr> captureClient(HWND window, const std::string& path) {
+    RECT r{};
+    GetClientRect(window, &r);
+    return capture(window, r.right, r.bottom, path);
+}
+
+inline std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 // The screenshot must match the committed picture byte for byte: fonts are
 // pinned, so any difference is a change in what people see. On a mismatch the
-// new picture is kept beside the artifact as -FAILED.bmp; VELMORA_UPDATE_GOLDEN=1
+// new picture is kept beside the shot as -FAILED.bmp; VELMORA_UPDATE_GOLDEN=1
 // writes it as the new reference instead.
-inline void expectGolden(const char* shot, const char* golden) {
+inline void expectGolden(const std::string& shot, const std::string& golden) {
     const std::string actual = readFile(shot);
     ASSERT_FALSE(actual.empty()) << "no screenshot at " << shot;
     if (std::getenv("VELMORA_UPDATE_GOLDEN")) {
@@ -85,6 +88,12 @@ inline void expectGolden(const char* shot, const char* golden) {
     failed.insert(failed.size() - 4, "-FAILED");
     std::ofstream(failed, std::ios::binary) << actual;
     ADD_FAILURE() << "the screenshot differs from " << golden << "; see " << failed;
+}
+
+inline int countColour(const std::vector<Bgr>& pixels, COLORREF c) {
+    int n = 0;
+    for (const Bgr& p : pixels) n += (p.r == GetRValue(c) && p.g == GetGValue(c) && p.b == GetBValue(c));
+    return n;
 }
 
 }  // namespace velmora::testing

@@ -1,0 +1,80 @@
+#include "query/manual_win.h"
+
+#include "markup/markupcombo.h"
+
+namespace velmora {
+
+namespace {
+Font verdana9() {
+    Font f;
+    f.name = "Verdana";
+    f.height = -9;
+    return f;
+}
+}  // namespace
+
+Tmanualform::Tmanualform(const std::vector<tplugin>& games, HIMAGELIST images, JoinAction join)
+    : Form("Tmanualform", "Join Server", 216, 95, FormStyle::Dialog),
+      MarkupLabel1(*this, 112, 80, 104, 18),
+      Label1(*this, 16, 16, "&Game"),
+      Label2(*this, 8, 44, "&Address"),
+      // Created in tab order: address, port, game list.
+      addredit(handle(), 56, 40, 97, 21, "xxx.xxx.xxx.xxx"),
+      portedit(handle(), 160, 40, 49, 20, "xxxxx"),
+      gamecombo(handle(), 56, 8, 153, 22),
+      games_(games),
+      images_(images),
+      join_(std::move(join)) {
+    font.name = "MS Sans Serif";
+    font.height = -11;
+    MarkupLabel1.font = verdana9();
+    MarkupLabel1.setAutoSizing(true);
+    MarkupLabel1.setMarkupText({"<a href=\"go\">Join Server</a>   <a href=\"cancel\">cancel</a>"});
+    MarkupLabel1.OnAnchorClick = [this](TMarkupLabel&, const std::string& a) { MarkupLabel1AnchorClick(a); };
+    addredit.setFont(font);
+    portedit.setFont(verdana9());
+    gamecombo.setFont(font);
+    gamecombo.setEditHeight(16);
+    gamecombo.setDropWidth(153);
+    gamecombo.DropHeight = 200;
+    gamecombo.setImages(&images_);
+    gamecombo.OnChange = [this](TMarkupComboBox&) { gamecomboChange(); };
+    FormCreate();
+}
+
+Tmanualform::~Tmanualform() { gamecombo.setImages(nullptr); }
+
+void Tmanualform::FormCreate() {
+    gamecombo.clearItems();
+    for (size_t i = 0; i < games_.size(); ++i) gamecombo.addItem(gamelistitem(static_cast<int>(i), games_[i].gamename));
+    // By index: no change event, the port keeps its text.
+    gamecombo.setItemIndex(0);
+}
+
+void Tmanualform::gamecomboChange() {
+    const int g = gamecombo.ItemIndex();
+    if (g < 0 || static_cast<size_t>(g) >= games_.size()) return;
+    portedit.setText(games_[static_cast<size_t>(g)].defport);
+}
+
+void Tmanualform::MarkupLabel1AnchorClick(const std::string& anchor) {
+    if (anchor == "cancel") {
+        close();
+    } else if (anchor == "go") {
+        // Neither field is checked: a bad address shows up as the query window's error.
+        const std::string address = addredit.text() + ":" + portedit.text();
+        if (join_) join_(gamecombo.ItemIndex(), address);
+        close();
+    }
+}
+
+void Tmanualform::formClose(CloseAction& action) {
+    action = CloseAction::Hide;
+    if (onclosed) onclosed();
+}
+
+bool Tmanualform::formMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    return ChildWindow::reflect(message, wParam, lParam, result);
+}
+
+}  // namespace velmora

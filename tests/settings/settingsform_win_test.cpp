@@ -1,0 +1,271 @@
+// The settings window under Wine: its game list, the path field stored at
+// every keystroke, the join step's "Game Paths" entry, the first-run greeting,
+// browsing, the two desktop actions with their failure rule, and pictures of
+// both pages.
+#include <windows.h>
+#include <aclapi.h>
+#include <shlwapi.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "base/error.h"
+#include "settings/associations.h"
+#include "settings/associations_win.h"
+#include "settings/settingsform_win.h"
+#include "tests/settings/settings_fixture_win.h"
+#include "tests/support/msgbox_watcher_win.h"
+#include "tests/support/screenshot_win.h"
+
+using namespace velmora;
+using namespace velmora::testing;
+
+namespace {
+
+constexpr char kTestClasses[] = "Software\\VelmoraTest\\Classes\\";
+constexpr char kTestMerged[] = "Software\\VelmoraTest\\Merged";
+
+class SettingsTest : public GameTableTest {
+protected:
+    void SetUp() override {
+        GameTableTest::SetUp();
+        if (HasFatalFailure()) return;
+        form = std::make_unique<Tsettingsform>(*mainform);
+        mainform->settingsform = form.get();
+    }
+    void TearDown() override {
+        form.reset();
+        GameTableTest::TearDown();
+    }
+    void type(const std::string& text) {
+        for (char c : text) SendMessageA(form->pathedit.handle(), WM_CHAR, static_cast<unsigned char>(c), 0);
+    }
+    std::unique_ptr<Tsettingsform> form;
+};
+
+
+}  // namespace
+
+TEST_F(SettingsTest, TheGameListHasEachGamesPictureAndNameWithTheFirstSelected) {
+    EXPECT_EQ(form->gamecombo.itemCount(), 3);
+    EXPECT_EQ(form->gamecombo.item(0), "<img src=\"idx:1\" align=\"top\"> Alpha Game");
+    EXPECT_EQ(form->gamecombo.item(2), "<img src=\"idx:3\" align=\"top\"> No Icon");
+    EXPECT_EQ(form->gamecombo.ItemIndex(), 0);
+    EXPECT_EQ(form->pathedit.text(), "");
+    EXPECT_EQ(form->pages.activeTab(), 0);
+}
+
+// The join step reads the game table: every keystroke must reach it and the registry.
+TEST_F(SettingsTest, TypingAPathStoresEveryIntermediateTextAndDeletingStoresEmpty) {
+    form->gamecombo.setItemIndex(1);
+    const std::string path = "C:\\q\\g.exe";
+    for (size_t n = 1; n <= path.size(); ++n) {
+        type(path.substr(n - 1, 1));
+        EXPECT_EQ(storedPath(1), path.substr(0, n));
+        EXPECT_EQ(mainform->games()[1].path, path.substr(0, n));
+    }
+    SendMessageA(form->pathedit.handle(), EM_SETSEL, 0, -1);
+    type("\b");
+    EXPECT_TRUE(userKeyExists(gamekey("gam")));
+    EXPECT_EQ(storedPath(1), "");
+    EXPECT_EQ(mainform->games()[0].path, "") << "the other game is untouched";
+    EXPECT_FALSE(userKeyExists(gamekey("alp")));
+}
+
+TEST_F(SettingsTest, PickingAGameShowsItsPath) {
+    mainform->setgamepath(1, "C:\\gamma.exe");
+    SendMessageA(form->gamecombo.handle(), WM_KEYDOWN, VK_DOWN, 0);
+    EXPECT_EQ(form->gamecombo.ItemIndex(), 1);
+    EXPECT_EQ(form->pathedit.text(), "C:\\gamma.exe");
+}
+
+// The join step for a game without a path, while the field shows another
+// game's path: the field empties (storing the chosen game's empty path) and
+// the page is "Game Paths".
+TEST_F(SettingsTest, ShowGamePathsLandsOnGamePathsWithThatGameSelected) {
+    mainform->setgamepath(0, "C:\\alpha.exe");
+    form->loadpath();
+    ASSERT_EQ(form->pathedit.text(), "C:\\alpha.exe");
+    int changes = 0;
+    form->gamecombo.OnChange = [&](TMarkupComboBox&) { ++changes; };
+    form->showgamepaths(2);
+    EXPECT_TRUE(form->visible());
+    EXPECT_EQ(form->pages.activeTab(), 1);
+    EXPECT_TRUE(IsWindowVisible(form->pathspage.handle()));
+    EXPECT_FALSE(IsWindowVisible(form->vlmsheet.handle()));
+    EXPECT_EQ(form->gamecombo.ItemIndex(), 2);
+    EXPECT_EQ(changes, 0);
+    EXPECT_EQ(form->pathedit.text(), "");
+    EXPECT_TRUE(userKeyExists(gamekey("non")));
+    EXPECT_EQ(mainform->games()[0].path, "C:\\alpha.exe");
+}
+
+// Greeting once: a later showing (the join step's) keeps its page.
+TEST_F(SettingsTest, TheFirstRunGreetingIsShownOnceOnTheFirstPage) {
+    MessageBoxWatcher boxes;
+    form->pages.setActiveTab(1);
+    form->firstrun = true;
+    form->show();
+    ASSERT_TRUE(boxes.waitFor(1));
+    EXPECT_EQ(boxes.texts(), (std::vector<std::string>{kFirstRunGreeting}));
+    EXPECT_EQ(form->pages.activeTab(), 0);
+    clickAnchor(form->MarkupLabel1, "done");
+    EXPECT_FALSE(form->visible());
+    form->showgamepaths(1);
+    form->doclicks("done");
+    form->show();
+    pump();
+    EXPECT_EQ(boxes.messages().size(), 1u);
+    EXPECT_EQ(form->pages.activeTab(), 1);
+}
+
+// Only a file that exists is taken from the dialog; it gets the field's text first.
+TEST_F(SettingsTest, BrowseTakesAnExistingFileOnly) {
+    const std::string existing = (folder_ / "game.exe").string();
+    std::ofstream(existing) << "x";
+    struct Case {
+        std::optional<std::string> chosen;
+        std::string field;
+    } cases[] = {{existing, existing}, {(folder_ / "missing.exe").string(), existing}, {std::nullopt, existing}};
+    for (const Case& c : cases) {
+        std::string initial;
+        form->opendialog = [&](const std::string& i) {
+            initial = i;
+            return c.chosen;
+        };
+        const std::string before = form->pathedit.text();
+        clickAnchor(form->MarkupLabel2, "browse");
+        EXPECT_EQ(initial, before);
+        EXPECT_EQ(form->pathedit.text(), c.field);
+    }
+    EXPECT_EQ(storedPath(0), existing);
+}
+
+TEST_F(SettingsTest, TheBrowseDialogIsTheSystemsFileDialogTitledFindTheGame) {
+    MessageBoxWatcher dialogs;  // presses the dialog's OK ("Open") button
+    const std::string initial = (folder_ / "quake.exe").string();
+    const std::optional<std::string> chosen = findgamedialog(form->handle(), initial);
+    ASSERT_TRUE(dialogs.waitFor(1));
+    EXPECT_EQ(dialogs.messages()[0].caption, "Find the game");
+    ASSERT_TRUE(chosen.has_value());
+    EXPECT_EQ(*chosen, initial);
+}
+
+class DesktopActionsTest : public SettingsTest {
+protected:
+    void SetUp() override {
+        deleteClasses();
+        SettingsTest::SetUp();
+    }
+    void TearDown() override {
+        SettingsTest::TearDown();
+        deleteClasses();
+        SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\VelmoraTest");
+        SHDeleteValueA(HKEY_CURRENT_USER, kRunKey, kRunValue);
+    }
+};
+
+// Both actions confirm, and HKEY_CLASSES_ROOT (where the shell looks) shows
+// the open command with the executable's quoted path.
+TEST_F(DesktopActionsTest, FixAndRunAtStartupWriteQuotedPathsAndConfirm) {
+    MessageBoxWatcher boxes;
+    clickAnchor(form->aboutlabel, "fix");
+    clickAnchor(form->aboutlabel, "dostartup");
+    ASSERT_TRUE(boxes.waitFor(2));
+    EXPECT_EQ(boxes.texts(), (std::vector<std::string>{"Fixed Associations.", "made Startup shortcut (in the registry)"}));
+    const std::string exe = exepath();
+    for (const ClassesValue& v : associationvalues(exe)) {
+        if (v.binary) continue;
+        SCOPED_TRACE(v.key + "/" + v.name);
+        EXPECT_EQ(rootString(HKEY_CLASSES_ROOT, v.key, v.name), v.data);
+        EXPECT_EQ(rootString(HKEY_CURRENT_USER, kUserClassesKey + v.key, v.name), v.data);
+    }
+    EXPECT_EQ(rootString(HKEY_CLASSES_ROOT, "VelmoraFile\\shell\\open\\command", ""), "\"" + exe + "\" %1");
+    DWORD type = 0;
+    EXPECT_EQ(userValue("Software\\Classes\\VelmoraFile", "EditFlags", &type), std::string("\0\0\1\0", 4));
+    EXPECT_EQ(type, static_cast<DWORD>(REG_BINARY));
+    EXPECT_EQ(rootString(HKEY_CURRENT_USER, kRunKey, kRunValue), "\"" + exe + "\"");
+}
+
+// The merged root is written only where it does not already show the per-user
+// open command; the decision reads it back.
+TEST_F(DesktopActionsTest, TheMergedRootIsWrittenOnlyWhereItLacksTheOpenCommand) {
+    const std::string exe = "C:\\Some Where\\velmora.exe";
+    struct Case {
+        bool showsCommand;
+        std::string vlmType;
+    } cases[] = {{false, "VelmoraPlugin"}, {true, "<missing>"}};
+    for (const Case& c : cases) {
+        SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\VelmoraTest");
+        HKEY merged = nullptr;
+        RegCreateKeyExA(HKEY_CURRENT_USER, kTestMerged, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &merged, nullptr);
+        if (c.showsCommand)
+            SHSetValueA(merged, kLinkCommandKey, nullptr, REG_SZ, linkopencommand(exe).c_str(),
+                        static_cast<DWORD>(linkopencommand(exe).size() + 1));
+        fixassociations(exe, kTestClasses, merged);
+        EXPECT_EQ(rootString(merged, ".vlm", ""), c.vlmType);
+        EXPECT_EQ(rootString(HKEY_CURRENT_USER, std::string(kTestClasses) + ".vlm", ""), "VelmoraPlugin");
+        RegCloseKey(merged);
+    }
+}
+
+// A key the player may not write: the error names the value, the action stops
+// there, and no confirmation follows.
+TEST_F(DesktopActionsTest, ARefusedWriteIsReportedAndStopsTheAction) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Classes\\VelmoraFile", 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    // Everyone is denied setting values; deleting the key stays allowed.
+    EXPLICIT_ACCESSA deny{};
+    deny.grfAccessPermissions = KEY_SET_VALUE;
+    deny.grfAccessMode = DENY_ACCESS;
+    deny.grfInheritance = NO_INHERITANCE;
+    deny.Trustee.TrusteeForm = TRUSTEE_IS_NAME;
+    deny.Trustee.ptstrName = const_cast<char*>("EVERYONE");
+    PACL acl = nullptr;
+    ASSERT_EQ(SetEntriesInAclA(1, &deny, nullptr, &acl), ERROR_SUCCESS);
+    SECURITY_DESCRIPTOR sd;
+    InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
+    SetSecurityDescriptorDacl(&sd, TRUE, acl, FALSE);
+    ASSERT_EQ(RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &sd), ERROR_SUCCESS);
+    RegCloseKey(key);
+    LocalFree(acl);
+    HKEY probe = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Classes\\VelmoraFile", 0, KEY_SET_VALUE, &probe) ==
+        ERROR_SUCCESS) {
+        RegCloseKey(probe);
+        GTEST_SKIP() << "this registry does not enforce the key's access list";
+    }
+
+    MessageBoxWatcher boxes;
+    clickAnchor(form->aboutlabel, "fix");
+    ASSERT_TRUE(boxes.waitFor(1));
+    pump();
+    EXPECT_EQ(boxes.texts(), (std::vector<std::string>{"Failed to set data for ''"}));
+    EXPECT_EQ(boxes.messages()[0].caption, "Velmora");
+    EXPECT_EQ(rootString(HKEY_CURRENT_USER, "Software\\Classes\\.server", "Content Type"), "application/Velmora");
+    EXPECT_EQ(rootString(HKEY_CURRENT_USER, "Software\\Classes\\.vlm", ""), "<missing>");
+    deleteClasses();
+    EXPECT_FALSE(userKeyExists("Software\\Classes\\VelmoraFile")) << "later tests find no refused key";
+}
+
+// Pictures of both pages, with the three games' pictures in the list.
+TEST_F(SettingsTest, ScreenshotsOfBothPages) {
+    MessageBoxWatcher boxes;
+    mainform->setgamepath(1, "C:\\Games\\Gamma\\gamma.exe");
+    form->show();
+    SetCursorPos(0, 0);
+    pump();
+    const std::vector<Bgr> first = captureClient(form->handle(), VELMORA_SHOT_DIR "/settings-velmora.bmp");
+    EXPECT_GT(countColour(first, RGB(0, 0, 255)), 30) << "the blue anchors";
+    expectGolden(VELMORA_SHOT_DIR "/settings-velmora.bmp", VELMORA_GOLDEN_DIR "/settings-velmora.bmp");
+    form->showgamepaths(1);
+    RedrawWindow(form->handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    pump();
+    captureClient(form->handle(), VELMORA_SHOT_DIR "/settings-gamepaths.bmp");
+    expectGolden(VELMORA_SHOT_DIR "/settings-gamepaths.bmp", VELMORA_GOLDEN_DIR "/settings-gamepaths.bmp");
+    EXPECT_TRUE(boxes.messages().empty());
+}
