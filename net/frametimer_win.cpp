@@ -99,8 +99,18 @@ void TCustomFrameTimer::Detach() {
 }
 
 void TCustomFrameTimer::idleStep(bool& done) {
-    done = false;
     if (const auto lag = clock_.step(timeGetTime())) DoTimer(*lag);
+    // The tick handler may have stopped this timer.
+    if (!Attached()) return;
+    if (clock_.interval() == 0) {
+        done = false;
+        return;
+    }
+    const std::uint32_t wait = clock_.untilDue(timeGetTime());
+    if (wait == 0)
+        done = false;
+    else
+        application().wakeWithin(wait);
 }
 
 void TCustomFrameTimer::applicationMessage(UINT message) {
