@@ -14,9 +14,9 @@ const char kBadReply[] = "Bad information returned from server";
 const char kUnknownError[] = "unknown error";
 
 std::vector<std::string> initialresults() {
-    return {"name: <B>???</b><br>",    "game: <B>???</b><br>",
-            "mod: <B>???</b><br>",     "map: <B>???</b><br>",
-            "players: <B>???</b> of <b>???</b><br>", "ping: <B>???</b>",
+    return {"name: <B>?\?\?</b><br>",    "game: <B>?\?\?</b><br>",
+            "mod: <B>?\?\?</b><br>",     "map: <B>?\?\?</b><br>",
+            "players: <B>?\?\?</b> of <b>?\?\?</b><br>", "ping: <B>?\?\?</b>",
             "<br><br>"};
 }
 
