@@ -100,9 +100,9 @@ void TCustomFrameTimer::Detach() {
 
 void TCustomFrameTimer::idleStep(bool& done) {
     if (const auto lag = clock_.step(timeGetTime())) DoTimer(*lag);
-    // The tick handler may have stopped this timer.
-    if (!Attached()) return;
-    if (clock_.interval() == 0) {
+    // A tick handler that stopped the timer may have left the loop nothing to
+    // wake it: this step does not wait, so whoever pumps sees the change.
+    if (!Attached() || clock_.interval() == 0) {
         done = false;
         return;
     }
