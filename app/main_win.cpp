@@ -5,6 +5,7 @@
 #include "base/error.h"
 #include "base/text.h"
 #include "query/manual_win.h"
+#include "query/loading_win.h"
 #include "resources/resource.h"
 #include "settings/registry_win.h"
 #include "settings/settingsstore.h"
@@ -68,6 +69,7 @@ Tmainform::Tmainform()
 }
 
 Tmainform::~Tmainform() {
+    queries_.clear();
     if (gameimages_) ImageList_Destroy(gameimages_);
 }
 
@@ -166,11 +168,24 @@ void Tmainform::openlink(const std::string& arg) {
         return;
     }
     addhistory(link.game, link.historyEntry);
+    openquery(link.game, link.address, link.title);
 }
 
-// The query window and the manual join dialog are built in their own steps;
-// until then these do nothing.
-void Tmainform::openquery(int, const std::string&, const std::string&) {}
+void Tmainform::openquery(int g, const std::string& address, const std::string& title) {
+    auto window = std::make_unique<Tloadform>(*this);
+    window->gameIndex = g;
+    window->Label2.setText(address + "...");
+    if (!title.empty()) window->setCaption(title);
+    // A closed window is released from the message loop, once its own
+    // handlers have returned.
+    window->onClosed = [this](Tloadform& closed) {
+        PostMessageA(handle(), WM_RELEASEQUERY, 0, reinterpret_cast<LPARAM>(&closed));
+    };
+    Tloadform& shown = *window;
+    queries_.push_back(std::move(window));
+    shown.show();
+}
+
 namespace {
 // Posted by a manual join dialog that was closed: it is released once its own
 // message has returned.
@@ -217,7 +232,7 @@ void Tmainform::rebuildmenu() {
     syncmenu();
 }
 
-bool Tmainform::formMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result) {
+bool Tmainform::formMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
     switch (message) {
         case WM_IDENTIFY: result = kIdentifyAnswer; return true;
         case WM_NUDGE: result = 0; return true;
@@ -225,6 +240,17 @@ bool Tmainform::formMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result
             std::erase_if(manualforms_, [](const auto& dialog) { return !dialog->visible(); });
             result = 0;
             return true;
+        case WM_RELEASEQUERY: {
+            result = 0;
+            const auto* closed = reinterpret_cast<const Tloadform*>(lParam);
+            // Only a window still owned and still closed goes.
+            for (auto it = queries_.begin(); it != queries_.end(); ++it)
+                if (it->get() == closed && !closed->visible()) {
+                    queries_.erase(it);
+                    break;
+                }
+            return true;
+        }
         case WM_OPENLINK: {
             char link[260] = {};
             const UINT length = GlobalGetAtomNameA(static_cast<ATOM>(LOWORD(wParam)), link, sizeof link);

@@ -23,12 +23,15 @@ namespace velmora {
 
 class Tsettingsform;
 class Tmanualform;
+class Tloadform;
 
 // Private messages between two copies of the program.
 constexpr UINT WM_IDENTIFY = 32869;  // sent; the answer is kIdentifyAnswer
 constexpr UINT WM_NUDGE = 32870;     // posted; ignored
 constexpr UINT WM_OPENLINK = 32871;  // sent; wParam is a global atom naming the link
 constexpr LRESULT kIdentifyAnswer = 945672;
+// Posted to itself: lParam is a closed query window to release.
+constexpr UINT WM_RELEASEQUERY = WM_USER + 20;
 
 inline constexpr char kMainformClass[] = "Tmainform";
 // The maker's page (a reserved example domain until the project has its own).
@@ -59,6 +62,8 @@ public:
     // Opens a new query window for game g on `address` ("host:port"), with
     // `title` as its caption when not empty, and shows it.
     void openquery(int g, const std::string& address, const std::string& title);
+    // The query windows open now; a closed one is released soon after.
+    const std::vector<std::unique_ptr<Tloadform>>& queries() const { return queries_; }
     // The tray icon's animation, switched by the query windows: each window
     // switches it on once when its query starts and off once when it closes;
     // the icon blinks while any window is still on.
@@ -116,6 +121,7 @@ private:
     std::unique_ptr<GdiImageList> gameimagelist_;
     int animations_ = 0;  // query windows whose query waits
     std::vector<std::unique_ptr<Tmanualform>> manualforms_;
+    std::vector<std::unique_ptr<Tloadform>> queries_;
 };
 
 // The folder of the running executable, with its trailing backslash.

@@ -33,6 +33,11 @@ public:
     // One idle step at time `now`: the lag (whole intervals since the previous
     // tick, at least 1) when a tick is due, otherwise nothing.
     std::optional<int> step(std::uint32_t now);
+    // Milliseconds from `now` until the next tick is due; 0 when it is due.
+    std::uint32_t untilDue(std::uint32_t now) const {
+        const std::uint32_t elapsed = now - previousTick_;
+        return elapsed >= interval_ ? 0 : interval_ - elapsed;
+    }
 
     // ticks * 1000 / ms to the nearest integer, halves to the even neighbour.
     static int ratePerSecond(std::uint32_t ticks, std::uint32_t ms);

@@ -99,8 +99,18 @@ void TCustomFrameTimer::Detach() {
 }
 
 void TCustomFrameTimer::idleStep(bool& done) {
-    done = false;
     if (const auto lag = clock_.step(timeGetTime())) DoTimer(*lag);
+    // A tick handler that stopped the timer may have left the loop nothing to
+    // wake it: this step does not wait, so whoever pumps sees the change.
+    if (!Attached() || clock_.interval() == 0) {
+        done = false;
+        return;
+    }
+    const std::uint32_t wait = clock_.untilDue(timeGetTime());
+    if (wait == 0)
+        done = false;
+    else
+        application().wakeWithin(wait);
 }
 
 void TCustomFrameTimer::applicationMessage(UINT message) {

@@ -1,6 +1,8 @@
 // TFrameTimer: a timer driven by the application's idle processing instead
-// of system timer messages. While it runs the message loop never waits, and
-// OnTimer fires whenever at least Interval ms have passed on timeGetTime.
+// of system timer messages. OnTimer fires whenever at least Interval ms have
+// passed on timeGetTime. Between ticks the loop waits for the next message or
+// until the next tick is due, so a running timer does not keep a processor
+// busy; with Interval 0 the loop never waits.
 //
 // Every enabled timer ticks: the attached timers share one idle handler in the
 // application's single idle slot, so two query windows waiting at once each

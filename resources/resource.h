@@ -3,3 +3,4 @@
 #define IDI_VELMORA 1
 #define IDI_TRAYBUSY 2
 #define IDI_DROVIK 3
+#define IDB_HAND 4

@@ -65,6 +65,7 @@ void Application::processMessages() {
 
 void Application::idle() {
     bool done = true;
+    wakeWithin_ = INFINITE;
     if (onIdle_) {
         try {
             // Copy: the handler may replace or clear the slot while it runs.
@@ -74,7 +75,11 @@ void Application::idle() {
             reportError(e);
         }
     }
-    if (done && !terminated_) WaitMessage();
+    if (!done || terminated_) return;
+    if (wakeWithin_ == INFINITE)
+        WaitMessage();
+    else
+        MsgWaitForMultipleObjectsEx(0, nullptr, wakeWithin_, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
 }
 
 void Application::handleNextMessage() {

@@ -39,6 +39,12 @@ public:
     void setOnIdle(IdleHandler handler) { onIdle_ = std::move(handler); }
     void clearOnIdle() { onIdle_ = nullptr; }
     bool hasOnIdle() const { return static_cast<bool>(onIdle_); }
+    // Called by an idle handler that is done for now but has something due
+    // in `ms` milliseconds: the wait for the next message ends then at the
+    // latest. The shortest request of one idle step counts.
+    void wakeWithin(DWORD ms) {
+        if (ms < wakeWithin_) wakeWithin_ = ms;
+    }
 
     // Hooks see every message of the application window and never consume it.
     int addHook(Hook hook);
@@ -79,6 +85,7 @@ private:
     static Application* current_;
     std::string title_ = "Velmora";
     IdleHandler onIdle_;
+    DWORD wakeWithin_ = INFINITE;
     std::map<int, Hook> hooks_;
     int nextHook_ = 1;
     bool active_ = false;

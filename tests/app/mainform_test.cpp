@@ -97,12 +97,12 @@ TEST_F(MainformTest, TableHoldsThePlugInsInNameOrderAndSkipsNonPlugIns) {
 
 TEST_F(MainformTest, PlugInsSharingThreeIdCharactersShareOneKey) {
     install({"alpha.vlm", "alpine.vlm"});
-    setUserString(kRoot + "\\alp", "history", "1.2.3.4:27500,\"Fri\"5.6.7.8:27501,");
+    setUserString(kRoot + "\\alp", "history", "127.1.2.3:27500,\"Fri\"127.5.6.7:27501,");
     setUserString(kRoot + "\\alp", "path", "C:\\Games\\alpha.exe");
     Tmainform form;
     EXPECT_EQ(loadError(form), "");
     for (const auto& row : form.games()) {
-        EXPECT_EQ(row.history, "1.2.3.4:27500,\"Fri\"5.6.7.8:27501,");
+        EXPECT_EQ(row.history, "127.1.2.3:27500,\"Fri\"127.5.6.7:27501,");
         EXPECT_EQ(row.path, "C:\\Games\\alpha.exe");
     }
     const auto& sub = form.traymenu().items()[0].items;
@@ -152,24 +152,24 @@ TEST_F(MainformTest, ALinkGoesIntoItsGamesHistoryAndTheMenuShowsWhatIsStored) {
     MessageBoxWatcher boxes;
     Tmainform form;
     ASSERT_EQ(loadError(form), "");
-    form.openlink("1.2.3.4 gam \"Friday night\"");
-    form.openlink("5.6.7.8:27962");  // gamma by port
+    form.openlink("127.1.2.3 gam \"Friday night\"");
+    form.openlink("127.5.6.7:27962");  // gamma by port
     EXPECT_EQ(userValue(kRoot + "\\gam", "history"),
-              std::string("5.6.7.8:27962,\"Friday night\"1.2.3.4:27960,") + '\0');
-    EXPECT_EQ(form.games()[2].history, "5.6.7.8:27962,\"Friday night\"1.2.3.4:27960,");
+              std::string("127.5.6.7:27962,\"Friday night\"127.1.2.3:27960,") + '\0');
+    EXPECT_EQ(form.games()[2].history, "127.5.6.7:27962,\"Friday night\"127.1.2.3:27960,");
     // The rebuild opened every game's key with create.
     EXPECT_TRUE(userKeyExists(kRoot + "\\alp"));
     const auto& gammaItem = form.traymenu().items()[0];
     EXPECT_EQ(gammaItem.caption, "Gamma Game");
     ASSERT_EQ(gammaItem.items.size(), 4u);
-    EXPECT_EQ(gammaItem.items[2].caption, "5.6.7.8:27962");
+    EXPECT_EQ(gammaItem.items[2].caption, "127.5.6.7:27962");
     EXPECT_EQ(gammaItem.items[3].caption, "Friday night");
     // Every rebuild reads the stored values back, for every game.
-    setUserString(kRoot + "\\alp", "history", "9.9.9.9:27500,");
-    form.openlink("5.6.7.8:27962");
-    EXPECT_EQ(form.games()[0].history, "9.9.9.9:27500,");
-    form.openlink("1.2.3.4 ALP");  // the later of the two "alp" rows wins, with its port
-    EXPECT_EQ(form.games()[1].history, "1.2.3.4:27600,9.9.9.9:27500,");
+    setUserString(kRoot + "\\alp", "history", "127.9.9.9:27500,");
+    form.openlink("127.5.6.7:27962");
+    EXPECT_EQ(form.games()[0].history, "127.9.9.9:27500,");
+    form.openlink("127.1.2.3 ALP");  // the later of the two "alp" rows wins, with its port
+    EXPECT_EQ(form.games()[1].history, "127.1.2.3:27600,127.9.9.9:27500,");
     EXPECT_EQ(form.games()[0].history, form.games()[1].history);
     EXPECT_TRUE(boxes.messages().empty());
 }
@@ -179,7 +179,7 @@ TEST_F(MainformTest, AnUnknownGameIsRefusedAndTouchesNothing) {
     MessageBoxWatcher boxes;
     Tmainform form;
     ASSERT_EQ(loadError(form), "");
-    form.openlink("1.2.3.4:1234 xyz");
+    form.openlink("127.1.2.3:1234 xyz");
     EXPECT_EQ(boxes.texts(), (std::vector<std::string>{"Game cannot be determindeded"}));
     EXPECT_FALSE(userKeyExists(kRoot));
     EXPECT_EQ(form.games()[0].history, "");
@@ -190,9 +190,9 @@ TEST_F(MainformTest, LinkFilesAreReadByTheirFirstLine) {
     Tmainform form;
     ASSERT_EQ(loadError(form), "");
     const fs::path linkfile = folder_ / "friday night server.server";
-    std::ofstream(linkfile, std::ios::binary) << "1.2.3.4:27961 gam\r\n5.6.7.8:1 gam\r\n";
+    std::ofstream(linkfile, std::ios::binary) << "127.1.2.3:27961 gam\r\n127.5.6.7:1 gam\r\n";
     form.openlink(linkfile.string());
-    EXPECT_EQ(form.games()[0].history, "1.2.3.4:27961,");
+    EXPECT_EQ(form.games()[0].history, "127.1.2.3:27961,");
 
     const fs::path empty = folder_ / "empty.server";
     std::ofstream(empty, std::ios::binary).flush();
@@ -205,7 +205,7 @@ TEST_F(MainformTest, LinkFilesAreReadByTheirFirstLine) {
     const fs::path binary = folder_ / "binary.server";
     std::ofstream(binary, std::ios::binary) << std::string("\xff\xfe\x01:27960 gam\x00zzz", 16);
     form.openlink(binary.string());
-    EXPECT_EQ(form.games()[0].history, "\xff\xfe\x01:27960,1.2.3.4:27961,");
+    EXPECT_EQ(form.games()[0].history, "\xff\xfe\x01:27960,127.1.2.3:27961,");
 }
 
 // A read that fails is reported with the system's text, never taken for the

@@ -102,16 +102,16 @@ TEST_F(StartupTest, FirstStartEverGreetsOnceAndWritesTheRootValue) {
 }
 
 TEST_F(StartupTest, AFirstStartWithAKnownGameRecordsItAndIsNotGreeted) {
-    VelmoraProcess velmora(exe(), "\"1.2.3.4:27960\" gam");
+    VelmoraProcess velmora(exe(), "\"127.1.2.3:27960\" gam");
     MessageBoxWatcher boxes(velmora.id());
     ASSERT_TRUE(waitReady(velmora));
     Sleep(300);
     EXPECT_TRUE(boxes.messages().empty());
-    EXPECT_EQ(history(), std::string("1.2.3.4:27960,") + '\0');
+    EXPECT_EQ(history(), std::string("127.1.2.3:27960,") + '\0');
 }
 
 TEST_F(StartupTest, AFirstStartWithAnUnknownGameIsRefusedThenGreeted) {
-    VelmoraProcess velmora(exe(), "1.2.3.4:1 xyz");
+    VelmoraProcess velmora(exe(), "127.1.2.3:1 xyz");
     MessageBoxWatcher boxes(velmora.id());
     ASSERT_TRUE(boxes.waitFor(2));
     ASSERT_TRUE(waitReady(velmora));
@@ -120,11 +120,11 @@ TEST_F(StartupTest, AFirstStartWithAnUnknownGameIsRefusedThenGreeted) {
 
 TEST_F(StartupTest, ALinkFilePathWithBlanksArrivesWholeWhenPassedUnquoted) {
     const fs::path link = folder_ / "friday night at the server.server";
-    std::ofstream(link, std::ios::binary) << "5.6.7.8 gam \"Friday night\"\r\nsecond line\r\n";
+    std::ofstream(link, std::ios::binary) << "127.5.6.7 gam \"Friday night\"\r\nsecond line\r\n";
     VelmoraProcess velmora(exe(), link.string());  // unquoted: several arguments
     MessageBoxWatcher boxes(velmora.id());
     ASSERT_TRUE(waitReady(velmora));
-    EXPECT_EQ(history(), std::string("\"Friday night\"5.6.7.8:27960,") + '\0');
+    EXPECT_EQ(history(), std::string("\"Friday night\"127.5.6.7:27960,") + '\0');
 }
 
 TEST_F(StartupTest, AnEmptyLinkFileOnTheFirstCommandLineEndsTheProgramAfterItsReport) {
@@ -142,16 +142,16 @@ TEST_F(StartupTest, ALaterCopyHandsItsLinkToTheRunningOneAndEnds) {
     ASSERT_TRUE(first.boxes.waitFor(1));  // the greeting
     ASSERT_TRUE(waitReady(first.process));
 
-    VelmoraProcess second(exe(), "9.9.9.9:27961 GAM");
+    VelmoraProcess second(exe(), "127.9.9.9:27961 GAM");
     EXPECT_EQ(second.waitExit(10000), 0u);
-    EXPECT_EQ(history(), std::string("9.9.9.9:27961,") + '\0');
+    EXPECT_EQ(history(), std::string("127.9.9.9:27961,") + '\0');
     EXPECT_EQ(VelmoraProcess::windowsOfClass("Tmainform").size(), 1u);
     EXPECT_EQ(VelmoraProcess::windowsOfClass("Tsettingsform").size(), 1u);
 
     // Without arguments a later copy only nudges: nothing happens.
     VelmoraProcess third(exe(), "");
     EXPECT_EQ(third.waitExit(10000), 0u);
-    EXPECT_EQ(history(), std::string("9.9.9.9:27961,") + '\0');
+    EXPECT_EQ(history(), std::string("127.9.9.9:27961,") + '\0');
     EXPECT_TRUE(first.process.running());
     EXPECT_EQ(first.boxes.messages().size(), 1u);
 }
@@ -169,9 +169,9 @@ TEST_F(StartupTest, ErrorsOfAHandedOffLinkAreReportedAndTheRunningCopyGoesOn) {
     EXPECT_EQ(first.boxes.messages()[1].text, "List index out of bounds (0)");
     EXPECT_TRUE(first.process.running());
 
-    VelmoraProcess third(exe(), "1.2.3.4 gam");  // and it still takes links
+    VelmoraProcess third(exe(), "127.1.2.3 gam");  // and it still takes links
     EXPECT_EQ(third.waitExit(10000), 0u);
-    EXPECT_EQ(history(), std::string("1.2.3.4:27960,") + '\0');
+    EXPECT_EQ(history(), std::string("127.1.2.3:27960,") + '\0');
 }
 
 // A command line of blanks only is no link, for the first copy and at the hand-off alike.
@@ -223,7 +223,7 @@ TEST_F(StartupTest, AWindowOfTheSameClassNameThatDoesNotAnswerIsNotTheRunningCop
                                           GetModuleHandleA(nullptr), nullptr);
     ASSERT_TRUE(impostor);
     // Pump the impostor's messages while velmora asks it.
-    VelmoraProcess velmora(exe(), "1.2.3.4 gam");
+    VelmoraProcess velmora(exe(), "127.1.2.3 gam");
     ASSERT_TRUE(velmora.started());
     MessageBoxWatcher boxes(velmora.id());
     const HWND main = [&] {
@@ -241,14 +241,14 @@ TEST_F(StartupTest, AWindowOfTheSameClassNameThatDoesNotAnswerIsNotTheRunningCop
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
         Sleep(10);
     }
-    EXPECT_EQ(history(), std::string("1.2.3.4:27960,") + '\0');
+    EXPECT_EQ(history(), std::string("127.1.2.3:27960,") + '\0');
     DestroyWindow(impostor);
     UnregisterClassA("TMAINFORM", GetModuleHandleA(nullptr));
 }
 
 TEST_F(StartupTest, NoPlugInsIsReportedAtStartAndLinksFindNoGame) {
     fs::remove(folder_ / "plugins" / "gamma.vlm");
-    VelmoraProcess velmora(exe(), "1.2.3.4:27960");
+    VelmoraProcess velmora(exe(), "127.1.2.3:27960");
     MessageBoxWatcher boxes(velmora.id());
     ASSERT_TRUE(boxes.waitFor(3));
     ASSERT_TRUE(waitReady(velmora));
@@ -269,7 +269,7 @@ TEST_F(StartupTest, AWronglyTypedSettingIsReportedAndTheProgramGoesOn) {
     // The root key already existed (the game key is below it): no greeting.
     EXPECT_EQ(boxes.texts(), (std::vector<std::string>{"Invalid data type for 'path'"}));
     // The game whose row failed is not in the table: a link for it finds no game.
-    VelmoraProcess second(exe(), "1.2.3.4 gam");
+    VelmoraProcess second(exe(), "127.1.2.3 gam");
     EXPECT_EQ(second.waitExit(10000), 0u);
     ASSERT_TRUE(boxes.waitFor(2));
     EXPECT_EQ(boxes.texts()[1], "Game cannot be determindeded");

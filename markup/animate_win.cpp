@@ -1,0 +1,229 @@
+#include "markup/animate_win.h"
+
+#include "ui/form_win.h"
+#include "ui/handles_win.h"
+
+namespace velmora {
+
+TImageControl::TImageControl(Form& parent) : GraphicControl(parent) { InitializeCriticalSection(&lock_); }
+
+TImageControl::~TImageControl() { DeleteCriticalSection(&lock_); }
+
+void TImageControl::paintNow() {
+    invalidate();
+    if (parent().handle()) UpdateWindow(parent().handle());
+}
+
+void TImageControl::paint(HDC dc) {
+    const int w = width(), h = height();
+    if (w <= 0 || h <= 0) return;
+    // Off screen first, so the frame never shows half drawn.
+    const HDC memory = CreateCompatibleDC(dc);
+    ScopedGdiObject bitmap(CreateCompatibleBitmap(dc, w, h));
+    {
+        SelectGuard selected(memory, bitmap.get());
+        {
+            ScopedGdiObject brush(CreateSolidBrush(toColorRef(color)));
+            const RECT all{0, 0, w, h};
+            FillRect(memory, &all, static_cast<HBRUSH>(brush.get()));
+        }
+        Guard guard(*this);
+        drawing_ = true;
+        try {
+            drawContent(memory);
+        } catch (...) {
+            drawing_ = false;
+            throw;
+        }
+        drawing_ = false;
+        BitBlt(dc, 0, 0, w, h, memory, 0, 0, SRCCOPY);
+    }
+    DeleteDC(memory);
+}
+
+TAnimatedImage::TAnimatedImage(Form& parent, int left, int top, int width, int height) : TImageControl(parent) {
+    setBounds(left, top, width, height);
+    timer_.SetEnabled(false);
+    timer_.SetInterval(100);
+}
+
+TAnimatedImage::~TAnimatedImage() {
+    destroying_ = true;
+    OnFrameChanged = nullptr;
+    OnStart = nullptr;
+    OnStop = nullptr;
+    SetActive(false);
+    if (glyph_) DeleteObject(glyph_);
+}
+
+void TAnimatedImage::computeFrameSize() { frame_ = framesize(stripWidth_, stripHeight_, state_.numGlyphs(), Orientation); }
+
+void TAnimatedImage::SetGlyph(HBITMAP strip) {
+    {
+        Guard guard(*this);
+        if (glyph_ && glyph_ != strip) DeleteObject(glyph_);
+        glyph_ = strip;
+        stripWidth_ = stripHeight_ = 0;
+        TransparentColor = clNone;
+        if (strip) {
+            BITMAP info{};
+            GetObjectA(strip, sizeof info, &info);
+            stripWidth_ = info.bmWidth;
+            stripHeight_ = info.bmHeight;
+            // The strip's transparent colour is that of its bottom-left pixel.
+            const HDC dc = CreateCompatibleDC(nullptr);
+            {
+                SelectGuard selected(dc, strip);
+                TransparentColor = info.bmBitsPixel == 1 ? 0xFFFFFF : GetPixel(dc, 0, stripHeight_ - 1) & 0xFFFFFF;
+            }
+            DeleteDC(dc);
+        }
+        state_.glyphChanged(stripWidth_, stripHeight_, Orientation);
+        computeFrameSize();
+    }
+    pictureChanged();
+}
+
+void TAnimatedImage::SetGlyphNum(int value) {
+    {
+        Guard guard(*this);
+        if (!state_.setGlyphNum(value)) return;
+    }
+    FrameChanged();
+    pictureChanged();
+}
+
+void TAnimatedImage::SetNumGlyphs(int value) {
+    {
+        Guard guard(*this);
+        state_.setNumGlyphs(value);
+        computeFrameSize();
+    }
+    FrameChanged();
+    pictureChanged();
+}
+
+void TAnimatedImage::SetInactiveGlyph(int value) {
+    {
+        Guard guard(*this);
+        if (!state_.setInactiveGlyph(value)) return;
+    }
+    FrameChanged();
+    pictureChanged();
+}
+
+void TAnimatedImage::SetActive(bool value) {
+    if (value == state_.active()) return;
+    if (value) {
+        timer_.SetOnTimer([this] { FrameStep(); });
+        timer_.SetEnabled(true);
+        state_.setActive(true);
+        Start();
+    } else {
+        timer_.SetEnabled(false);
+        timer_.SetOnTimer(nullptr);
+        {
+            Guard guard(*this);
+            state_.setActive(false);
+        }
+        FrameChanged();
+        Stop();
+        pictureChanged();
+    }
+}
+
+void TAnimatedImage::pictureChanged() {
+    if (destroying_) return;
+    if (AutoSize && !state_.loading && frame_.width > 0 && frame_.height > 0) resizeToContent();
+    if (!drawing()) invalidate();
+}
+
+void TAnimatedImage::resizeToContent() { setBounds(left(), top(), frame_.width, frame_.height); }
+
+void TAnimatedImage::FrameStep() {
+    if (!visible() || state_.numGlyphs() <= 1 || !parent().handle() || paintCopy) return;
+    {
+        Guard guard(*this);
+        state_.step();
+    }
+    // The handler may move the frame (the query window sends 8 back to 0)
+    // before anything is painted.
+    FrameChanged();
+    paintNow();
+}
+
+FrameRect TAnimatedImage::destination() const { return destrect(frame_, width(), height(), Stretch, Center); }
+
+void TAnimatedImage::drawContent(HDC dc) {
+    if (!Opaque) {
+        // What lies beneath shows through: the form's background, then every
+        // earlier visible sibling that overlaps, shifted into this control.
+        {
+            ScopedGdiObject brush(CreateSolidBrush(toColorRef(parent().color)));
+            const RECT all{0, 0, width(), height()};
+            FillRect(dc, &all, static_cast<HBRUSH>(brush.get()));
+        }
+        const RECT mine = boundsRect();
+        for (GraphicControl* sibling : parent().controls()) {
+            if (sibling == this) break;
+            RECT theirs = sibling->boundsRect(), overlap;
+            if (!sibling->visible() || !IntersectRect(&overlap, &mine, &theirs)) continue;
+            auto* image = dynamic_cast<TImageControl*>(sibling);
+            if (image) image->paintCopy = true;
+            {
+                SavedDC saved(dc);
+                const int dx = theirs.left - mine.left, dy = theirs.top - mine.top;
+                IntersectClipRect(dc, dx, dy, dx + sibling->width(), dy + sibling->height());
+                SetViewportOrgEx(dc, dx, dy, nullptr);
+                sibling->paint(dc);
+            }
+            if (image) image->paintCopy = false;
+        }
+    }
+    if (!glyph_ || frame_.width <= 0 || frame_.height <= 0) return;
+    const FrameRect src = sourcerect(state_.shownFrame(), frame_, Orientation);
+    const FrameRect dst = destination();
+    const HDC strip = CreateCompatibleDC(dc);
+    {
+        SelectGuard selected(strip, glyph_);
+        SetStretchBltMode(dc, COLORONCOLOR);
+        if (TransparentColor == clNone) {
+            StretchBlt(dc, dst.left, dst.top, dst.width, dst.height, strip, src.left, src.top, src.width, src.height,
+                       SRCCOPY);
+        } else {
+            // A mask of the transparent pixels (white in the mask), then
+            // dest ^ src, & mask, ^ src: the frame where it is opaque, the
+            // background where it is not.
+            const HDC maskDc = CreateCompatibleDC(dc);
+            ScopedGdiObject mask(CreateBitmap(src.width, src.height, 1, 1, nullptr));
+            {
+                SelectGuard maskSelected(maskDc, mask.get());
+                SetBkColor(strip, toColorRef(TransparentColor));
+                BitBlt(maskDc, 0, 0, src.width, src.height, strip, src.left, src.top, SRCCOPY);
+                const COLORREF oldBk = SetBkColor(dc, RGB(255, 255, 255));
+                const COLORREF oldText = SetTextColor(dc, RGB(0, 0, 0));
+                StretchBlt(dc, dst.left, dst.top, dst.width, dst.height, strip, src.left, src.top, src.width,
+                           src.height, SRCINVERT);
+                StretchBlt(dc, dst.left, dst.top, dst.width, dst.height, maskDc, 0, 0, src.width, src.height, SRCAND);
+                StretchBlt(dc, dst.left, dst.top, dst.width, dst.height, strip, src.left, src.top, src.width,
+                           src.height, SRCINVERT);
+                SetBkColor(dc, oldBk);
+                SetTextColor(dc, oldText);
+            }
+            DeleteDC(maskDc);
+        }
+    }
+    DeleteDC(strip);
+}
+
+void TAnimatedImage::FrameChanged() {
+    if (OnFrameChanged) OnFrameChanged(*this);
+}
+void TAnimatedImage::Start() {
+    if (OnStart) OnStart(*this);
+}
+void TAnimatedImage::Stop() {
+    if (OnStop) OnStop(*this);
+}
+
+}  // namespace velmora

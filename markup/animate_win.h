@@ -1,0 +1,115 @@
+// TImageControl: a window-less control that paints flicker-free through an
+// off-screen bitmap and guards its state with a re-entrant lock.
+// TAnimatedImage: a strip of equal frames in one bitmap, one frame shown at a
+// time, stepped by a TThreadTimer whose ticks run on the user-interface thread.
+#pragma once
+#include <windows.h>
+
+#include <functional>
+
+#include "markup/animate.h"
+#include "markup/threadtimer_win.h"
+#include "ui/control_win.h"
+
+namespace velmora {
+
+class TImageControl : public GraphicControl {
+public:
+    explicit TImageControl(Form& parent);
+    ~TImageControl() override;
+
+    // Paints into an off-screen bitmap of the client size, then copies it to
+    // `dc` in one BitBlt.
+    void paint(HDC dc) override;
+    bool drawing() const { return drawing_; }
+    // Set while the control is painted as the background of another one.
+    bool paintCopy = false;
+
+protected:
+    // Draws the content on `dc` (already filled with Color).
+    virtual void drawContent(HDC dc) = 0;
+    // Resizes the control to its content.
+    virtual void resizeToContent() {}
+    // Repaints now, from the user-interface thread.
+    void paintNow();
+
+    class Guard {
+    public:
+        explicit Guard(TImageControl& c) : c_(c) { EnterCriticalSection(&c_.lock_); }
+        ~Guard() { LeaveCriticalSection(&c_.lock_); }
+        Guard(const Guard&) = delete;
+        Guard& operator=(const Guard&) = delete;
+
+    private:
+        TImageControl& c_;
+    };
+
+private:
+    CRITICAL_SECTION lock_;
+    bool drawing_ = false;
+};
+
+class TAnimatedImage : public TImageControl {
+public:
+    using TNotifyEvent = std::function<void(TAnimatedImage& sender)>;
+
+    TAnimatedImage(Form& parent, int left, int top, int width = 105, int height = 105);
+    ~TAnimatedImage() override;
+
+    // The control takes the bitmap (and deletes it); null empties the strip.
+    void SetGlyph(HBITMAP strip);
+    HBITMAP Glyph() const { return glyph_; }
+    int GlyphNum() const { return state_.glyphNum(); }
+    void SetGlyphNum(int value);
+    int NumGlyphs() const { return state_.numGlyphs(); }
+    void SetNumGlyphs(int value);
+    int InactiveGlyph() const { return state_.inactiveGlyph(); }
+    void SetInactiveGlyph(int value);
+    bool Active() const { return state_.active(); }
+    void SetActive(bool value);
+    UINT Interval() const { return timer_.Interval(); }
+    void SetInterval(UINT value) { timer_.SetInterval(value); }
+
+    bool AutoSize = true;
+    bool Center = false;
+    bool Stretch = true;
+    bool Opaque = false;
+    TGlyphOrientation Orientation = TGlyphOrientation::goHorizontal;
+    // 0x1FFFFFFF (clNone): no transparent colour.
+    static constexpr Color clNone = 0x1FFFFFFF;
+    Color TransparentColor = clNone;
+
+    // A form that sets its stored properties brackets them with these.
+    void BeginLoading() { state_.loading = true; }
+    void Loaded() { state_.loading = false; }
+
+    TNotifyEvent OnFrameChanged;
+    TNotifyEvent OnStart;
+    TNotifyEvent OnStop;
+
+    // One tick of the timer (public for the tests, which step it by hand).
+    void FrameStep();
+    FrameRect frameSize() const { return frame_; }
+    // The rectangle the current frame is drawn into.
+    FrameRect destination() const;
+
+protected:
+    void drawContent(HDC dc) override;
+    void resizeToContent() override;
+    virtual void FrameChanged();
+    virtual void Start();
+    virtual void Stop();
+
+private:
+    void pictureChanged();
+    void computeFrameSize();
+
+    GlyphState state_;
+    HBITMAP glyph_ = nullptr;
+    int stripWidth_ = 0, stripHeight_ = 0;
+    FrameRect frame_;
+    TThreadTimer timer_;
+    bool destroying_ = false;
+};
+
+}  // namespace velmora

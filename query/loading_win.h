@@ -1,0 +1,76 @@
+// The query window ("Getting Server Info"): asks one game server for its
+// status with one datagram, counts the ping, shows the decoded answer, and
+// offers "refresh", "go" (join) and "cancel". Each window is its own object
+// with its own socket and timer, so several may wait at once.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "markup/animate_win.h"
+#include "markup/markuplabel_win.h"
+#include "net/asyncsocket_win.h"
+#include "net/frametimer_win.h"
+#include "query/querytexts.h"
+#include "ui/form_win.h"
+#include "ui/label_win.h"
+
+namespace velmora {
+
+class Tmainform;
+
+// The window's own start message, posted after its first paint.
+constexpr UINT WM_STARTQUERY = WM_USER + 1;
+
+class Tloadform : public Form {
+public:
+    explicit Tloadform(Tmainform& mainform);
+    ~Tloadform() override;
+
+    Label Label1;
+    Label Label2;
+    TAnimatedImage hand;
+    TMarkupLabel commands;
+    TMarkupLabel results;
+    net::TAsyncSocket udpclient;
+    net::TFrameTimer pingtimer;
+
+    bool finished = false;
+    bool started = false;
+    std::int32_t ticks = 0;
+    int gameIndex = -1;
+    std::string reply;
+    query::DecodedTexts serverInfo;
+
+    void StartQuery();
+    void FinishQuery();
+    void ShowResults();
+    void DecodeReply(const std::string& pluginfile, const std::string& datagram);
+    void dostuff(TMarkupLabel& sender, const std::string& anchor);
+
+    // True from StartQuery until the query ends.
+    bool waiting() const { return waiting_; }
+    // Called after the window has been closed (the main window releases it).
+    std::function<void(Tloadform&)> onClosed;
+
+protected:
+    void formClose(CloseAction& action) override;
+    bool formMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+
+private:
+    void FormCreate();
+    void FormShow();
+    void handFrameChanged(TAnimatedImage& sender);
+    void pingtimerTimer(int lagCount);
+    void udpclientDataAvailable();
+    void udpclientError();
+    void holdClock(bool on);
+    void endQuietly();
+
+    Tmainform& mainform_;
+    query::PingCount ping_;
+    bool waiting_ = false;
+    bool clockHeld_ = false;
+};
+
+}  // namespace velmora

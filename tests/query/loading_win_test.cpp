@@ -1,0 +1,283 @@
+// The query window on real sockets, the real message loop, real plug-in DLLs,
+// message boxes and the shell: answers, time-outs, errors, hostile servers,
+// release of closed windows and joining.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <mmsystem.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include "app/main_win.h"
+#include "query/loading_win.h"
+#include "settings/settingsform_win.h"
+#include "tests/net/netloop_win.h"
+#include "tests/net/udpresponder_win.h"
+#include "tests/support/msgbox_watcher_win.h"
+#include "tests/support/registry_fixture_win.h"
+
+using namespace velmora;
+using namespace velmora::testing;
+using velmora::test::UdpResponder;
+using velmora::test::pump;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kRoot = "software\\Drovik\\Velmora";
+const std::string kPrefix("\xFF\xFF\xFF\xFF", 4);
+// Table rows: 0 "Gamma Game" (echo decoder, "+connect "), 1 QuakeWorld.
+constexpr int kGamma = 0, kQuakeWorld = 1;
+
+class LoadformTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        velmora::test::app();
+        deleteUserKey(kRoot);
+        folder_ = fs::temp_directory_path() / ("velmora-query-" + std::to_string(GetCurrentProcessId()));
+        fs::remove_all(folder_);
+        fs::create_directories(folder_ / "plugins");
+        fs::copy_file(fs::path(VELMORA_TESTPLUGIN_DIR) / "gamma.vlm", folder_ / "plugins" / "a-gamma.vlm");
+        fs::copy_file(fs::path(VELMORA_PLUGIN_DIR) / "quakeworld.vlm", folder_ / "plugins" / "b-quakeworld.vlm");
+    }
+    void TearDown() override {
+        main_.reset();
+        deleteUserKey(kRoot);
+        std::error_code ignored;
+        fs::remove_all(folder_, ignored);
+    }
+    Tmainform& mainform() {
+        if (!main_) {
+            main_ = std::make_unique<Tmainform>();
+            main_->loadplugins(folder_.string() + "\\");
+        }
+        return *main_;
+    }
+    Tloadform& open(int g, const std::string& address) {
+        mainform().openquery(g, address, "");
+        return *mainform().queries().back();
+    }
+    static bool finish(Tloadform& w, DWORD ms = 10000) {
+        return pump(ms, [&] { return w.started && w.finished; });
+    }
+    static std::string text(const Tloadform& w) {
+        std::string all;
+        for (const auto& line : w.results.markupText()) all += line;
+        return all;
+    }
+    static std::string address(const UdpResponder& r) { return "127.0.0.1:" + std::to_string(r.port()); }
+
+    fs::path folder_;
+    std::unique_ptr<Tmainform> main_;
+};
+
+}  // namespace
+
+// The path of a player's click: the answer decoded, the map lower case, the
+// players without filler, the ping in milliseconds and the hand on frame 8.
+TEST_F(LoadformTest, AnAnswerShowsTheDecodedTextsAPingAndTheAnsweredFrame) {
+    UdpResponder server(velmora::test::answerWithPrefix, 60);
+    Tloadform& w = open(kGamma, address(server));
+    EXPECT_EQ(w.Label2.text(), address(server) + "...");
+    ASSERT_TRUE(finish(w));
+    EXPECT_EQ(server.received(), std::vector<std::string>{kPrefix + "getstatus"});
+    const std::string shown = text(w);
+    EXPECT_NE(shown.find("game: <B>Gamma Game</b>"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("map: <B>testmap</b><br>players: <B>3</b> of <b>8</b>"), std::string::npos) << shown;
+    EXPECT_GE(w.ticks, 60);
+    EXPECT_LT(w.ticks, 999);
+    EXPECT_NE(shown.find("ping: <B>" + std::to_string(w.ticks) + "</b>"), std::string::npos);
+    EXPECT_EQ(w.hand.GlyphNum(), 8);
+    EXPECT_FALSE(w.hand.Active());
+    EXPECT_FALSE(w.waiting());
+}
+
+// Every failure ends on frame 9 with its own line, and "refresh" asks again.
+TEST_F(LoadformTest, FailuresShowTheirLineAndRefreshAsksAgain) {
+    struct Case {
+        const char* what;
+        UdpResponder::Rule rule;
+        bool hostOk;
+        const char* line;
+        int ping;  // -1: any below 999
+    } cases[] = {
+        {"silent", nullptr, true, "<i>server timed-out</i>", 999},
+        {"no prefix", [](const std::string&) { return std::vector<std::string>{"hello"}; }, true,
+         "error: <i>Bad information returned from server</i>", -1},
+        {"unknown host", nullptr, false, "error: <i>unknown error</i>", -1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        UdpResponder server(c.rule);
+        const std::string where = c.hostOk ? address(server) : "300.1.2.3:27500";
+        Tloadform& w = open(kQuakeWorld, where);
+        const DWORD start = timeGetTime();
+        ASSERT_TRUE(finish(w));
+        if (c.ping == 999) {
+            EXPECT_GE(timeGetTime() - start, 999u);
+        }
+        const auto lines = w.results.markupText();
+        ASSERT_EQ(lines.size(), 2u);
+        EXPECT_EQ(lines[1], c.line);
+        // The reference decoder shows "???" for what it cannot read.
+        EXPECT_NE(lines[0].find("name: <B>?\?\?</b>"), std::string::npos) << lines[0];
+        if (c.ping == 999) {
+            EXPECT_NE(lines[0].find("ping: <B>999</b>"), std::string::npos);
+        }
+        if (c.ping == -1) {
+            EXPECT_LT(w.ticks, 999);
+        }
+        EXPECT_EQ(w.hand.GlyphNum(), 9);
+
+        const size_t sent = server.received().size();
+        w.dostuff(w.commands, "refresh");
+        if (c.hostOk) {
+            EXPECT_TRUE(w.waiting());
+            EXPECT_EQ(w.results.markupText()[1], "game: <B>QuakeWorld</b><br>");
+            EXPECT_TRUE(w.hand.Active());
+            EXPECT_TRUE(pump(5000, [&] { return server.received().size() > sent; }));
+        } else {
+            // The address fails again at once, with the same display.
+            EXPECT_TRUE(w.finished);
+            EXPECT_EQ(w.results.markupText().back(), c.line);
+        }
+        w.close();
+    }
+}
+
+// Each window keeps its own time-out: the later one ends later, each after
+// its own second.
+TEST_F(LoadformTest, TwoWaitingWindowsTimeOutOnTheirOwn) {
+    UdpResponder silent;
+    Tloadform& first = open(kQuakeWorld, address(silent));
+    ASSERT_TRUE(pump(5000, [&] { return first.waiting(); }));
+    const DWORD firstStart = timeGetTime();
+    pump(300, [] { return false; });
+    Tloadform& second = open(kQuakeWorld, address(silent));
+    ASSERT_TRUE(pump(5000, [&] { return second.waiting(); }));
+    const DWORD secondStart = timeGetTime();
+    std::vector<int> order;
+    DWORD firstEnd = 0, secondEnd = 0;
+    pump(10000, [&] {
+        if (first.finished && !firstEnd) firstEnd = timeGetTime(), order.push_back(1);
+        if (second.finished && !secondEnd) secondEnd = timeGetTime(), order.push_back(2);
+        return firstEnd && secondEnd;
+    });
+    EXPECT_EQ(order, (std::vector<int>{1, 2}));
+    EXPECT_GE(firstEnd - firstStart, 999u);
+    EXPECT_GE(secondEnd - secondStart, 999u);
+    EXPECT_EQ(first.ticks, 999);
+    EXPECT_EQ(second.ticks, 999);
+}
+
+// A hostile server cannot plant an anchor, an image or a bad number: the
+// echo decoder hands its text through unchanged, and the window defuses it.
+TEST_F(LoadformTest, AHostileServersTextsShowAsCharacters) {
+    const std::string evil = "<a href=\"go\">x</a><img src=\"file://c:/x.bmp\"><font size=\"x\">big\r\n";
+    UdpResponder server([&](const std::string&) { return std::vector<std::string>{kPrefix + evil}; });
+    MessageBoxWatcher boxes;
+    Tloadform& w = open(kGamma, address(server));
+    ASSERT_TRUE(finish(w));
+    UpdateWindow(w.handle());
+    pump(200, [] { return false; });
+    const std::string shown = text(w);
+    EXPECT_EQ(shown.find("<a "), std::string::npos) << shown;
+    EXPECT_EQ(shown.find("<img"), std::string::npos);
+    EXPECT_EQ(shown.find("<font"), std::string::npos);
+    EXPECT_NE(shown.find("(a href=\"go\")x(/a)(img src=\"file://c:/x.bmp\")(font size=\"x\")big</b>"),
+              std::string::npos)
+        << shown;
+    for (int y = 0; y < w.results.height(); y += 2)
+        for (int x = 0; x < w.results.width(); x += 2) ASSERT_EQ(w.results.AnchorAt(x, y), "") << x << "," << y;
+    EXPECT_TRUE(boxes.messages().empty());
+}
+
+// A closed window goes, with its socket and timer; a query still waiting
+// ends without showing anything.
+TEST_F(LoadformTest, AClosedWindowIsReleasedAndItsQueryEnds) {
+    UdpResponder server(velmora::test::answerWithPrefix, 300);
+    Tloadform& w = open(kGamma, address(server));
+    ASSERT_TRUE(pump(5000, [&] { return w.waiting(); }));
+    const auto before = w.results.markupText();
+    w.dostuff(w.commands, "cancel");
+    EXPECT_FALSE(w.visible());
+    EXPECT_FALSE(w.waiting());
+    EXPECT_EQ(w.results.markupText(), before);
+    EXPECT_EQ(net::attachedFrameTimers(), 0u);
+    EXPECT_TRUE(pump(5000, [&] { return mainform().queries().empty(); }));
+    pump(500, [] { return false; });  // the late answer reaches nobody
+}
+
+// Only the first paint starts the query.
+TEST_F(LoadformTest, LaterPaintsStartNothing) {
+    UdpResponder server(velmora::test::answerWithPrefix);
+    Tloadform& w = open(kGamma, address(server));
+    ASSERT_TRUE(finish(w));
+    w.hide();
+    w.show();
+    UpdateWindow(w.handle());
+    pump(300, [] { return false; });
+    EXPECT_EQ(server.received().size(), 1u);
+}
+
+// "go": the game started with param + host:port in its own folder; no path
+// sends the user to the settings; a crafted host or a missing game is told.
+TEST_F(LoadformTest, JoinStartsTheGameOrSaysWhyNot) {
+    const fs::path game = folder_ / "Fake Game" / "fakegame.exe";
+    fs::create_directories(game.parent_path());
+    fs::copy_file(fs::path(VELMORA_FAKEGAME), game);
+    setUserString(kRoot + "\\gam", "path", game.string());
+    const fs::path record = game.parent_path() / "game_record.txt";
+    Tsettingsform settings;
+    mainform().settingsform = &settings;
+    MessageBoxWatcher boxes;
+    UdpResponder silent;
+
+    Tloadform& w = open(kGamma, "127.0.0.1:27960");
+    w.dostuff(w.commands, "go");
+    ASSERT_TRUE(pump(10000, [&] { return fs::exists(record); }));
+    std::ifstream in(record);
+    std::string commandLine, cwd;
+    std::getline(in, commandLine);
+    std::getline(in, cwd);
+    if (!cwd.empty() && cwd.back() == '\r') cwd.pop_back();
+    EXPECT_EQ(commandLine.substr(commandLine.size() - std::string(" +connect 127.0.0.1:27960").size()),
+              " +connect 127.0.0.1:27960")
+        << commandLine;
+    EXPECT_EQ(fs::path(cwd + "\\"), game.parent_path() / "") << cwd;
+    in.close();
+    fs::remove(record);
+
+    struct Case {
+        int g;
+        std::string label;
+        std::string message;  // the start of the message
+    } cases[] = {
+        {kQuakeWorld, address(silent), "The path for this game hasn't been setup.\r\n\r\nset it up now."},
+        {kGamma, "127.0.0.1+quit:27960", "The server address \"127.0.0.1+quit:27960\" cannot be joined."},
+    };
+    for (const auto& c : cases) {
+        boxes.clear();
+        Tloadform& q = open(c.g, c.label);
+        q.dostuff(q.commands, "go");
+        ASSERT_TRUE(boxes.waitFor(1)) << c.label;
+        EXPECT_EQ(boxes.texts()[0].substr(0, c.message.size()), c.message);
+        q.close();
+    }
+    EXPECT_TRUE(settings.visible());
+    EXPECT_FALSE(fs::exists(record));
+
+    // A path to nothing.
+    const std::string nothing = (folder_ / "no such game.exe").string();
+    setUserString(kRoot + "\\gam", "path", nothing);
+    main_.reset();
+    mainform().settingsform = &settings;
+    boxes.clear();
+    Tloadform& q = open(kGamma, "127.0.0.1:27960");
+    q.dostuff(q.commands, "go");
+    ASSERT_TRUE(boxes.waitFor(1));
+    EXPECT_EQ(boxes.texts()[0].rfind("The game could not be started:\r\n" + nothing + "\r\n\r\n", 0), 0u)
+        << boxes.texts()[0];
+    mainform().settingsform = nullptr;
+}

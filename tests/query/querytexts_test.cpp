@@ -1,0 +1,179 @@
+// The query window's texts, its ping arithmetic and the join's checks.
+#include <gtest/gtest.h>
+
+#include "query/join.h"
+#include "query/querytexts.h"
+
+using namespace velmora::query;
+
+namespace {
+const std::string kPrefix("\xFF\xFF\xFF\xFF", 4);
+const DecodedTexts kDecoded{"My Server", "QuakeWorld", "qw", "DM4", "xxx3", "16"};
+}  // namespace
+
+// What a player reads: the decoded line, then the time-out or error line.
+TEST(QueryResults, TheLineAndItsEndingFollowReplyAndPing) {
+    const std::string line =
+        "<i>name: <B>My Server</b></i><br>game: <B>QuakeWorld</b><br>mod: <B>qw</b><br>map: <B>dm4</b><br>players: "
+        "<B>3</b> of <b>16</b><br>ping: <B>42</b><br><br>";
+    struct Case {
+        std::string reply;
+        int ping;
+        std::vector<std::string> lines;
+        int frame;
+    } cases[] = {
+        {kPrefix + "n\\hostname", 42, {line}, 8},
+        {kBadReply, 42, {line, "error: <i>Bad information returned from server</i>"}, 9},
+        {kUnknownError, 42, {line, "error: <i>unknown error</i>"}, 9},
+        {kPrefix + "late", 999, {}, 9},  // an answer after exactly 999 ms is a time-out
+        {"", 999, {}, 9},
+    };
+    for (const auto& c : cases) {
+        const auto lines = resultstext(kDecoded, c.reply, c.ping);
+        if (c.ping == 999) {
+            ASSERT_EQ(lines.size(), 2u);
+            EXPECT_NE(lines[0].find("ping: <B>999</b>"), std::string::npos);
+            EXPECT_EQ(lines[1], "<i>server timed-out</i>");
+        } else {
+            EXPECT_EQ(lines, c.lines) << c.reply;
+        }
+        EXPECT_EQ(finalframe(c.reply, c.ping), c.frame) << c.reply;
+    }
+}
+
+// The three filler characters of players go; "???" and short texts do not break.
+TEST(QueryResults, PlayersDropTheirFillerUnlessUndecoded) {
+    struct Case {
+        const char* players;
+        const char* shown;
+    } cases[] = {{"xxx12", "12"}, {"???", "???"}, {"???7", "???7"}, {"ab", ""}, {"abc", ""}, {"", ""}};
+    for (const auto& c : cases) {
+        DecodedTexts d = kDecoded;
+        d.players = c.players;
+        const std::string line = resultstext(d, kPrefix, 5)[0];
+        EXPECT_NE(line.find(std::string("players: <B>") + c.shown + "</b> of"), std::string::npos) << c.players;
+    }
+}
+
+// A hostile server's texts never become markup, whatever plug-in decoded them.
+TEST(QueryResults, ServerTextsCannotOpenATagOrBreakALine) {
+    DecodedTexts d{"<a href=\"go\">x</a>", "<img src=\"file://c:/x.bmp\">", "\r\nmod\t",
+                   "<font size=\"x\">", "xxx<b>", std::string("1\0>", 3)};
+    const std::string line = resultstext(d, kPrefix, 1)[0];
+    EXPECT_EQ(line,
+              "<i>name: <B>(a href=\"go\")x(/a)</b></i><br>game: <B>(img src=\"file://c:/x.bmp\")</b><br>mod: "
+              "<B>mod</b><br>map: <B>(font size=\"x\")</b><br>players: <B>(b)</b> of <b>1)</b><br>ping: "
+              "<B>1</b><br><br>");
+    EXPECT_EQ(gameline("Evil<b>"), "game: <B>Evil(b)</b><br>");
+}
+
+TEST(QueryResults, TheHandLoopsUntilTheQueryEnds) {
+    EXPECT_EQ(steeredframe(false, 8), 0);
+    EXPECT_EQ(steeredframe(false, 9), 0);
+    EXPECT_EQ(steeredframe(false, 7), -1);
+    EXPECT_EQ(steeredframe(true, 8), -1);
+    EXPECT_EQ(steeredframe(true, 9), -1);
+}
+
+// The ping is milliseconds whatever the tick rate: slow, irregular ticks sum
+// to the same count, and the answer adds what passed since the last tick.
+TEST(PingCount, CountsMillisecondsFromTheSendToTheAnswer) {
+    struct Case {
+        std::vector<int> lags;  // each tick's lag
+        std::uint32_t answerAfterLastTick;
+        int ping;
+    } cases[] = {
+        {{}, 0, 0},
+        {{1, 1, 1}, 0, 3},
+        {{5, 17, 3}, 2, 27},   // a busy machine: few ticks, the same milliseconds
+        {{100, 49}, 1, 150},
+        {{998}, 1, 999},        // exactly 999: shown as the time-out
+        {{500}, 700, 999},      // never more than 999
+    };
+    const std::uint32_t start = 0xFFFFFF00u;  // the clock wraps during the query
+    for (const auto& c : cases) {
+        PingCount p;
+        p.start(start);
+        std::uint32_t now = start;
+        for (const int lag : c.lags) {
+            now += static_cast<std::uint32_t>(lag);
+            EXPECT_FALSE(p.tick(lag, now));
+        }
+        p.answered(now + c.answerAfterLastTick);
+        EXPECT_EQ(p.ticks(), c.ping);
+    }
+}
+
+TEST(PingCount, TimesOutAtTheTickWhere1000MillisecondsHavePassed) {
+    PingCount p;
+    p.start(10);
+    EXPECT_FALSE(p.tick(600, 610));
+    EXPECT_FALSE(p.tick(399, 1009));
+    EXPECT_TRUE(p.tick(1, 1010));
+    EXPECT_EQ(p.ticks(), 999);
+    PingCount late;
+    late.start(0);
+    EXPECT_TRUE(late.tick(2500, 2500));  // one long stall still ends the query
+    EXPECT_EQ(late.ticks(), 999);
+}
+
+// Quake engines split their command line at "+": nothing but a plain host and
+// a port number may follow the game's parameters.
+TEST(Join, RefusesAddressesThatCouldCarryCommands) {
+    struct Case {
+        const char* label;
+        bool starts;
+    } cases[] = {
+        {"127.0.0.1:27500...", true},
+        {"quake.example-1.org:26000...", true},
+        {"localhost:1...", true},
+        {"h:65535...", true},
+        {"127.0.0.1+quit:27500...", false},
+        {"127.0.0.1:27500+quit...", false},
+        {"a b:27500...", false},
+        {"\"x\":27500...", false},
+        {"-game:27500...", false},
+        {"300.1.1.1:27500...", false},
+        {"1.2.3:27500...", false},
+        {"127.0.0.1:0...", false},
+        {"127.0.0.1:65536...", false},
+        {"127.0.0.1: 27500...", false},
+        {"127.0.0.1:...", false},
+        {":27500...", false},
+        {"127.0.0.1...", false},
+    };
+    for (const auto& c : cases) {
+        const JoinPlan plan = planjoin("C:\\Games\\qw.exe", "+connect ", c.label);
+        EXPECT_EQ(plan.kind == JoinPlan::Kind::Start, c.starts) << c.label;
+        if (!c.starts) {
+            std::string shown(c.label);
+            shown.resize(shown.size() - 3);
+            EXPECT_NE(plan.message.find("\"" + shown + "\""), std::string::npos) << plan.message;
+        }
+    }
+}
+
+TEST(Join, ParametersAndFolderComeFromTheRowAndTheLabel) {
+    struct Case {
+        const char* path;
+        const char* param;
+        const char* params;
+        const char* folder;
+    } cases[] = {
+        {"C:\\Games\\Quake\\qw.exe", "+connect ", "+connect 127.0.0.1:27500", "C:\\Games\\Quake\\"},
+        {"C:qw.exe", "", "127.0.0.1:27500", "C:"},
+        {"qw.exe", "-x ", "-x 127.0.0.1:27500", ""},
+    };
+    for (const auto& c : cases) {
+        const JoinPlan plan = planjoin(c.path, c.param, "127.0.0.1:27500...");
+        EXPECT_EQ(plan.kind, JoinPlan::Kind::Start);
+        EXPECT_EQ(plan.file, c.path);
+        EXPECT_EQ(plan.parameters, c.params);
+        EXPECT_EQ(plan.folder, c.folder);
+    }
+    const std::string longPath = "C:\\" + std::string(200, 'g') + "\\game.exe";
+    EXPECT_EQ(planjoin(longPath, "+connect ", "127.0.0.1:27500...").file, longPath);  // never cut
+    const JoinPlan none = planjoin("", "+connect ", "127.0.0.1:27500...");
+    EXPECT_EQ(none.kind, JoinPlan::Kind::NoPath);
+    EXPECT_EQ(none.message, "The path for this game hasn't been setup.\r\n\r\nset it up now.");
+}
