@@ -51,11 +51,11 @@ void verdana9(TMarkupLabel& label) {
 
 }  // namespace
 
-IconImage::IconImage(Form& parent, int left, int top, int size, HICON icon) : GraphicControl(parent), icon_(icon) {
+SharedIconImage::SharedIconImage(Form& parent, int left, int top, int size, HICON icon) : GraphicControl(parent), icon_(icon) {
     setBounds(left, top, size, size);
 }
 
-void IconImage::paint(HDC dc) {
+void SharedIconImage::paint(HDC dc) {
     const ScopedGdiObject brush(CreateSolidBrush(toColorRef(color)));
     RECT r = clientRect();
     FillRect(dc, &r, static_cast<HBRUSH>(brush.get()));

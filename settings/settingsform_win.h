@@ -15,9 +15,10 @@ namespace velmora {
 class Tmainform;
 
 // A picture: one icon drawn at its own size.
-class IconImage : public GraphicControl {
+// A window-less picture of an icon it does not own (the About window's IconImage owns its own).
+class SharedIconImage : public GraphicControl {
 public:
-    IconImage(Form& parent, int left, int top, int size, HICON icon);
+    SharedIconImage(Form& parent, int left, int top, int size, HICON icon);
     void paint(HDC dc) override;
 
 private:
@@ -46,9 +47,9 @@ public:
     Panel vlmsheet;
     Panel pathspage;
     TMarkupLabel aboutlabel;
-    IconImage Image1;
+    SharedIconImage Image1;
     TMarkupLabel MarkupLabel2;
-    IconImage Image2;
+    SharedIconImage Image2;
     EditBox pathedit;
     TMarkupComboBox gamecombo;
 

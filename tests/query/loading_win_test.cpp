@@ -229,7 +229,7 @@ TEST_F(LoadformTest, JoinStartsTheGameOrSaysWhyNot) {
     fs::copy_file(fs::path(VELMORA_FAKEGAME), game);
     setUserString(kRoot + "\\gam", "path", game.string());
     const fs::path record = game.parent_path() / "game_record.txt";
-    Tsettingsform settings;
+    Tsettingsform settings(mainform());
     mainform().settingsform = &settings;
     MessageBoxWatcher boxes;
     UdpResponder silent;
