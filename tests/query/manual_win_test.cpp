@@ -6,6 +6,7 @@
 
 #include "query/manual_win.h"
 #include "tests/settings/settings_fixture_win.h"
+#include "tests/support/pointer_win.h"
 #include "tests/support/screenshot_win.h"
 
 using namespace velmora;
@@ -103,9 +104,10 @@ TEST_F(ManualTest, AnOpenDialogIsKeptWhileAClosedOneIsReleased) {
 }
 
 TEST_F(ManualTest, Screenshot) {
+    test::Pointer::park();
     Tmanualform& dialog = open(1);
-    SetCursorPos(0, 0);
-    RedrawWindow(dialog.handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    pump();
+    test::Pointer::leave(dialog.handle());
     pump();
     const std::vector<Bgr> pixels = captureClient(dialog.handle(), VELMORA_SHOT_DIR "/manual-join.bmp");
     EXPECT_GT(countColour(pixels, RGB(0, 0, 255)), 20) << "the blue anchors";

@@ -17,6 +17,7 @@
 #include "settings/settingsform_win.h"
 #include "tests/settings/settings_fixture_win.h"
 #include "tests/support/msgbox_watcher_win.h"
+#include "tests/support/pointer_win.h"
 #include "tests/support/screenshot_win.h"
 
 using namespace velmora;
@@ -256,14 +257,16 @@ TEST_F(DesktopActionsTest, ARefusedWriteIsReportedAndStopsTheAction) {
 TEST_F(SettingsTest, ScreenshotsOfBothPages) {
     MessageBoxWatcher boxes;
     mainform->setgamepath(1, "C:\\Games\\Gamma\\gamma.exe");
+    test::Pointer::park();
     form->show();
-    SetCursorPos(0, 0);
+    pump();
+    test::Pointer::leave(form->handle());
     pump();
     const std::vector<Bgr> first = captureClient(form->handle(), VELMORA_SHOT_DIR "/settings-velmora.bmp");
     EXPECT_GT(countColour(first, RGB(0, 0, 255)), 30) << "the blue anchors";
     expectGolden(VELMORA_SHOT_DIR "/settings-velmora.bmp", VELMORA_GOLDEN_DIR "/settings-velmora.bmp");
     form->showgamepaths(1);
-    RedrawWindow(form->handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    test::Pointer::leave(form->handle());
     pump();
     captureClient(form->handle(), VELMORA_SHOT_DIR "/settings-gamepaths.bmp");
     expectGolden(VELMORA_SHOT_DIR "/settings-gamepaths.bmp", VELMORA_GOLDEN_DIR "/settings-gamepaths.bmp");

@@ -39,6 +39,15 @@ public:
     // reach it.
     static void park() { SetCursorPos(0, 0); }
 
+    // Tells `window` and its child windows that the pointer has left them, so
+    // no control of a picture is drawn hot (a tab under the pointer lights
+    // up) whatever a late report of an earlier pointer place said.
+    static void leave(HWND window) {
+        SendMessageA(window, WM_MOUSELEAVE, 0, 0);
+        EnumChildWindows(window, &Pointer::leaveChild, 0);
+        RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    }
+
     // Moves the pointer onto client point (x, y) of `hwnd` and pumps until
     // the window has handled a mouse move at that point; false when that has
     // not happened within `timeoutMs` (a broken test, not a slow machine).
@@ -95,6 +104,11 @@ private:
             pump();
         }
         SetCursorPos(screen.x, screen.y);
+    }
+
+    static BOOL CALLBACK leaveChild(HWND child, LPARAM) {
+        SendMessageA(child, WM_MOUSELEAVE, 0, 0);
+        return TRUE;
     }
 
     static LRESULT CALLBACK seen(int code, WPARAM wParam, LPARAM lParam) {
