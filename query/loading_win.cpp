@@ -118,7 +118,10 @@ void Tloadform::StartQuery() {
     finished = false;
     waiting_ = true;
     holdClock(true);
-    mainform_.settrayanimated(true);
+    // The tray blinks from the first query until the window closes: a
+    // refresh does not switch it on a second time.
+    if (!trayAnimated_) mainform_.settrayanimated(true);
+    trayAnimated_ = true;
     hand.SetActive(true);
     hand.SetGlyphNum(0);
     const bool known = gameIndex >= 0 && static_cast<size_t>(gameIndex) < mainform_.games().size();
@@ -226,7 +229,8 @@ void Tloadform::dostuff(TMarkupLabel&, const std::string& anchor) {
 void Tloadform::formClose(CloseAction& action) {
     // A query still waiting ends here without showing anything.
     if (waiting_) endQuietly();
-    mainform_.settrayanimated(false);
+    if (trayAnimated_) mainform_.settrayanimated(false);
+    trayAnimated_ = false;
     action = CloseAction::Hide;
     if (onClosed) onClosed(*this);
 }

@@ -70,6 +70,7 @@ private:
     Tmainform& mainform_;
     query::PingCount ping_;
     bool waiting_ = false;
+    bool trayAnimated_ = false;  // this window has switched the tray animation on
     bool clockHeld_ = false;
 };
 

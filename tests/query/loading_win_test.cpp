@@ -199,8 +199,12 @@ TEST_F(LoadformTest, AClosedWindowIsReleasedAndItsQueryEnds) {
     UdpResponder server(velmora::test::answerWithPrefix, 300);
     Tloadform& w = open(kGamma, address(server));
     ASSERT_TRUE(pump(5000, [&] { return w.waiting(); }));
+    EXPECT_TRUE(mainform().tray.animated());
+    w.dostuff(w.commands, "refresh");  // a second start does not switch the tray on twice
+    ASSERT_TRUE(pump(5000, [&] { return w.waiting(); }));
     const auto before = w.results.markupText();
     w.dostuff(w.commands, "cancel");
+    EXPECT_FALSE(mainform().tray.animated()) << "the tray stops blinking with the window";
     EXPECT_FALSE(w.visible());
     EXPECT_FALSE(w.waiting());
     EXPECT_EQ(w.results.markupText(), before);
