@@ -107,6 +107,9 @@ private:
     }
 
     static BOOL CALLBACK leaveChild(HWND child, LPARAM) {
+        // A move outside the control ends its hot item (a themed tab control
+        // tracks the pointer whatever its style), then the pointer leaves.
+        SendMessageA(child, WM_MOUSEMOVE, 0, MAKELPARAM(-1, -1));
         SendMessageA(child, WM_MOUSELEAVE, 0, 0);
         return TRUE;
     }
