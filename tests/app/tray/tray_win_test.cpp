@@ -508,10 +508,14 @@ TEST_F(TrayTest, ScreenshotOfTheMenuShowsTheImageColumnAndTheBoldDefaultItem) {
                             GetClientRect(m, &client);
                             shot.width = client.right;
                             shot.height = client.bottom;
-                            // Painted once the hand beside "&About..." is there.
+                            // The menu paints its items from the top: it is whole once the
+                            // hand beside "&About..." and the last item's text are there.
+                            const RECT lastText{26, rows.back().top, shot.width, rows.back().bottom};
                             for (int i = 0; i < 500; ++i) {
                                 shot.pixels = capture(m, shot.width, shot.height, VELMORA_MENU_SHOT);
-                                if (shot.count({0, 0, shot.width, shot.height}, isSkin) > 0) break;
+                                if (shot.count({0, 0, shot.width, shot.height}, isSkin) > 0 &&
+                                    shot.count(lastText, isDark) > 0)
+                                    break;
                                 Sleep(10);
                             }
                             MenuDriver::key(m, VK_ESCAPE);
