@@ -10,24 +10,6 @@
 
 namespace velmora {
 
-namespace {
-// The combo's device context for one hit test.
-class ClientDC {
-public:
-    explicit ClientDC(HWND window) : window_(window), dc_(GetDC(window)) {}
-    ClientDC(const ClientDC&) = delete;
-    ClientDC& operator=(const ClientDC&) = delete;
-    ~ClientDC() {
-        if (dc_) ReleaseDC(window_, dc_);
-    }
-    HDC get() const { return dc_; }
-
-private:
-    HWND window_;
-    HDC dc_;
-};
-}  // namespace
-
 // The style is always the owner-drawn fixed-height drop-down list: every row
 // is one height and every row is drawn here.
 TMarkupComboBox::TMarkupComboBox(HWND parent, int left, int top, int width, int height)
@@ -130,7 +112,7 @@ void TMarkupComboBox::dropDown() {
 
 std::string TMarkupComboBox::AnchorAt(int x, int y) {
     if (!hasSelection()) return {};
-    const ClientDC dc(handle());
+    const WindowDC dc(handle());
     if (!dc.get()) return {};
     RECT client{};
     GetClientRect(handle(), &client);

@@ -14,22 +14,6 @@ namespace velmora {
 
 namespace {
 
-// The parent form's device context for one measurement.
-class WindowDC {
-public:
-    explicit WindowDC(HWND window) : window_(window), dc_(GetDC(window)) {}
-    WindowDC(const WindowDC&) = delete;
-    WindowDC& operator=(const WindowDC&) = delete;
-    ~WindowDC() {
-        if (dc_) ReleaseDC(window_, dc_);
-    }
-    HDC get() const { return dc_; }
-
-private:
-    HWND window_;
-    HDC dc_;
-};
-
 // A pen (and optionally the hollow brush) selected for one drawing step.
 class PenSelection {
 public:

@@ -74,6 +74,22 @@ private:
     HGDIOBJ previous_;
 };
 
+// A window's device context from GetDC, released at scope end.
+class WindowDC {
+public:
+    explicit WindowDC(HWND window) : window_(window), dc_(GetDC(window)) {}
+    WindowDC(const WindowDC&) = delete;
+    WindowDC& operator=(const WindowDC&) = delete;
+    ~WindowDC() {
+        if (dc_) ReleaseDC(window_, dc_);
+    }
+    HDC get() const { return dc_; }
+
+private:
+    HWND window_;
+    HDC dc_;
+};
+
 // SaveDC / RestoreDC around a block that changes clip region or origin.
 class SavedDC {
 public:
