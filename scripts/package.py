@@ -45,12 +45,15 @@ def main():
     stage = os.path.join(out, name)
     os.makedirs(os.path.join(stage, "plugins"), exist_ok=True)
 
+    epoch = int(os.environ.get("SOURCE_DATE_EPOCH", "1767225600"))
+    # strip writes a new PE time stamp: the fixed time too, not the clock's
+    strip_env = dict(os.environ, SOURCE_DATE_EPOCH=str(epoch))
     binaries = [("velmora.exe", "velmora.exe")] + [(f"plugins/{g}.vlm", f"plugins/{g}.vlm") for g in GAMES]
     for entry, rel in binaries:
         src, dst = os.path.join(build, "bin", rel), os.path.join(stage, rel)
         if not os.path.isfile(src):
             sys.exit(f"package.py: {src} is missing; build the win32 program first")
-        subprocess.run([strip, "--strip-all", "-o", dst, src], check=True)
+        subprocess.run([strip, "--strip-all", "-o", dst, src], check=True, env=strip_env)
         foreign = [d for d in imports(objdump, dst) if d not in SYSTEM_DLLS]
         if foreign:
             sys.exit(f"package.py: {entry} needs {', '.join(foreign)}, which Windows does not have")
@@ -60,7 +63,6 @@ def main():
     with open(os.path.join(stage, "readme.txt"), "wb") as f:
         f.write(text.replace("\n", "\r\n").encode("ascii"))
 
-    epoch = int(os.environ.get("SOURCE_DATE_EPOCH", "1767225600"))
     stamp = time.gmtime(max(epoch, 315532800))[:6]  # zip times start in 1980
     zip_path = os.path.join(out, name + ".zip")
     with zipfile.ZipFile(zip_path + ".part", "w", zipfile.ZIP_DEFLATED, compresslevel=9) as z:
