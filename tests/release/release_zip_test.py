@@ -1,0 +1,107 @@
+#!/usr/bin/env python3
+"""The player's zip: made from the build's outputs, its contents checked, then
+unpacked into a Wine prefix made for it alone, where release_zip_tests.exe
+starts its velmora.exe and hands it one link per game."""
+import argparse
+import os
+import shutil
+import subprocess
+import sys
+import zipfile
+
+GAMES = ["openarena", "quake", "quake2", "quake3", "quakeworld"]
+EXPORTS = ["getgamename", "getgameid", "getdefport", "getsendstr", "getparam", "getgameicon", "decodedata"]
+
+ap = argparse.ArgumentParser()
+ap.add_argument("--build", required=True)
+ap.add_argument("--out", required=True)
+ap.add_argument("--test-exe", required=True)
+ap.add_argument("--wine-run", required=True)
+args = ap.parse_args()
+source = os.environ.get("VELMORA_SOURCE") or os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+failures = []
+
+
+def check(ok, what):
+    print(("ok   " if ok else "FAIL ") + what, flush=True)
+    if not ok:
+        failures.append(what)
+
+
+def package(out):
+    shutil.rmtree(out, ignore_errors=True)
+    run = subprocess.run([sys.executable, os.path.join(source, "scripts", "package.py"), args.build, out],
+                         capture_output=True, text=True)
+    print(run.stdout + run.stderr, end="")
+    if run.returncode != 0:
+        sys.exit("FAIL package.py")
+    zips = [f for f in os.listdir(out) if f.endswith("-win32.zip")]
+    return os.path.join(out, zips[0])
+
+
+first = package(os.path.join(args.out, "zip"))
+again = package(os.path.join(args.out, "zip-again"))
+with open(first, "rb") as a, open(again, "rb") as b:
+    check(a.read() == b.read(), "the same outputs give the same zip bytes")
+shutil.rmtree(os.path.dirname(again))
+
+version = None
+for line in open(os.path.join(args.build, "CMakeCache.txt"), encoding="utf-8"):
+    if line.startswith("CMAKE_PROJECT_VERSION:"):
+        version = line.strip().split("=", 1)[1]
+check(os.path.basename(first) == f"velmora-{version}-win32.zip", f"the zip is named for version {version}")
+
+with zipfile.ZipFile(first) as z:
+    names = sorted(z.namelist())
+    check(names == sorted(["velmora.exe", "readme.txt"] + [f"plugins/{g}.vlm" for g in GAMES]),
+          "velmora.exe, readme.txt and plugins/<game>.vlm, nothing else: " + " ".join(names))
+    readme = z.read("readme.txt")
+    check(readme.count(b"\n") > 50 and readme.count(b"\n") == readme.count(b"\r\n") and readme.endswith(b"\r\n"),
+          "readme.txt ends every line with CR LF")
+    text = readme.decode("ascii")
+    check(all(e + "(" in text for e in EXPORTS), "readme.txt shows the seven exports' signatures")
+    check(all(w in text for w in (".server", "Game Paths", "fix associations")),
+          "readme.txt tells of links, game paths and associations")
+    exe = z.read("velmora.exe")
+
+built = os.path.getsize(os.path.join(args.build, "bin", "velmora.exe"))
+check(len(exe) < built, f"velmora.exe is stripped ({len(exe)} bytes, the build's {built})")
+sections = subprocess.run([shutil.which("i686-w64-mingw32-objdump") or "objdump", "-h",
+                           os.path.join(os.path.dirname(first), f"velmora-{version}-win32", "velmora.exe")],
+                          capture_output=True, text=True).stdout
+check(".text" in sections and ".debug" not in sections, "velmora.exe has code and no debug sections")
+
+# A prefix of its own, made anew: nothing of the tests' shared prefix (its
+# registry, its fonts' cache, earlier runs) can make the zip pass.
+prefix = os.path.join(args.out, "prefix")
+wine = [args.wine_run, "--prefix=" + prefix]
+env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WINEPREFIX")}  # its own Xvfb, too
+env["VELMORA_WINE_PERSIST"] = "30"
+
+
+def clean_prefix():
+    subprocess.run(wine + ["--stop"], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    shutil.rmtree(prefix, ignore_errors=True)
+    for suffix in (".state.lock", ".state.boot.log", ".state.display", ".state.displayfd", ".state.xvfb.log"):
+        if os.path.exists(prefix + suffix):
+            os.remove(prefix + suffix)
+
+
+clean_prefix()
+try:
+    made = subprocess.run(wine + ["cmd.exe", "/c", "exit", "0"], env=env, stdin=subprocess.DEVNULL, timeout=300)
+    check(made.returncode == 0, "a fresh Wine prefix is made")
+    target = os.path.join(prefix, "drive_c", "Program Files", "Velmora")
+    with zipfile.ZipFile(first) as z:
+        z.extractall(target)
+    env["VELMORA_RELEASE_DIR"] = "C:\\Program Files\\Velmora"
+    test_exe = "Z:" + os.path.abspath(args.test_exe).replace("/", "\\")
+    run = subprocess.run(wine + [test_exe, "--gtest_brief=0"], env=env, stdin=subprocess.DEVNULL,
+                         capture_output=True, text=True, timeout=600)
+    print(run.stdout.replace("\r", "") + run.stderr.replace("\r", ""), end="")
+    check(run.returncode == 0, "the unpacked velmora.exe starts, loads the five plug-ins and answers their links")
+finally:
+    clean_prefix()
+
+print(f"{'no' if not failures else len(failures)} failure(s)")
+sys.exit(1 if failures else 0)
