@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -29,6 +30,25 @@ inline void pump() {
         testApplication().processMessages();
         Sleep(5);
     }
+}
+
+// Runs the message loop (messages and idle steps, as the program does) until
+// `until` holds or `ms` have passed; true when it held.
+inline bool pumpUntil(DWORD ms, const std::function<bool()>& until) {
+    Application& a = testApplication();
+    const DWORD start = GetTickCount();
+    while (!until()) {
+        const DWORD spent = GetTickCount() - start;
+        if (spent >= ms) return false;
+        if (a.hasOnIdle()) {
+            a.handleNextMessage();
+        } else {
+            // Nothing idles: wait for a message, but never past the deadline.
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, ms - spent, QS_ALLINPUT);
+            a.processMessages();
+        }
+    }
+    return true;
 }
 
 // A client point of `label` over the anchor `href`, found by the label's own hit test.
