@@ -59,27 +59,6 @@ TEST_F(ManualTest, ChoosingAnotherGameOverwritesThePortAndLeavesTheAddress) {
     EXPECT_EQ(dialog.addredit.text(), "10.1.2.3");
 }
 
-// A key step of a table: keys pressed for real, then the message loop runs
-// until `done` holds.
-struct KeyStep {
-    const char* what;
-    std::function<void()> keys;
-    std::function<bool()> done;
-};
-
-void runSteps(const std::vector<KeyStep>& steps) {
-    for (const KeyStep& step : steps) {
-        SCOPED_TRACE(step.what);
-        step.keys();
-        ASSERT_TRUE(pumpUntil(5000, step.done));
-    }
-}
-
-bool foreground(HWND window) {
-    SetForegroundWindow(window);
-    return pumpUntil(5000, [&] { return GetForegroundWindow() == window; });
-}
-
 // The dialog by keyboard: the first Tab enters the fields, Tab and Shift+Tab
 // go round address, port and game list; a field reached by Tab has its text
 // selected, so typing replaces it; the arrow keys choose a game (the port
@@ -96,16 +75,7 @@ TEST_F(ManualTest, TheKeyboardMovesTheFocusJoinsAndCancels) {
     const HWND address = dialog.addredit.handle(), portField = dialog.portedit.handle(),
                game = dialog.gamecombo.handle();
     auto focusIs = [](HWND w) { return [w] { return GetFocus() == w; }; };
-    auto press = [](WORD vk, std::initializer_list<WORD> mods = {}) {
-        std::vector<WORD> held(mods);
-        return [vk, held] {
-            switch (held.size()) {
-                case 0: Keyboard::press(vk); break;
-                case 1: Keyboard::press(vk, {held[0]}); break;
-                default: Keyboard::press(vk, {held[0], held[1]}); break;
-            }
-        };
-    };
+    const auto press = [](WORD vk, std::vector<WORD> mods = {}) { return Keyboard::key(vk, std::move(mods)); };
     const size_t queriesBefore = mainform->queries().size();
     runSteps({
         {"Tab enters the fields", press(VK_TAB), focusIs(address)},

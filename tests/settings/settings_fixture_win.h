@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/main_win.h"
 #include "markup/markuplabel_win.h"
@@ -49,6 +50,28 @@ inline bool pumpUntil(DWORD ms, const std::function<bool()>& until) {
         }
     }
     return true;
+}
+
+// A key step of a table: keys pressed for real, then the message loop runs
+// until `done` holds.
+struct KeyStep {
+    const char* what;
+    std::function<void()> keys;
+    std::function<bool()> done;
+};
+
+inline void runSteps(const std::vector<KeyStep>& steps) {
+    for (const KeyStep& step : steps) {
+        SCOPED_TRACE(step.what);
+        step.keys();
+        ASSERT_TRUE(pumpUntil(5000, step.done));
+    }
+}
+
+// Makes `window` the foreground window, so that key input reaches it.
+inline bool foreground(HWND window) {
+    SetForegroundWindow(window);
+    return pumpUntil(5000, [&] { return GetForegroundWindow() == window; });
 }
 
 // A client point of `label` over the anchor `href`, found by the label's own hit test.

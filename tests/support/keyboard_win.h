@@ -4,7 +4,7 @@
 #pragma once
 #include <windows.h>
 
-#include <initializer_list>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,13 +20,17 @@ public:
     }
     // `vk` pressed and let go, with the modifiers (VK_SHIFT, VK_CONTROL,
     // VK_MENU) held around it.
-    static void press(WORD vk, std::initializer_list<WORD> modifiers = {}) {
+    static void press(WORD vk, const std::vector<WORD>& modifiers = {}) {
         std::vector<INPUT> inputs;
         for (WORD m : modifiers) add(inputs, m, false);
         add(inputs, vk, false);
         add(inputs, vk, true);
-        for (auto m = std::rbegin(modifiers); m != std::rend(modifiers); ++m) add(inputs, *m, true);
+        for (auto m = modifiers.rbegin(); m != modifiers.rend(); ++m) add(inputs, *m, true);
         send(inputs);
+    }
+    // The same, for a table of steps.
+    static std::function<void()> key(WORD vk, std::vector<WORD> modifiers = {}) {
+        return [vk, modifiers] { press(vk, modifiers); };
     }
     // Each character as the key that makes it on the keyboard's layout.
     static void type(const std::string& text) {
