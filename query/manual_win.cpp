@@ -39,6 +39,7 @@ Tmanualform::Tmanualform(const std::vector<tplugin>& games, HIMAGELIST images, J
     gamecombo.DropHeight = 200;
     gamecombo.setImages(&images_);
     gamecombo.OnChange = [this](TMarkupComboBox&) { gamecomboChange(); };
+    setDialogKeys(true);
     FormCreate();
 }
 
@@ -67,6 +68,9 @@ void Tmanualform::MarkupLabel1AnchorClick(const std::string& anchor) {
         close();
     }
 }
+
+void Tmanualform::formEnterKey() { MarkupLabel1AnchorClick("go"); }
+void Tmanualform::formEscapeKey() { MarkupLabel1AnchorClick("cancel"); }
 
 void Tmanualform::formClose(CloseAction& action) {
     action = CloseAction::Hide;

@@ -41,6 +41,9 @@ public:
 
 protected:
     void formClose(CloseAction& action) override;
+    // Enter joins ("Join Server"), Escape is "cancel".
+    void formEnterKey() override;
+    void formEscapeKey() override;
     bool formMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
 private:

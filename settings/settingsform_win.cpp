@@ -66,8 +66,10 @@ Tsettingsform::Tsettingsform(Tmainform& mainform)
     : Form("Tsettingsform", "Velmora Settings", 279, 235, FormStyle::FixedDialog),
       MarkupLabel1(*this, 240, 220, 32, 18),
       pages(handle(), 8, 8, 265, 208),
-      vlmsheet(pages.handle(), pages.pageRect()),
-      pathspage(pages.handle(), pages.pageRect()),
+      // The pages are the form's own children, over the strip's page area, so
+      // that the dialog keys reach their controls after the strip.
+      vlmsheet(handle(), pages.pageRect()),
+      pathspage(handle(), pages.pageRect()),
       aboutlabel(vlmsheet, 40, 8, 209, 161),
       Image1(vlmsheet, 2, 8, 32, programIcon(32)),
       MarkupLabel2(pathspage, 40, 8, 209, 161),
@@ -84,8 +86,10 @@ Tsettingsform::Tsettingsform(Tmainform& mainform)
     pages.setFont(font);
     pages.addTab("Velmora");
     pages.addTab("Game Paths");
-    // The pages fill the strip's page area, known once the tabs are in.
-    const RECT page = pages.pageRect();
+    // The pages fill the strip's page area, known once the tabs are in; they
+    // lie above the strip, which leaves them out of its painting.
+    RECT page = pages.pageRect();
+    MapWindowPoints(pages.handle(), handle(), reinterpret_cast<POINT*>(&page), 2);
     for (Panel* p : {&vlmsheet, &pathspage})
         SetWindowPos(p->handle(), HWND_TOP, page.left, page.top, page.right - page.left, page.bottom - page.top,
                      SWP_NOACTIVATE);
@@ -134,6 +138,7 @@ Tsettingsform::Tsettingsform(Tmainform& mainform)
     pathedit.OnChange = [this](EditBox&) { pathChange(); };
 
     opendialog = [this](const std::string& initial) { return findgamedialog(handle(), initial); };
+    setDialogKeys(true);
     FormCreate();
 }
 
@@ -154,9 +159,23 @@ void Tsettingsform::FormCreate() {
 }
 
 void Tsettingsform::showpage(int page) {
+    // A control on the page that goes hands the focus to the strip.
+    Panel& leaving = page == kPageVelmora ? static_cast<Panel&>(pathspage) : vlmsheet;
+    if (IsChild(leaving.handle(), GetFocus())) pages.setFocus();
     vlmsheet.setVisible(page == kPageVelmora);
     pathspage.setVisible(page == kPageGamePaths);
 }
+
+bool Tsettingsform::formDialogKey(const MSG& msg) {
+    // Ctrl+Tab and Ctrl+Shift+Tab turn the pages, as in the system's property sheets.
+    if (msg.message != WM_KEYDOWN || msg.wParam != VK_TAB || !(GetKeyState(VK_CONTROL) & 0x8000)) return false;
+    const int count = 2;
+    const int step = (GetKeyState(VK_SHIFT) & 0x8000) ? count - 1 : 1;
+    pages.setActiveTab((pages.activeTab() + step) % count);
+    return true;
+}
+
+void Tsettingsform::formEnterKey() { doclicks("done"); }
 
 void Tsettingsform::showgamepaths(int g) {
     gamecombo.setItemIndex(g);

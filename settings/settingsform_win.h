@@ -62,6 +62,9 @@ protected:
     void formShow() override;
     void formCloseQuery(bool& canClose) override;
     bool formMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    // Ctrl+Tab turns the pages; Enter is "Done", Escape closes (hides).
+    bool formDialogKey(const MSG& msg) override;
+    void formEnterKey() override;
 
 private:
     void FormCreate();

@@ -2,6 +2,8 @@
 
 #include <stdexcept>
 
+#include "ui/form_win.h"
+
 namespace velmora {
 
 Application* Application::current_ = nullptr;
@@ -53,6 +55,7 @@ bool Application::processMessage() {
         terminated_ = true;
         return true;
     }
+    if (Form::dialogMessage(msg)) return true;
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
     return true;

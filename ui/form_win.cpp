@@ -46,9 +46,45 @@ Form::Form(const char* className, const std::string& caption, int clientWidth, i
     createWindow(className, caption.c_str(), ws, exs, x, y, width, height, nullptr);
 }
 
+namespace {
+// The forms that run dialog keys, found by their window.
+std::vector<Form*>& dialogForms() {
+    static std::vector<Form*> forms;
+    return forms;
+}
+}  // namespace
+
 Form::~Form() {
+    setDialogKeys(false);
     destroyWindow();
 }
+
+void Form::setDialogKeys(bool on) {
+    auto& forms = dialogForms();
+    forms.erase(std::remove(forms.begin(), forms.end(), this), forms.end());
+    if (on) forms.push_back(this);
+    dialogKeys_ = on;
+}
+
+bool Form::dialogMessage(MSG& msg) {
+    if (msg.message < WM_KEYFIRST || msg.message > WM_KEYLAST || !msg.hwnd) return false;
+    const HWND root = GetAncestor(msg.hwnd, GA_ROOT);
+    for (Form* form : dialogForms()) {
+        if (form->handle() != root) continue;
+        if (form->formDialogKey(msg)) return true;
+        // Handles the dialog keys, and translates and dispatches every other
+        // message of the form's windows itself.
+        return IsDialogMessageA(root, &msg) != FALSE;
+    }
+    return false;
+}
+
+namespace {
+bool canTakeFocus(HWND form, HWND control) {
+    return control && IsWindow(control) && IsChild(form, control) && IsWindowVisible(control) &&
+           IsWindowEnabled(control);
+}
+}  // namespace
 
 void Form::show() {
     if (!visible()) formShow();
@@ -245,6 +281,30 @@ LRESULT Form::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             if (LOWORD(lParam) == HTCLIENT && reinterpret_cast<HWND>(wParam) == handle() && setCursor()) return TRUE;
             break;
         case WM_CLOSE: close(); return 0;
+        case WM_COMMAND:
+            // The dialog keys' Enter and Escape; the form has no buttons of its own.
+            if (dialogKeys_ && HIWORD(wParam) == 0 && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
+                if (LOWORD(wParam) == IDOK)
+                    formEnterKey();
+                else
+                    formEscapeKey();
+                return 0;
+            }
+            break;
+        case WM_ACTIVATE:
+            if (!dialogKeys_) break;
+            if (LOWORD(wParam) == WA_INACTIVE) {
+                const HWND focus = GetFocus();
+                savedFocus_ = IsChild(handle(), focus) ? focus : nullptr;
+                return 0;
+            }
+            // Back to the control that had the focus; a first activation
+            // leaves it on the form, and the first Tab enters the controls.
+            if (canTakeFocus(handle(), savedFocus_))
+                SetFocus(savedFocus_);
+            else
+                SetFocus(handle());
+            return 0;
         case WM_ACTIVATEAPP:
             if (Application* app = Application::current()) app->activationChanged(wParam != FALSE);
             break;

@@ -44,6 +44,18 @@ public:
     Color color = clBtnFace;
     Font font;
 
+    // Dialog keys, as in the system's dialog boxes: Tab and Shift+Tab move
+    // the focus through the child controls that take it (WS_TABSTOP, in
+    // their order among the form's children, into panels that hold
+    // controls), an edit field reached so has its text selected, Enter and
+    // Escape reach formEnterKey and formEscapeKey, and the control that had
+    // the focus gets it back when the form is activated again. Off unless set.
+    void setDialogKeys(bool on);
+    bool dialogKeys() const { return dialogKeys_; }
+    // The message loop offers every keyboard message here before it is
+    // translated; true when a form with dialog keys has handled it.
+    static bool dialogMessage(MSG& msg);
+
     void invalidateRect(const RECT& rect);
     // The control under a client point (the last added wins), or null.
     GraphicControl* controlAt(int x, int y) const;
@@ -69,6 +81,12 @@ protected:
     // Private and other messages the form does not handle itself; return
     // true with `result` set to consume the message.
     virtual bool formMessage(UINT /*message*/, WPARAM, LPARAM, LRESULT& /*result*/) { return false; }
+    // With dialog keys: a key message the form takes before the dialog keys
+    // see it (Ctrl+Tab on a form with pages); true when it was used.
+    virtual bool formDialogKey(const MSG& /*msg*/) { return false; }
+    // With dialog keys: Enter, and Escape, which closes the form unless told otherwise.
+    virtual void formEnterKey() {}
+    virtual void formEscapeKey() { close(); }
 
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
@@ -90,6 +108,8 @@ private:
     std::unique_ptr<HintWindow> hintWindow_;
     GraphicControl* hintControl_ = nullptr;
     POINT lastMouse_{0, 0};
+    bool dialogKeys_ = false;
+    HWND savedFocus_ = nullptr;  // the control that had the focus when the form was deactivated
 };
 
 }  // namespace velmora

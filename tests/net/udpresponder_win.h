@@ -21,13 +21,16 @@ public:
     // `reply` gives the answers to one datagram (none, one or several).
     using Rule = std::function<std::vector<std::string>(const std::string& datagram)>;
 
-    explicit UdpResponder(Rule rule = nullptr, int delayMs = 0) : rule_(std::move(rule)), delayMs_(delayMs) {
+    // `bindAddress` (host byte order) is loopback unless a test inside a
+    // loopback-only network namespace needs the wildcard to hear a broadcast.
+    explicit UdpResponder(Rule rule = nullptr, int delayMs = 0, unsigned long bindAddress = INADDR_LOOPBACK)
+        : rule_(std::move(rule)), delayMs_(delayMs) {
         WSADATA data;
         WSAStartup(MAKEWORD(2, 2), &data);
         socket_ = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
         sockaddr_in a{};
         a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        a.sin_addr.s_addr = htonl(bindAddress);
         a.sin_port = 0;
         if (::bind(socket_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) throw std::runtime_error("bind");
         int len = sizeof a;
@@ -79,7 +82,8 @@ private:
                 received_.push_back(datagram);
             }
             lastSourcePort_ = ntohs(from.sin_port);
-            if (!rule_) continue;
+            // Answers go to loopback senders only.
+            if (!rule_ || (ntohl(from.sin_addr.s_addr) >> 24) != 127) continue;
             const auto replies = rule_(datagram);
             if (delayMs_ > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delayMs_.load()));
             for (const auto& r : replies)

@@ -14,6 +14,7 @@
 #include "settings/settingsform_win.h"
 #include "tests/net/netloop_win.h"
 #include "tests/net/udpresponder_win.h"
+#include "tests/settings/settings_fixture_win.h"
 #include "tests/support/msgbox_watcher_win.h"
 #include "tests/support/registry_fixture_win.h"
 
@@ -283,5 +284,59 @@ TEST_F(LoadformTest, JoinStartsTheGameOrSaysWhyNot) {
     ASSERT_TRUE(boxes.waitFor(1));
     EXPECT_EQ(boxes.texts()[0].rfind("The game could not be started:\r\n" + nothing + "\r\n\r\n", 0), 0u)
         << boxes.texts()[0];
+    mainform().settingsform = nullptr;
+}
+
+// The join step's way round for a game without a path, in one open query
+// window: "go" says so and opens "Game Paths" on that game; the path typed
+// there is stored at every keystroke and in the game table at once, and "go"
+// in the same window then starts the game in its own folder.
+TEST_F(LoadformTest, APathTypedAfterTheMessageLetsTheSameWindowJoin) {
+    const fs::path game = folder_ / "Typed Game" / "fakegame.exe";
+    fs::create_directories(game.parent_path());
+    fs::copy_file(fs::path(VELMORA_FAKEGAME), game);
+    const fs::path record = game.parent_path() / "game_record.txt";
+    Tsettingsform settings(mainform());
+    mainform().settingsform = &settings;
+    MessageBoxWatcher boxes;
+    UdpResponder server(velmora::test::answerWithPrefix);
+
+    Tloadform& w = open(kGamma, address(server));
+    ASSERT_TRUE(finish(w));
+    ASSERT_EQ(mainform().games()[kGamma].path, "");
+    clickAnchor(w.commands, "go");
+    ASSERT_TRUE(boxes.waitFor(1));
+    EXPECT_EQ(boxes.texts()[0], "The path for this game hasn't been setup.\r\n\r\nset it up now.");
+    EXPECT_TRUE(settings.visible());
+    EXPECT_EQ(settings.pages.activeTab(), 1) << "the Game Paths page";
+    EXPECT_TRUE(IsWindowVisible(settings.pathspage.handle()));
+    EXPECT_EQ(settings.gamecombo.ItemIndex(), kGamma);
+    EXPECT_EQ(settings.pathedit.text(), "");
+
+    const std::string path = game.string();
+    for (size_t n = 1; n <= path.size(); ++n) {
+        SendMessageA(settings.pathedit.handle(), WM_CHAR, static_cast<unsigned char>(path[n - 1]), 0);
+        ASSERT_EQ(mainform().games()[kGamma].path, path.substr(0, n));
+        ASSERT_EQ(std::string(userValue(kRoot + "\\gam", "path").c_str()), path.substr(0, n));
+    }
+    EXPECT_FALSE(fs::exists(record)) << "typing starts nothing";
+
+    ASSERT_EQ(mainform().queries().size(), 1u);
+    ASSERT_EQ(mainform().queries()[0].get(), &w) << "the same window, never reopened";
+    ASSERT_TRUE(w.visible());
+    clickAnchor(w.commands, "go");
+    ASSERT_TRUE(pump(10000, [&] { return fs::exists(record); }));
+    std::ifstream in(record);
+    std::string commandLine, cwd;
+    std::getline(in, commandLine);
+    std::getline(in, cwd);
+    if (!cwd.empty() && cwd.back() == '\r') cwd.pop_back();
+    const std::string tail = " +connect " + address(server);
+    ASSERT_GE(commandLine.size(), tail.size());
+    EXPECT_EQ(commandLine.substr(commandLine.size() - tail.size()), tail) << commandLine;
+    EXPECT_NE(commandLine.find("fakegame.exe"), std::string::npos) << commandLine;
+    EXPECT_EQ(fs::path(cwd + "\\"), game.parent_path() / "") << cwd;
+    EXPECT_EQ(boxes.messages().size(), 1u) << "the second go says nothing";
+    in.close();
     mainform().settingsform = nullptr;
 }

@@ -5,12 +5,16 @@
 #include <gtest/gtest.h>
 
 #include "query/manual_win.h"
+#include "query/loading_win.h"
+#include "tests/net/udpresponder_win.h"
 #include "tests/settings/settings_fixture_win.h"
+#include "tests/support/keyboard_win.h"
 #include "tests/support/pointer_win.h"
 #include "tests/support/screenshot_win.h"
 
 using namespace velmora;
 using namespace velmora::testing;
+using velmora::test::Keyboard;
 
 namespace {
 
@@ -53,6 +57,67 @@ TEST_F(ManualTest, ChoosingAnotherGameOverwritesThePortAndLeavesTheAddress) {
     EXPECT_EQ(dialog.gamecombo.ItemIndex(), 1);
     EXPECT_EQ(dialog.portedit.text(), "27960");
     EXPECT_EQ(dialog.addredit.text(), "10.1.2.3");
+}
+
+// The dialog by keyboard: the first Tab enters the fields, Tab and Shift+Tab
+// go round address, port and game list; a field reached by Tab has its text
+// selected, so typing replaces it; the arrow keys choose a game (the port
+// follows); Enter while the list is open only closes the list, Enter then
+// joins. Escape is "cancel".
+TEST_F(ManualTest, TheKeyboardMovesTheFocusJoinsAndCancels) {
+    velmora::test::UdpResponder server(velmora::test::answerWithPrefix);
+    const std::string port = std::to_string(server.port());
+    Keyboard::releaseModifiers();
+    // Off the window: an open list follows the pointer over its items.
+    test::Pointer::park();
+    Tmanualform& dialog = open(1);
+    ASSERT_TRUE(foreground(dialog.handle()));
+    const HWND address = dialog.addredit.handle(), portField = dialog.portedit.handle(),
+               game = dialog.gamecombo.handle();
+    auto focusIs = [](HWND w) { return [w] { return GetFocus() == w; }; };
+    const auto press = [](WORD vk, std::vector<WORD> mods = {}) { return Keyboard::key(vk, std::move(mods)); };
+    const size_t queriesBefore = mainform->queries().size();
+    runSteps({
+        {"Tab enters the fields", press(VK_TAB), focusIs(address)},
+        {"an address typed over the selected one", [] { Keyboard::type("127.0.0.1"); },
+         [&] { return dialog.addredit.text() == "127.0.0.1"; }},
+        {"Tab to the port", press(VK_TAB), focusIs(portField)},
+        {"Tab to the game list", press(VK_TAB), focusIs(game)},
+        {"Tab goes round to the address", press(VK_TAB), focusIs(address)},
+        {"Shift+Tab back to the game list", press(VK_TAB, {VK_SHIFT}), focusIs(game)},
+        {"Down chooses the next game, the port follows", press(VK_DOWN),
+         [&] { return dialog.gamecombo.ItemIndex() == 2 && dialog.portedit.text() == "26000"; }},
+        {"Shift+Tab back to the port", press(VK_TAB, {VK_SHIFT}), focusIs(portField)},
+        {"a port typed over the selected one", [&] { Keyboard::type(port); },
+         [&] { return dialog.portedit.text() == port; }},
+        {"Tab to the game list", press(VK_TAB), focusIs(game)},
+        {"F4 opens the list", press(VK_F4), [&] { return SendMessageA(game, CB_GETDROPPEDSTATE, 0, 0) != 0; }},
+        {"Enter in the open list closes it", press(VK_RETURN),
+         [&] { return SendMessageA(game, CB_GETDROPPEDSTATE, 0, 0) == 0; }},
+    });
+    if (HasFatalFailure()) return;
+    EXPECT_TRUE(dialog.visible()) << "closing the list joins nothing";
+    EXPECT_EQ(mainform->queries().size(), queriesBefore);
+    EXPECT_EQ(dialog.gamecombo.ItemIndex(), 2);
+    EXPECT_EQ(dialog.addredit.text(), "127.0.0.1");
+
+    Keyboard::press(VK_RETURN);
+    ASSERT_TRUE(pumpUntil(5000, [&] { return mainform->manualforms().empty(); }));
+    ASSERT_EQ(mainform->queries().size(), queriesBefore + 1);
+    EXPECT_EQ(mainform->queries().back()->gameIndex, 2);
+    EXPECT_EQ(mainform->queries().back()->Label2.text(), "127.0.0.1:" + port + "...");
+    EXPECT_EQ(mainform->games()[2].history.rfind("127.0.0.1:" + port + ",", 0), 0u) << mainform->games()[2].history;
+    EXPECT_TRUE(pumpUntil(5000, [&] { return server.received().size() == 1; }));
+    mainform->queries().back()->close();
+
+    const std::string history = mainform->games()[0].history;
+    Tmanualform& second = open(0);
+    ASSERT_TRUE(foreground(second.handle()));
+    Keyboard::press(VK_TAB);
+    ASSERT_TRUE(pumpUntil(5000, focusIs(second.addredit.handle())));
+    Keyboard::press(VK_ESCAPE);
+    ASSERT_TRUE(pumpUntil(5000, [&] { return mainform->manualforms().empty(); }));
+    EXPECT_EQ(mainform->games()[0].history, history) << "Escape records nothing";
 }
 
 // "go" records the typed server (placeholders and the broadcast address

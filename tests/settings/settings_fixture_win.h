@@ -8,8 +8,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/main_win.h"
 #include "markup/markuplabel_win.h"
@@ -29,6 +31,47 @@ inline void pump() {
         testApplication().processMessages();
         Sleep(5);
     }
+}
+
+// Runs the message loop (messages and idle steps, as the program does) until
+// `until` holds or `ms` have passed; true when it held.
+inline bool pumpUntil(DWORD ms, const std::function<bool()>& until) {
+    Application& a = testApplication();
+    const DWORD start = GetTickCount();
+    while (!until()) {
+        const DWORD spent = GetTickCount() - start;
+        if (spent >= ms) return false;
+        if (a.hasOnIdle()) {
+            a.handleNextMessage();
+        } else {
+            // Nothing idles: wait for a message, but never past the deadline.
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, ms - spent, QS_ALLINPUT);
+            a.processMessages();
+        }
+    }
+    return true;
+}
+
+// A key step of a table: keys pressed for real, then the message loop runs
+// until `done` holds.
+struct KeyStep {
+    const char* what;
+    std::function<void()> keys;
+    std::function<bool()> done;
+};
+
+inline void runSteps(const std::vector<KeyStep>& steps) {
+    for (const KeyStep& step : steps) {
+        SCOPED_TRACE(step.what);
+        step.keys();
+        ASSERT_TRUE(pumpUntil(5000, step.done));
+    }
+}
+
+// Makes `window` the foreground window, so that key input reaches it.
+inline bool foreground(HWND window) {
+    SetForegroundWindow(window);
+    return pumpUntil(5000, [&] { return GetForegroundWindow() == window; });
 }
 
 // A client point of `label` over the anchor `href`, found by the label's own hit test.

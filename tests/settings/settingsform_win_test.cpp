@@ -16,6 +16,7 @@
 #include "settings/associations_win.h"
 #include "settings/settingsform_win.h"
 #include "tests/settings/settings_fixture_win.h"
+#include "tests/support/keyboard_win.h"
 #include "tests/support/msgbox_watcher_win.h"
 #include "tests/support/pointer_win.h"
 #include "tests/support/screenshot_win.h"
@@ -120,6 +121,54 @@ TEST_F(SettingsTest, TheFirstRunGreetingIsShownOnceOnTheFirstPage) {
     pump();
     EXPECT_EQ(boxes.messages().size(), 1u);
     EXPECT_EQ(form->pages.activeTab(), 1);
+}
+
+// The window by keyboard: the first Tab reaches the page strip, whose arrow
+// keys turn the pages; on "Game Paths" Tab goes round path field, game list
+// and strip, and Shift+Tab back; typing in the field stores the path;
+// Ctrl+Tab and Ctrl+Shift+Tab turn the pages and take the focus off a page
+// that goes; Escape hides the window, the next showing gives the focus back,
+// and Enter is "Done".
+TEST_F(SettingsTest, TheKeyboardMovesTheFocusTurnsThePagesAndCloses) {
+    using test::Keyboard;
+    MessageBoxWatcher boxes;
+    mainform->setgamepath(1, "C:\\gamma.exe");
+    Keyboard::releaseModifiers();
+    test::Pointer::park();
+    form->show();
+    ASSERT_TRUE(foreground(form->handle()));
+    const HWND strip = form->pages.handle(), path = form->pathedit.handle(), game = form->gamecombo.handle();
+    auto focusIs = [](HWND w) { return [w] { return GetFocus() == w; }; };
+    auto pageIs = [&](int page, HWND focus) {
+        return [=] { return form->pages.activeTab() == page && GetFocus() == focus; };
+    };
+    const auto press = [](WORD vk, std::vector<WORD> mods = {}) { return Keyboard::key(vk, std::move(mods)); };
+    runSteps({
+        {"Tab reaches the strip", press(VK_TAB), focusIs(strip)},
+        {"Tab on the first page stays on the strip", press(VK_TAB), focusIs(strip)},
+        {"Right turns to Game Paths", press(VK_RIGHT), pageIs(1, strip)},
+        {"Tab to the path field", press(VK_TAB), focusIs(path)},
+        {"a path typed is stored", [] { Keyboard::type("C:\\g.exe"); },
+         [&] { return storedPath(0) == "C:\\g.exe" && mainform->games()[0].path == "C:\\g.exe"; }},
+        {"Tab to the game list", press(VK_TAB), focusIs(game)},
+        {"Down picks the next game and shows its path", press(VK_DOWN),
+         [&] { return form->gamecombo.ItemIndex() == 1 && form->pathedit.text() == "C:\\gamma.exe"; }},
+        {"Tab goes round to the strip", press(VK_TAB), focusIs(strip)},
+        {"Shift+Tab back to the game list", press(VK_TAB, {VK_SHIFT}), focusIs(game)},
+        {"Ctrl+Tab turns to the first page, the focus to the strip", press(VK_TAB, {VK_CONTROL}),
+         pageIs(0, strip)},
+        {"Ctrl+Shift+Tab turns back", press(VK_TAB, {VK_CONTROL, VK_SHIFT}), pageIs(1, strip)},
+        {"Tab to the path field", press(VK_TAB), focusIs(path)},
+        {"Escape hides", press(VK_ESCAPE), [&] { return !form->visible(); }},
+    });
+    if (HasFatalFailure()) return;
+    form->show();
+    ASSERT_TRUE(foreground(form->handle()));
+    ASSERT_TRUE(pumpUntil(5000, focusIs(path))) << "the focus comes back to the path field";
+    Keyboard::press(VK_RETURN);
+    EXPECT_TRUE(pumpUntil(5000, [&] { return !form->visible(); })) << "Enter is Done";
+    EXPECT_EQ(storedPath(0), "C:\\g.exe");
+    EXPECT_TRUE(boxes.messages().empty());
 }
 
 // Only a file that exists is taken from the dialog; it gets the field's text first.
