@@ -31,6 +31,8 @@ Tmanualform::Tmanualform(const std::vector<tplugin>& games, HIMAGELIST images, J
     MarkupLabel1.setAutoSizing(true);
     MarkupLabel1.setMarkupText({"<a href=\"go\">Join Server</a>   <a href=\"cancel\">cancel</a>"});
     MarkupLabel1.OnAnchorClick = [this](TMarkupLabel&, const std::string& a) { MarkupLabel1AnchorClick(a); };
+    Label1.focusControl = gamecombo.handle();
+    Label2.focusControl = addredit.handle();
     addredit.setFont(font);
     portedit.setFont(verdana9());
     gamecombo.setFont(font);

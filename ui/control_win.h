@@ -78,6 +78,9 @@ public:
     // Paints in the control's own coordinates: (0, 0) is its top-left corner
     // and drawing is clipped to its bounds.
     virtual void paint(HDC dc) = 0;
+    // The window that takes the focus on Alt and `key` (a label's "&"
+    // character), or null.
+    virtual HWND acceleratorTarget(char /*key*/) const { return nullptr; }
     // Mouse input in the control's own coordinates.
     virtual void mouseDown(MouseButton, int /*x*/, int /*y*/) {}
     virtual void mouseMove(int /*x*/, int /*y*/) {}

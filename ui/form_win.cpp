@@ -72,6 +72,18 @@ bool Form::dialogMessage(MSG& msg) {
     for (Form* form : dialogForms()) {
         if (form->handle() != root) continue;
         if (form->formDialogKey(msg)) return true;
+        if (msg.message == WM_SYSCHAR) {
+            // Alt and a label's "&" character: the focus to the label's field.
+            for (GraphicControl* control : form->controls_) {
+                const HWND target = control->visible() ? control->acceleratorTarget(static_cast<char>(msg.wParam))
+                                                       : nullptr;
+                if (!target || !IsWindowVisible(target) || !IsWindowEnabled(target)) continue;
+                if (SendMessageA(target, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL)
+                    SendMessageA(target, EM_SETSEL, 0, -1);
+                SetFocus(target);
+                return true;
+            }
+        }
         // Handles the dialog keys, and translates and dispatches every other
         // message of the form's windows itself.
         return IsDialogMessageA(root, &msg) != FALSE;

@@ -48,8 +48,10 @@ public:
     // the focus through the child controls that take it (WS_TABSTOP, in
     // their order among the form's children, into panels that hold
     // controls), an edit field reached so has its text selected, Enter and
-    // Escape reach formEnterKey and formEscapeKey, and the control that had
-    // the focus gets it back when the form is activated again. Off unless set.
+    // Escape reach formEnterKey and formEscapeKey, Alt and a label's "&"
+    // character focus the label's field (Label::focusControl), and the
+    // control that had the focus gets it back when the form is activated
+    // again. Off unless set.
     void setDialogKeys(bool on);
     bool dialogKeys() const { return dialogKeys_; }
     // The message loop offers every keyboard message here before it is

@@ -1,5 +1,7 @@
 #include "ui/label_win.h"
 
+#include <cctype>
+
 #include "ui/form_win.h"
 #include "ui/handles_win.h"
 
@@ -15,6 +17,21 @@ void Label::setText(const std::string& text) {
     text_ = text;
     adjustSize();
     invalidate();
+}
+
+HWND Label::acceleratorTarget(char key) const {
+    if (!focusControl) return nullptr;
+    for (size_t i = 0; i + 1 < text_.size(); ++i) {
+        if (text_[i] != '&') continue;
+        if (text_[i + 1] == '&') {
+            ++i;  // "&&" is a plain "&"
+            continue;
+        }
+        return std::toupper(static_cast<unsigned char>(text_[i + 1])) == std::toupper(static_cast<unsigned char>(key))
+                   ? focusControl
+                   : nullptr;
+    }
+    return nullptr;
 }
 
 void Label::setAutoSize(bool autoSize) {

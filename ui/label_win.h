@@ -17,6 +17,9 @@ public:
     void setAutoSize(bool autoSize);
 
     void paint(HDC dc) override;
+    // The control that Alt and the "&" character focus (a label names its field).
+    HWND focusControl = nullptr;
+    HWND acceleratorTarget(char key) const override;
 
 private:
     void adjustSize();

@@ -94,6 +94,8 @@ TEST_F(ManualTest, TheKeyboardMovesTheFocusJoinsAndCancels) {
         {"F4 opens the list", press(VK_F4), [&] { return SendMessageA(game, CB_GETDROPPEDSTATE, 0, 0) != 0; }},
         {"Enter in the open list closes it", press(VK_RETURN),
          [&] { return SendMessageA(game, CB_GETDROPPEDSTATE, 0, 0) == 0; }},
+        {"Alt+A (\"&Address\") to the address", press('A', {VK_MENU}), focusIs(address)},
+        {"Alt+G (\"&Game\") to the game list", press('G', {VK_MENU}), focusIs(game)},
     });
     if (HasFatalFailure()) return;
     EXPECT_TRUE(dialog.visible()) << "closing the list joins nothing";
