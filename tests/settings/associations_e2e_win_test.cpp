@@ -18,6 +18,7 @@
 #include "tests/settings/settings_fixture_win.h"
 #include "tests/support/msgbox_watcher_win.h"
 #include "tests/support/registry_fixture_win.h"
+#include "tests/support/velmora_desktop_win.h"
 #include "tests/support/velmora_process_win.h"
 
 using namespace velmora;
@@ -26,31 +27,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-
 std::string history() {
     std::string raw = userValue(gamekey("gam"), "history");
     return raw.substr(0, raw.find('\0'));
-}
-
-bool waitUntil(const std::function<bool()>& condition, DWORD ms = 15000) {
-    for (DWORD waited = 0; waited < ms; waited += 20) {
-        if (condition()) return true;
-        Sleep(20);
-    }
-    return condition();
-}
-
-struct FindPanel {
-    HWND found = nullptr;
-};
-BOOL CALLBACK visiblePanel(HWND hwnd, LPARAM p) {
-    char cls[32] = {};
-    GetClassNameA(hwnd, cls, sizeof cls);
-    if (lstrcmpiA(cls, "Tpanel") == 0 && (GetWindowLongA(hwnd, GWL_STYLE) & WS_VISIBLE)) {
-        reinterpret_cast<FindPanel*>(p)->found = hwnd;
-        return FALSE;
-    }
-    return TRUE;
 }
 
 class AssociationFlow : public ::testing::Test {
@@ -91,17 +70,9 @@ protected:
     }
     // Clicks an anchor of the first settings page in the running program.
     static void click(const VelmoraProcess& velmora, POINT at) {
-        const HWND settings = velmora.window("Tsettingsform");
-        ASSERT_NE(settings, nullptr);
-        // The window exists before its pages are made: wait for the first page.
-        FindPanel search;
-        waitUntil([&] {
-            EnumChildWindows(settings, &visiblePanel, reinterpret_cast<LPARAM>(&search));
-            return search.found != nullptr;
-        });
-        ASSERT_NE(search.found, nullptr);
-        PostMessageA(search.found, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(at.x, at.y));
-        PostMessageA(search.found, WM_LBUTTONUP, 0, MAKELPARAM(at.x, at.y));
+        const HWND page = settingsPage(velmora);
+        ASSERT_NE(page, nullptr);
+        postClick(page, at);
     }
     void setUp(const VelmoraProcess& velmora) {
         MessageBoxWatcher boxes(velmora.id());
@@ -110,33 +81,14 @@ protected:
         ASSERT_TRUE(boxes.waitFor(1));
         ASSERT_EQ(boxes.texts()[0], "Fixed Associations.");
         // The next click goes to the window once the confirmation has gone.
-        EXPECT_TRUE(waitUntil([&] {
-            for (HWND box : VelmoraProcess::windowsOfClass("#32770")) {
-                DWORD pid = 0;
-                GetWindowThreadProcessId(box, &pid);
-                if (pid == velmora.id() && IsWindowVisible(box)) return false;
-            }
-            return true;
-        }));
+        EXPECT_TRUE(waitUntil([&] { return !showsMessageBox(velmora.id()); }));
         click(velmora, startup_);
         ASSERT_TRUE(boxes.waitFor(2));
         EXPECT_EQ(boxes.texts(),
                   (std::vector<std::string>{"Fixed Associations.", "made Startup shortcut (in the registry)"}));
     }
     // Opens a link file through the shell's association; the started process, if any.
-    HANDLE openLink(const std::string& name, const std::string& link) {
-        const fs::path file = top_ / name;
-        std::ofstream(file) << link << "\r\n";
-        const std::string path = file.string();
-        SHELLEXECUTEINFOA info{};
-        info.cbSize = sizeof info;
-        info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
-        info.lpVerb = "open";
-        info.lpFile = path.c_str();
-        info.nShow = SW_SHOWNORMAL;
-        EXPECT_TRUE(ShellExecuteExA(&info)) << "the shell finds no association, error " << GetLastError();
-        return info.hProcess;
-    }
+    HANDLE openLink(const std::string& name, const std::string& link) { return openThroughShell(top_ / name, link); }
 
     fs::path top_;
     POINT fix_{}, startup_{};

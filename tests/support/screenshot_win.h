@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -18,8 +19,42 @@ struct Bgr {
     BYTE b, g, r;
 };
 
-// Copies the window's client area from the screen and writes it to `path`.
+// A 24-bit BMP of `pixels` (rows top-down, `width` wide), as the golden files are.
+inline void writeBitmap(const std::string& path, const std::vector<Bgr>& pixels, int width, int height) {
+    const int stride = (width * 3 + 3) & ~3;
+    BITMAPFILEHEADER file{};
+    BITMAPINFOHEADER header{};
+    header.biSize = sizeof header;
+    header.biWidth = width;
+    header.biHeight = height;  // bottom-up on disk
+    header.biPlanes = 1;
+    header.biBitCount = 24;
+    header.biCompression = BI_RGB;
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof file + sizeof header;
+    file.bfSize = file.bfOffBits + static_cast<DWORD>(stride * height);
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return;
+    std::fwrite(&file, sizeof file, 1, f);
+    std::fwrite(&header, sizeof header, 1, f);
+    std::vector<BYTE> row(static_cast<size_t>(stride), 0);
+    for (int y = height - 1; y >= 0; --y) {
+        for (int x = 0; x < width; ++x) {
+            const Bgr& p = pixels[static_cast<size_t>(y) * width + x];
+            row[static_cast<size_t>(x) * 3] = p.b;
+            row[static_cast<size_t>(x) * 3 + 1] = p.g;
+            row[static_cast<size_t>(x) * 3 + 2] = p.r;
+        }
+        std::fwrite(row.data(), row.size(), 1, f);
+    }
+    std::fclose(f);
+}
+
+// Copies the window's client area from the screen (the window may belong to
+// another process of the desktop) and, unless `path` is empty, writes it there.
 inline std::vector<Bgr> capture(HWND window, int width, int height, const std::string& path) {
+    std::vector<Bgr> pixels(static_cast<size_t>(width) * height);
+    if (width <= 0 || height <= 0) return pixels;
     HDC source = GetDC(window);
     HDC memory = CreateCompatibleDC(source);
     BITMAPINFO info{};
@@ -35,28 +70,16 @@ inline std::vector<Bgr> capture(HWND window, int width, int height, const std::s
     BitBlt(memory, 0, 0, width, height, source, 0, 0, SRCCOPY);
     GdiFlush();
     const int stride = (width * 3 + 3) & ~3;
-    std::vector<Bgr> pixels(static_cast<size_t>(width) * height);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
             const BYTE* p = static_cast<const BYTE*>(bits) + y * stride + x * 3;
             pixels[static_cast<size_t>(y) * width + x] = {p[0], p[1], p[2]};
         }
-    if (FILE* f = std::fopen(path.c_str(), "wb")) {
-        BITMAPFILEHEADER file{};
-        file.bfType = 0x4D42;
-        file.bfOffBits = sizeof file + sizeof info.bmiHeader;
-        file.bfSize = file.bfOffBits + static_cast<DWORD>(stride * height);
-        BITMAPINFOHEADER header = info.bmiHeader;
-        header.biHeight = height;  // bottom-up on disk
-        std::fwrite(&file, sizeof file, 1, f);
-        std::fwrite(&header, sizeof header, 1, f);
-        for (int y = height - 1; y >= 0; --y) std::fwrite(static_cast<const BYTE*>(bits) + y * stride, stride, 1, f);
-        std::fclose(f);
-    }
     SelectObject(memory, previous);
     DeleteObject(dib);
     DeleteDC(memory);
     ReleaseDC(window, source);
+    if (!path.empty()) writeBitmap(path, pixels, width, height);
     return pixels;
 }
 
@@ -71,10 +94,51 @@ inline std::string readFile(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// A 24-bit BMP as writeBitmap writes it; false for anything else.
+inline bool readBitmap(const std::string& data, std::vector<Bgr>& pixels, int& width, int& height) {
+    if (data.size() < sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER)) return false;
+    BITMAPFILEHEADER file;
+    BITMAPINFOHEADER header;
+    std::memcpy(&file, data.data(), sizeof file);
+    std::memcpy(&header, data.data() + sizeof file, sizeof header);
+    if (file.bfType != 0x4D42 || header.biBitCount != 24 || header.biCompression != BI_RGB) return false;
+    width = header.biWidth;
+    const bool bottomUp = header.biHeight > 0;
+    height = bottomUp ? header.biHeight : -header.biHeight;
+    const int stride = (width * 3 + 3) & ~3;
+    if (width <= 0 || data.size() < file.bfOffBits + static_cast<size_t>(stride) * height) return false;
+    pixels.assign(static_cast<size_t>(width) * height, {});
+    for (int y = 0; y < height; ++y) {
+        const BYTE* row = reinterpret_cast<const BYTE*>(data.data()) + file.bfOffBits +
+                          static_cast<size_t>(stride) * (bottomUp ? height - 1 - y : y);
+        for (int x = 0; x < width; ++x)
+            pixels[static_cast<size_t>(y) * width + x] = {row[x * 3], row[x * 3 + 1], row[x * 3 + 2]};
+    }
+    return true;
+}
+
+// The difference of two pictures of one size: pixels that agree show as a
+// faint grey copy of the reference, pixels that differ in pure red.
+inline std::vector<Bgr> differenceImage(const std::vector<Bgr>& expected, const std::vector<Bgr>& actual) {
+    std::vector<Bgr> out(expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        const Bgr& e = expected[i];
+        const Bgr& a = actual[i];
+        if (e.b == a.b && e.g == a.g && e.r == a.r) {
+            const BYTE grey = static_cast<BYTE>(192 + (e.r + e.g + e.b) / 12);  // 192..255
+            out[i] = {grey, grey, grey};
+        } else {
+            out[i] = {0, 0, 255};
+        }
+    }
+    return out;
+}
+
 // The screenshot must match the committed picture byte for byte: fonts are
 // pinned, so any difference is a change in what people see. On a mismatch the
-// new picture is kept beside the shot as -FAILED.bmp; VELMORA_UPDATE_GOLDEN=1
-// writes it as the new reference instead.
+// new picture is kept beside the shot as -FAILED.bmp and, when both are
+// pictures of one size, their difference as -DIFF.bmp (differing pixels in
+// red); VELMORA_UPDATE_GOLDEN=1 writes the shot as the new reference instead.
 inline void expectGolden(const std::string& shot, const std::string& golden) {
     const std::string actual = readFile(shot);
     ASSERT_FALSE(actual.empty()) << "no screenshot at " << shot;
@@ -87,7 +151,19 @@ inline void expectGolden(const std::string& shot, const std::string& golden) {
     std::string failed = shot;
     failed.insert(failed.size() - 4, "-FAILED");
     std::ofstream(failed, std::ios::binary) << actual;
-    ADD_FAILURE() << "the screenshot differs from " << golden << "; see " << failed;
+    std::vector<Bgr> want, got;
+    int ew = 0, eh = 0, aw = 0, ah = 0;
+    std::string difference = "no difference image: the golden is missing or of another size";
+    if (readBitmap(expected, want, ew, eh) && readBitmap(actual, got, aw, ah) && ew == aw && eh == ah) {
+        std::string path = shot;
+        path.insert(path.size() - 4, "-DIFF");
+        const std::vector<Bgr> diff = differenceImage(want, got);
+        writeBitmap(path, diff, ew, eh);
+        int changed = 0;
+        for (const Bgr& p : diff) changed += p.r == 255 && p.g == 0;
+        difference = std::to_string(changed) + " pixels differ, in red in " + path;
+    }
+    ADD_FAILURE() << "the screenshot differs from " << golden << "; see " << failed << " (" << difference << ")";
 }
 
 inline int countColour(const std::vector<Bgr>& pixels, COLORREF c) {
