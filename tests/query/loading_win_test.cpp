@@ -1,6 +1,6 @@
 // The query window on real sockets, the real message loop, real plug-in DLLs,
 // message boxes and the shell: answers, time-outs, errors, hostile servers,
-// release of closed windows and joining.
+// release of closed windows, joining, and the pictures of the three states.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <mmsystem.h>
@@ -16,7 +16,10 @@
 #include "tests/net/udpresponder_win.h"
 #include "tests/settings/settings_fixture_win.h"
 #include "tests/support/msgbox_watcher_win.h"
+#include "tests/support/pointer_win.h"
 #include "tests/support/registry_fixture_win.h"
+#include "tests/support/screenshot_win.h"
+#include "tests/support/strip_win.h"
 
 using namespace velmora;
 using namespace velmora::testing;
@@ -339,4 +342,110 @@ TEST_F(LoadformTest, APathTypedAfterTheMessageLetsTheSameWindowJoin) {
     EXPECT_EQ(boxes.messages().size(), 1u) << "the second go says nothing";
     in.close();
     mainform().settingsform = nullptr;
+}
+
+// ---- pictures ----------------------------------------------------------------
+
+namespace {
+
+// The address the pictures show: the responder's port is chosen at run time,
+// so once the query has been sent (the window reads its address label only
+// when a query starts) the label is given this fixed text.
+const char kShownAddress[] = "127.0.0.1:27500...";
+
+std::vector<std::string> qwAnswer(const std::string&) {
+    return {kPrefix + "n\\hostname\\Friday Frags\\map\\DM4\\maxclients\\16\\*gamedir\\ktx\\*version\\MVDSV 0.35\n" +
+            "3 12 30 50 \"alpha\" \"\" 4 4\n7 5 31 60 \"beta\" \"\" 13 13\n"};
+}
+
+class LoadformPicture : public LoadformTest {
+protected:
+    // Takes the picture of `w` in its present state, without running the
+    // message loop in between (so no tick moves the hand), and checks the
+    // hand shows `frame` centred in its box over the window's colour.
+    std::vector<Bgr> picture(Tloadform& w, const std::string& name, int frame) {
+        w.Label2.setText(kShownAddress);
+        UpdateWindow(w.handle());
+        velmora::test::Pointer::leave(w.handle());
+        const std::string shot = std::string(VELMORA_SHOT_DIR) + "/" + name;
+        const std::vector<Bgr> pixels = captureClient(w.handle(), shot);
+        EXPECT_EQ(w.hand.GlyphNum(), frame) << "the hand moved while the picture was taken";
+        RECT client{};
+        GetClientRect(w.handle(), &client);
+        EXPECT_EQ(client.right, 202);
+        EXPECT_EQ(client.bottom, 177);
+        const StripPixels strip = readStrip(w.hand.Glyph());
+        EXPECT_EQ(frameMismatches(pixels, client.right, 160, 8, 25, 25, strip, frame, 18, 3, 4, RGB(255, 255, 255),
+                                  GetSysColor(COLOR_BTNFACE)),
+                  0);
+        EXPECT_GT(countColour(pixels, RGB(0, 0, 255)), 20) << "the blue anchors";
+        expectGolden(shot, std::string(VELMORA_GOLDEN_DIR) + "/" + name);
+        return pixels;
+    }
+};
+
+}  // namespace
+
+// The two end pictures are told apart from each other and from the loop by
+// their pixels, and the loop moves.
+TEST_F(LoadformPicture, TheHandStripsEndPicturesDifferFromTheLoop) {
+    Tloadform& w = open(kQuakeWorld, "127.0.0.1:27500");
+    const StripPixels strip = readStrip(w.hand.Glyph());
+    ASSERT_EQ(strip.width, 180);
+    ASSERT_EQ(strip.height, 16);
+    EXPECT_EQ(strip.at(0, 15), RGB(255, 255, 255));
+    auto frame = [&](int f) {
+        std::vector<COLORREF> p;
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 18; ++x) p.push_back(strip.at(f * 18 + x, y));
+        return p;
+    };
+    EXPECT_NE(frame(8), frame(9));
+    int moves = 0;
+    for (int f = 0; f < 8; ++f) {
+        EXPECT_NE(frame(f), frame(8)) << f;
+        EXPECT_NE(frame(f), frame(9)) << f;
+        moves += frame(f) != frame((f + 1) % 8);
+    }
+    EXPECT_GE(moves, 2);
+    w.close();
+}
+
+TEST_F(LoadformPicture, Waiting) {
+    velmora::test::Pointer::park();
+    UdpResponder silent;
+    Tloadform& w = open(kQuakeWorld, address(silent));
+    ASSERT_TRUE(pump(5000, [&] { return w.waiting(); }));
+    // A refresh from the test itself puts the hand on frame 0, and nothing
+    // runs the loop before the picture.
+    w.dostuff(w.commands, "refresh");
+    ASSERT_TRUE(w.waiting());
+    picture(w, "query-waiting.bmp", 0);
+    EXPECT_EQ(w.results.markupText()[1], "game: <B>QuakeWorld</b><br>");
+}
+
+TEST_F(LoadformPicture, Answered) {
+    velmora::test::Pointer::park();
+    UdpResponder server(qwAnswer, 20);
+    Tloadform& w = open(kQuakeWorld, address(server));
+    ASSERT_TRUE(finish(w));
+    const std::string shown = text(w);
+    ASSERT_NE(shown.find("ping: <B>" + std::to_string(w.ticks) + "</b>"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("map: <B>dm4</b>"), std::string::npos) << shown;
+    // The ping depends on the machine's load: the picture shows the window's
+    // own results for the same answer with a fixed ping.
+    w.ticks = 42;
+    w.ShowResults();
+    ASSERT_NE(text(w).find("ping: <B>42</b>"), std::string::npos);
+    picture(w, "query-answered.bmp", 8);
+}
+
+TEST_F(LoadformPicture, TimedOut) {
+    velmora::test::Pointer::park();
+    UdpResponder silent;
+    Tloadform& w = open(kQuakeWorld, address(silent));
+    ASSERT_TRUE(finish(w));
+    ASSERT_EQ(w.ticks, 999);
+    picture(w, "query-timedout.bmp", 9);
+    EXPECT_EQ(w.results.markupText().back(), "<i>server timed-out</i>");
 }
