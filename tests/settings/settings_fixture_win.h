@@ -47,21 +47,21 @@ inline void clickAnchor(TMarkupLabel& label, const std::string& href) {
     SendMessageA(label.parent().handle(), WM_LBUTTONUP, 0, MAKELPARAM(p.x, p.y));
 }
 
-// The file-type keys the desktop tests touch, per user and in the merged root.
-// A key a test made unwritable gets an open access list first: deleting
-// needs full access to it.
+// The file-type and web link keys the desktop tests touch, per user and in
+// the merged root. A key a test made unwritable gets an open access list
+// first: deleting needs full access to it.
 inline void deleteClasses() {
-    HKEY refused = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Classes\\VelmoraFile", 0, WRITE_DAC, &refused) ==
-        ERROR_SUCCESS) {
-        SECURITY_DESCRIPTOR open;
-        InitializeSecurityDescriptor(&open, SECURITY_DESCRIPTOR_REVISION);
-        SetSecurityDescriptorDacl(&open, TRUE, nullptr, FALSE);
-        RegSetKeySecurity(refused, DACL_SECURITY_INFORMATION, &open);
-        RegCloseKey(refused);
-    }
-    for (const char* key : {".server", "VelmoraFile", ".vlm", "VelmoraPlugin"}) {
-        SHDeleteKeyA(HKEY_CURRENT_USER, (std::string("Software\\Classes\\") + key).c_str());
+    for (const char* key : {".server", "VelmoraFile", ".vlm", "VelmoraPlugin", "qw", "quake2", "quake3"}) {
+        const std::string user = std::string("Software\\Classes\\") + key;
+        HKEY refused = nullptr;
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, user.c_str(), 0, WRITE_DAC, &refused) == ERROR_SUCCESS) {
+            SECURITY_DESCRIPTOR open;
+            InitializeSecurityDescriptor(&open, SECURITY_DESCRIPTOR_REVISION);
+            SetSecurityDescriptorDacl(&open, TRUE, nullptr, FALSE);
+            RegSetKeySecurity(refused, DACL_SECURITY_INFORMATION, &open);
+            RegCloseKey(refused);
+        }
+        SHDeleteKeyA(HKEY_CURRENT_USER, user.c_str());
         SHDeleteKeyA(HKEY_CLASSES_ROOT, key);
     }
 }
