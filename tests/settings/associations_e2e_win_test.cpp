@@ -40,19 +40,6 @@ bool waitUntil(const std::function<bool()>& condition, DWORD ms = 15000) {
     return condition();
 }
 
-struct FindPanel {
-    HWND found = nullptr;
-};
-BOOL CALLBACK visiblePanel(HWND hwnd, LPARAM p) {
-    char cls[32] = {};
-    GetClassNameA(hwnd, cls, sizeof cls);
-    if (lstrcmpiA(cls, "Tpanel") == 0 && (GetWindowLongA(hwnd, GWL_STYLE) & WS_VISIBLE)) {
-        reinterpret_cast<FindPanel*>(p)->found = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 class AssociationFlow : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -93,15 +80,7 @@ protected:
     static void click(const VelmoraProcess& velmora, POINT at) {
         const HWND settings = velmora.window("Tsettingsform");
         ASSERT_NE(settings, nullptr);
-        // The window exists before its pages are made: wait for the first page.
-        FindPanel search;
-        waitUntil([&] {
-            EnumChildWindows(settings, &visiblePanel, reinterpret_cast<LPARAM>(&search));
-            return search.found != nullptr;
-        });
-        ASSERT_NE(search.found, nullptr);
-        PostMessageA(search.found, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(at.x, at.y));
-        PostMessageA(search.found, WM_LBUTTONUP, 0, MAKELPARAM(at.x, at.y));
+        ASSERT_TRUE(clickVisiblePage(settings, at));
     }
     void setUp(const VelmoraProcess& velmora) {
         MessageBoxWatcher boxes(velmora.id());
