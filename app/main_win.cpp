@@ -2,6 +2,7 @@
 
 #include "app/history.h"
 #include "app/pluginhost_win.h"
+#include "app/urllink.h"
 #include "base/error.h"
 #include "base/text.h"
 #include "query/manual_win.h"
@@ -162,7 +163,20 @@ std::vector<GameKey> Tmainform::gamekeys() const {
 int Tmainform::gamefromport(const std::string& port) const { return velmora::gamefromport(port, gamekeys()); }
 
 void Tmainform::openlink(const std::string& arg) {
-    const ResolvedLink link = resolvelink(linkline(arg, readlinkfile), gamekeys());
+    openresolved(resolvelink(linkline(arg, readlinkfile), gamekeys()));
+}
+
+void Tmainform::opencmdline(const std::string& text) {
+    const WebLink web = parseweblink(text);
+    switch (web.kind) {
+        case WebLink::Kind::NotWeb: openlink(text); return;
+        case WebLink::Kind::Refused: Application::current()->showMessage(web.message); return;
+        // Never read as a file name: the link line is the checked address alone.
+        case WebLink::Kind::Accepted: openresolved(resolveweblink(web, gamekeys())); return;
+    }
+}
+
+void Tmainform::openresolved(const ResolvedLink& link) {
     if (link.game == -1) {
         Application::current()->showMessage("Game cannot be determindeded");
         return;
@@ -256,7 +270,7 @@ bool Tmainform::formMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT&
             const UINT length = GlobalGetAtomNameA(static_cast<ATOM>(LOWORD(wParam)), link, sizeof link);
             if (length == 0) raiseLastWin32Error();
             result = 0;
-            openlink(std::string(link, length));
+            opencmdline(std::string(link, length));
             return true;
         }
         default: return false;

@@ -55,6 +55,10 @@ public:
     void loadplugin(const std::string& file);
 
     void openlink(const std::string& arg);
+    // A command line or a hand-off: a qw://, quake2:// or quake3:// link is
+    // checked and opened for its scheme's game (a refused one is reported and
+    // nothing opens); anything else goes to openlink.
+    void opencmdline(const std::string& text);
     int gamefromport(const std::string& port) const;
     void addhistory(int g, const std::string& entry);
     void rebuildmenu();
@@ -112,6 +116,9 @@ private:
     void choose(const MenuItem& item, MenuChoice choice);
 
     std::vector<GameKey> gamekeys() const;
+    // History and query window for a resolved link, or the message when no
+    // game serves it.
+    void openresolved(const ResolvedLink& link);
     void addgameimage(HICON icon);
 
     std::vector<tplugin> games_;

@@ -63,7 +63,7 @@ int firstcopy(bool hasArguments, const std::string& cmdline) {
     if (hasArguments) {
         // An error in the start-up link ends the program after its report.
         try {
-            mainform.openlink(cmdline);
+            mainform.opencmdline(cmdline);
         } catch (const std::exception& e) {
             Application::reportError(e);
             return 1;

@@ -10,6 +10,24 @@ std::string linkopencommand(const std::string& exepath) { return quoted(exepath)
 
 std::string startupvalue(const std::string& exepath) { return quoted(exepath); }
 
+std::string weblinkopencommand(const std::string& exepath) { return quoted(exepath) + " \"%1\""; }
+
+std::vector<ClassesValue> weblinkvalues(const std::string& exepath) {
+    const struct {
+        const char* scheme;
+        const char* description;
+    } schemes[] = {{"qw", "URL:QuakeWorld Server"}, {"quake2", "URL:Quake II Server"}, {"quake3", "URL:Quake III Server"}};
+    std::vector<ClassesValue> values;
+    for (const auto& s : schemes) {
+        const std::string key = s.scheme;
+        values.push_back({key, "", false, s.description});
+        values.push_back({key, "URL Protocol", false, ""});
+        values.push_back({key + "\\DefaultIcon", "", false, exepath + ",0"});
+        values.push_back({key + "\\shell\\open\\command", "", false, weblinkopencommand(exepath)});
+    }
+    return values;
+}
+
 std::vector<ClassesValue> associationvalues(const std::string& exepath) {
     const std::string icon = exepath + ",0";
     return {

@@ -26,6 +26,17 @@ std::string startupvalue(const std::string& exepath);
 // the associations.
 std::string linkopencommand(const std::string& exepath);
 
+// The web link schemes' values, scheme by scheme: a description, the empty
+// "URL Protocol" that makes the key a scheme, the icon, and the open command
+// with the path and the link each in quotes (a link is one argument; the
+// program refuses any that carries blanks or quotes of its own).
+std::vector<ClassesValue> weblinkvalues(const std::string& exepath);
+
+// A web link scheme's open command, the value that tells whether the shell
+// sees the schemes.
+std::string weblinkopencommand(const std::string& exepath);
+inline constexpr char kWebLinkCommandKey[] = "qw\\shell\\open\\command";
+
 inline constexpr char kLinkCommandKey[] = "VelmoraFile\\shell\\open\\command";
 // Where per-user file types live below HKEY_CURRENT_USER.
 inline constexpr char kUserClassesKey[] = "Software\\Classes\\";

@@ -20,6 +20,11 @@ std::string exepath();
 void fixassociations(const std::string& exepath, const std::string& userClasses, HKEY machineRoot);
 void fixassociations(const std::string& exepath);
 
+// Registers qw://, quake2:// and quake3:// the same way, per user with the
+// same fallback to the merged root.
+void registerweblinks(const std::string& exepath, const std::string& userClasses, HKEY machineRoot);
+void registerweblinks(const std::string& exepath);
+
 // Writes "the Velmora" in the per-user run key, which is opened, never created.
 void runatstartup(const std::string& exepath);
 

@@ -20,6 +20,8 @@ const char kFirstRunGreeting[] =
     "\"fix associations\".\r\n\r\n"
     "have a nice day :)";
 
+const char kWebLinksRegistered[] = "qw://, quake2:// and quake3:// links now open in the Velmora.";
+
 namespace {
 
 constexpr int kPageVelmora = 0;
@@ -113,6 +115,9 @@ Tsettingsform::Tsettingsform(Tmainform& mainform)
         "<br>",
         "<img src=\"idx:1\" align=\"top\"> <a href=\"dostartup\">run at startup</a>",
         "<br><br>",
+        "servers on web pages come as <i>qw://</i>, <i>quake2://</i> and <i>quake3://</i> links too:",
+        "<br>",
+        "<img src=\"idx:0\" align=\"top\"> <a href=\"dolinks\">open game links</a>",
         "",
         " ",
     });
@@ -207,6 +212,9 @@ void Tsettingsform::doclicks(const std::string& anchor) {
     } else if (anchor == "dostartup") {
         runatstartup(exepath());
         Application::current()->showMessage("made Startup shortcut (in the registry)");
+    } else if (anchor == "dolinks") {
+        registerweblinks(exepath());
+        Application::current()->showMessage(kWebLinksRegistered);
     }
 }
 

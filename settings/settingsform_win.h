@@ -79,6 +79,9 @@ private:
 // The first-run greeting, four paragraphs.
 extern const char kFirstRunGreeting[];
 
+// The confirmation after "open game links".
+extern const char kWebLinksRegistered[];
+
 // The system's file-open dialog for a game's executable.
 std::optional<std::string> findgamedialog(HWND owner, const std::string& initial);
 

@@ -274,3 +274,34 @@ TEST_F(StartupTest, AWronglyTypedSettingIsReportedAndTheProgramGoesOn) {
     ASSERT_TRUE(boxes.waitFor(2));
     EXPECT_EQ(boxes.texts()[1], "Game cannot be determindeded");
 }
+
+// A web link is handed over like any link: one longer than an atom fails at
+// the hand-off with the system's report, and the running copy gets nothing;
+// the first copy refuses it itself with the link's own message, and a link
+// for a game the table lacks finds no game rather than one that fits its port.
+TEST_F(StartupTest, AWebLinkLongerThanAnAtomFailsAtTheHandOffAndIsRefusedByAFirstCopy) {
+    const std::string longLink = "qw://" + std::string(290, 'a') + ":27960/";
+    {
+        VelmoraProcess first(exe(), longLink);
+        MessageBoxWatcher boxes(first.id());
+        ASSERT_TRUE(boxes.waitFor(2));
+        ASSERT_TRUE(waitReady(first));
+        EXPECT_EQ(boxes.texts()[0].rfind("This link was not opened:\r\n\r\nqw://aaa", 0), 0u) << boxes.texts()[0];
+        EXPECT_NE(boxes.texts()[0].find("It is longer than 255 characters."), std::string::npos);
+        EXPECT_EQ(boxes.texts()[1], kFirstRunGreeting) << "nothing was recorded before the first-run test";
+
+        VelmoraProcess second(exe(), longLink);
+        MessageBoxWatcher secondBoxes(second.id());
+        EXPECT_EQ(second.waitExit(15000), 1u);
+        ASSERT_EQ(secondBoxes.messages().size(), 1u);
+        EXPECT_EQ(secondBoxes.messages()[0].text.rfind("Win32 Error.  Code: ", 0), 0u);
+
+        // The table holds Gamma (gam, 27960) only: a quake3 link on its port is no Gamma link.
+        VelmoraProcess third(exe(), "quake3://127.0.0.1:27960/");
+        EXPECT_EQ(third.waitExit(15000), 0u);
+        ASSERT_TRUE(boxes.waitFor(3));
+        EXPECT_EQ(boxes.texts()[2], "Game cannot be determindeded");
+        EXPECT_EQ(boxes.messages().size(), 3u);
+        EXPECT_EQ(history(), "");
+    }
+}

@@ -48,3 +48,32 @@ TEST(Associations, TheStartUpEntryIsTheQuotedPathAlone) {
     EXPECT_EQ(startupvalue(kExe), "\"C:\\Program Files\\Velmora\\velmora.exe\"");
     EXPECT_EQ(startupvalue("C:\\v.exe"), "\"C:\\v.exe\"");
 }
+
+// Each scheme key is marked as a scheme by an empty "URL Protocol"; the open
+// command quotes both the path and the link, so a link is one argument.
+TEST(Associations, WebLinkSchemesCarryTheMarkerTheIconAndTheQuotedOpenCommand) {
+    const std::string command = "\"" + kExe + "\" \"%1\"";
+    const std::vector<std::vector<std::string>> expected = {
+        {"qw", "", "URL:QuakeWorld Server"},
+        {"qw", "URL Protocol", ""},
+        {"qw\\DefaultIcon", "", kExe + ",0"},
+        {"qw\\shell\\open\\command", "", command},
+        {"quake2", "", "URL:Quake II Server"},
+        {"quake2", "URL Protocol", ""},
+        {"quake2\\DefaultIcon", "", kExe + ",0"},
+        {"quake2\\shell\\open\\command", "", command},
+        {"quake3", "", "URL:Quake III Server"},
+        {"quake3", "URL Protocol", ""},
+        {"quake3\\DefaultIcon", "", kExe + ",0"},
+        {"quake3\\shell\\open\\command", "", command},
+    };
+    const auto values = weblinkvalues(kExe);
+    ASSERT_EQ(values.size(), expected.size());
+    for (size_t i = 0; i < values.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ((std::vector<std::string>{values[i].key, values[i].name, values[i].data}), expected[i]);
+        EXPECT_FALSE(values[i].binary);
+    }
+    EXPECT_EQ(weblinkopencommand(kExe), command);
+    EXPECT_EQ(std::string(kWebLinkCommandKey), values[3].key);
+}

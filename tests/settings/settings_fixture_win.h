@@ -90,21 +90,44 @@ inline void clickAnchor(TMarkupLabel& label, const std::string& href) {
     SendMessageA(label.parent().handle(), WM_LBUTTONUP, 0, MAKELPARAM(p.x, p.y));
 }
 
-// The file-type keys the desktop tests touch, per user and in the merged root.
-// A key a test made unwritable gets an open access list first: deleting
-// needs full access to it.
-inline void deleteClasses() {
-    HKEY refused = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Classes\\VelmoraFile", 0, WRITE_DAC, &refused) ==
-        ERROR_SUCCESS) {
-        SECURITY_DESCRIPTOR open;
-        InitializeSecurityDescriptor(&open, SECURITY_DESCRIPTOR_REVISION);
-        SetSecurityDescriptorDacl(&open, TRUE, nullptr, FALSE);
-        RegSetKeySecurity(refused, DACL_SECURITY_INFORMATION, &open);
-        RegCloseKey(refused);
+// Clicks a client point of the settings window's visible page in another
+// process (the window exists before its pages are made: waits for the page).
+inline bool clickVisiblePage(HWND settings, POINT at) {
+    struct Search {
+        static BOOL CALLBACK visit(HWND hwnd, LPARAM p) {
+            char cls[32] = {};
+            GetClassNameA(hwnd, cls, sizeof cls);
+            if (lstrcmpiA(cls, "Tpanel") != 0 || !(GetWindowLongA(hwnd, GWL_STYLE) & WS_VISIBLE)) return TRUE;
+            *reinterpret_cast<HWND*>(p) = hwnd;
+            return FALSE;
+        }
+    };
+    HWND page = nullptr;
+    for (int waited = 0; !page && waited < 15000; waited += 20) {
+        EnumChildWindows(settings, &Search::visit, reinterpret_cast<LPARAM>(&page));
+        if (!page) Sleep(20);
     }
-    for (const char* key : {".server", "VelmoraFile", ".vlm", "VelmoraPlugin"}) {
-        SHDeleteKeyA(HKEY_CURRENT_USER, (std::string("Software\\Classes\\") + key).c_str());
+    if (!page) return false;
+    PostMessageA(page, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(at.x, at.y));
+    PostMessageA(page, WM_LBUTTONUP, 0, MAKELPARAM(at.x, at.y));
+    return true;
+}
+
+// The file-type and web link keys the desktop tests touch, per user and in
+// the merged root. A key a test made unwritable gets an open access list
+// first: deleting needs full access to it.
+inline void deleteClasses() {
+    for (const char* key : {".server", "VelmoraFile", ".vlm", "VelmoraPlugin", "qw", "quake2", "quake3"}) {
+        const std::string user = std::string("Software\\Classes\\") + key;
+        HKEY refused = nullptr;
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, user.c_str(), 0, WRITE_DAC, &refused) == ERROR_SUCCESS) {
+            SECURITY_DESCRIPTOR open;
+            InitializeSecurityDescriptor(&open, SECURITY_DESCRIPTOR_REVISION);
+            SetSecurityDescriptorDacl(&open, TRUE, nullptr, FALSE);
+            RegSetKeySecurity(refused, DACL_SECURITY_INFORMATION, &open);
+            RegCloseKey(refused);
+        }
+        SHDeleteKeyA(HKEY_CURRENT_USER, user.c_str());
         SHDeleteKeyA(HKEY_CLASSES_ROOT, key);
     }
 }

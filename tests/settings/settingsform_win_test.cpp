@@ -261,14 +261,14 @@ TEST_F(DesktopActionsTest, TheMergedRootIsWrittenOnlyWhereItLacksTheOpenCommand)
     }
 }
 
-// A key the player may not write: the error names the value, the action stops
-// there, and no confirmation follows.
-TEST_F(DesktopActionsTest, ARefusedWriteIsReportedAndStopsTheAction) {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Classes\\VelmoraFile", 0, nullptr, 0, KEY_ALL_ACCESS,
-                              nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    // Everyone is denied setting values; deleting the key stays allowed.
+namespace {
+// Denies everyone setting values in the per-user key (deleting it stays
+// allowed); false where the registry does not enforce the access list.
+bool refuseValuesIn(const std::string& key) {
+    HKEY opened = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &opened, nullptr) !=
+        ERROR_SUCCESS)
+        return false;
     EXPLICIT_ACCESSA deny{};
     deny.grfAccessPermissions = KEY_SET_VALUE;
     deny.grfAccessMode = DENY_ACCESS;
@@ -276,30 +276,95 @@ TEST_F(DesktopActionsTest, ARefusedWriteIsReportedAndStopsTheAction) {
     deny.Trustee.TrusteeForm = TRUSTEE_IS_NAME;
     deny.Trustee.ptstrName = const_cast<char*>("EVERYONE");
     PACL acl = nullptr;
-    ASSERT_EQ(SetEntriesInAclA(1, &deny, nullptr, &acl), ERROR_SUCCESS);
+    SetEntriesInAclA(1, &deny, nullptr, &acl);
     SECURITY_DESCRIPTOR sd;
     InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
     SetSecurityDescriptorDacl(&sd, TRUE, acl, FALSE);
-    ASSERT_EQ(RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &sd), ERROR_SUCCESS);
-    RegCloseKey(key);
+    RegSetKeySecurity(opened, DACL_SECURITY_INFORMATION, &sd);
+    RegCloseKey(opened);
     LocalFree(acl);
     HKEY probe = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Classes\\VelmoraFile", 0, KEY_SET_VALUE, &probe) ==
-        ERROR_SUCCESS) {
-        RegCloseKey(probe);
-        GTEST_SKIP() << "this registry does not enforce the key's access list";
-    }
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, KEY_SET_VALUE, &probe) != ERROR_SUCCESS) return true;
+    RegCloseKey(probe);
+    return false;
+}
+}  // namespace
 
-    MessageBoxWatcher boxes;
-    clickAnchor(form->aboutlabel, "fix");
-    ASSERT_TRUE(boxes.waitFor(1));
-    pump();
-    EXPECT_EQ(boxes.texts(), (std::vector<std::string>{"Failed to set data for ''"}));
-    EXPECT_EQ(boxes.messages()[0].caption, "Velmora");
-    EXPECT_EQ(rootString(HKEY_CURRENT_USER, "Software\\Classes\\.server", "Content Type"), "application/Velmora");
-    EXPECT_EQ(rootString(HKEY_CURRENT_USER, "Software\\Classes\\.vlm", ""), "<missing>");
+// A key the player may not write: the error names the value, the action stops
+// there (what came before stays, what comes after is not written), and no
+// confirmation follows.
+TEST_F(DesktopActionsTest, ARefusedWriteIsReportedAndStopsTheAction) {
+    const struct {
+        const char* anchor;
+        const char* refusedKey;
+        const char* writtenKey;  // a value written before the refused one
+        const char* writtenName;
+        const char* writtenData;
+        const char* laterKey;  // a key written after it
+    } cases[] = {
+        {"fix", "VelmoraFile", ".server", "Content Type", "application/Velmora", ".vlm"},
+        {"dolinks", "quake2", "qw", "", "URL:QuakeWorld Server", "quake3"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.anchor);
+        deleteClasses();
+        if (!refuseValuesIn(std::string(kUserClassesKey) + c.refusedKey))
+            GTEST_SKIP() << "this registry does not enforce the key's access list";
+        MessageBoxWatcher boxes;
+        clickAnchor(form->aboutlabel, c.anchor);
+        ASSERT_TRUE(boxes.waitFor(1));
+        pump();
+        EXPECT_EQ(boxes.texts(), (std::vector<std::string>{"Failed to set data for ''"}));
+        EXPECT_EQ(boxes.messages()[0].caption, "Velmora");
+        EXPECT_EQ(rootString(HKEY_CURRENT_USER, kUserClassesKey + std::string(c.writtenKey), c.writtenName),
+                  c.writtenData);
+        EXPECT_EQ(rootString(HKEY_CURRENT_USER, kUserClassesKey + std::string(c.laterKey), ""), "<missing>");
+    }
     deleteClasses();
     EXPECT_FALSE(userKeyExists("Software\\Classes\\VelmoraFile")) << "later tests find no refused key";
+    EXPECT_FALSE(userKeyExists("Software\\Classes\\quake2"));
+}
+
+// The three schemes are registered per user and, where the shell reads them
+// (HKEY_CLASSES_ROOT), with the quoted path and quoted link; then confirmed.
+TEST_F(DesktopActionsTest, OpenGameLinksRegistersTheThreeSchemesAndConfirms) {
+    MessageBoxWatcher boxes;
+    clickAnchor(form->aboutlabel, "dolinks");
+    ASSERT_TRUE(boxes.waitFor(1));
+    EXPECT_EQ(boxes.texts(), (std::vector<std::string>{kWebLinksRegistered}));
+    const std::string exe = exepath();
+    for (const ClassesValue& v : weblinkvalues(exe)) {
+        SCOPED_TRACE(v.key + "/" + v.name);
+        EXPECT_EQ(rootString(HKEY_CLASSES_ROOT, v.key, v.name), v.data);
+        EXPECT_EQ(rootString(HKEY_CURRENT_USER, kUserClassesKey + v.key, v.name), v.data);
+    }
+    for (const char* scheme : {"qw", "quake2", "quake3"})
+        EXPECT_EQ(rootString(HKEY_CLASSES_ROOT, std::string(scheme) + "\\shell\\open\\command", ""),
+                  "\"" + exe + "\" \"%1\"");
+    DWORD type = REG_NONE;
+    EXPECT_EQ(userValue("Software\\Classes\\quake3", "URL Protocol", &type), std::string(1, '\0'));
+    EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(rootString(HKEY_CLASSES_ROOT, ".server", ""), "<missing>") << "the file types are another action";
+}
+
+// As for the file types: the merged root is written only where it does not
+// already show the per-user open command.
+TEST_F(DesktopActionsTest, WebLinksGoToTheMergedRootOnlyWhereItLacksTheirOpenCommand) {
+    const std::string exe = "C:\\Some Where\\velmora.exe";
+    for (const bool showsCommand : {false, true}) {
+        SCOPED_TRACE(showsCommand);
+        SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\VelmoraTest");
+        HKEY merged = nullptr;
+        RegCreateKeyExA(HKEY_CURRENT_USER, kTestMerged, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &merged, nullptr);
+        if (showsCommand)
+            SHSetValueA(merged, kWebLinkCommandKey, nullptr, REG_SZ, weblinkopencommand(exe).c_str(),
+                        static_cast<DWORD>(weblinkopencommand(exe).size() + 1));
+        registerweblinks(exe, kTestClasses, merged);
+        EXPECT_EQ(rootString(merged, "quake3", ""), showsCommand ? "<missing>" : "URL:Quake III Server");
+        EXPECT_EQ(rootString(HKEY_CURRENT_USER, std::string(kTestClasses) + "quake3\\shell\\open\\command", ""),
+                  "\"" + exe + "\" \"%1\"");
+        RegCloseKey(merged);
+    }
 }
 
 // Pictures of both pages, with the three games' pictures in the list.
