@@ -39,7 +39,10 @@ protected:
     void SetUp() override {
         velmora::test::app();
         deleteUserKey(kRoot);
-        folder_ = fs::temp_directory_path() / ("velmora-query-" + std::to_string(GetCurrentProcessId()));
+        // A folder of each test's own: a game a test started may still be
+        // ending, and holds its folder, when the next test begins.
+        folder_ = fs::temp_directory_path() / ("velmora-query-" + std::to_string(GetCurrentProcessId()) + "-" +
+                                               ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(folder_);
         fs::create_directories(folder_ / "plugins");
         fs::copy_file(fs::path(VELMORA_TESTPLUGIN_DIR) / "gamma.vlm", folder_ / "plugins" / "a-gamma.vlm");
