@@ -1,0 +1,276 @@
+#!/usr/bin/env python3
+"""Velmora's benchmarks in one run, printed side by side (scripts/bench.sh).
+
+  ping       the ping a query window shows against a loopback responder that
+             answers after 5, 50, 200 and 500 ms, beside quakestat asking the
+             same responder in the same run
+  time-out   processor time of the program while a query waits out its second
+  hand-off   a second copy started with a link until the running copy's query
+             window is visible, beside a program that only looks for a window
+             and makes an atom
+  idle       processor time over 30 s in the tray (program and wineserver) and
+             resident memory, beside a windowed program loading the same
+             system libraries
+  sizes      the files of the release zip
+
+Figures only: nothing here passes or fails on a number.
+"""
+import argparse
+import json
+import os
+import shutil
+import socket
+import statistics
+import subprocess
+import sys
+import threading
+import time
+import zipfile
+
+DELAYS_MS = (5, 50, 200, 500)
+
+
+def winpath(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+class DelayedResponder:
+    """Answers every datagram on 127.0.0.1 with a recorded QuakeWorld status
+    reply, `delay_ms` after it arrived (the last stretch spun, not slept)."""
+
+    def __init__(self, reply):
+        self.reply = reply
+        self.delay_ms = 0
+        self.sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+        self.sock.bind(("127.0.0.1", 0))
+        self.sock.settimeout(0.1)
+        self.port = self.sock.getsockname()[1]
+        self.stopping = False
+        self.thread = threading.Thread(target=self.serve, daemon=True)
+        self.thread.start()
+
+    def serve(self):
+        while not self.stopping:
+            try:
+                _, peer = self.sock.recvfrom(2048)
+            except socket.timeout:
+                continue
+            due = time.perf_counter() + self.delay_ms / 1000.0
+            threading.Thread(target=self.answer, args=(peer, due), daemon=True).start()
+
+    def answer(self, peer, due):
+        rest = due - time.perf_counter()
+        if rest > 0.003:
+            time.sleep(rest - 0.002)
+        while time.perf_counter() < due:
+            pass
+        self.sock.sendto(self.reply, peer)
+
+    def close(self):
+        self.stopping = True
+        self.thread.join()
+        self.sock.close()
+
+
+class Wine:
+    def __init__(self, wine_run, prefix):
+        self.base = [wine_run, "--prefix=" + prefix]
+        self.prefix = prefix
+
+    def run(self, *args, timeout=600):
+        done = subprocess.run(self.base + list(args), capture_output=True, text=True, timeout=timeout)
+        if done.returncode != 0:
+            sys.exit("bench: %s ended with %d\n%s" % (" ".join(args[:2]), done.returncode, done.stderr[-2000:]))
+        return done.stdout
+
+    def start(self, *args):
+        return subprocess.Popen(self.base + list(args), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL)
+
+    def stop(self):
+        subprocess.run(self.base + ["--stop"], capture_output=True)
+
+
+def figures(output, tag):
+    return [float(line.split()[1]) for line in output.splitlines() if line.startswith(tag + " ")]
+
+
+def quakestat_ping(port):
+    out = subprocess.run(["quakestat", "-qws", "127.0.0.1:%d" % port, "-json", "-retry", "1", "-interval", "3",
+                          "-timeout", "5"], capture_output=True, text=True, timeout=20).stdout
+    try:
+        return float(json.loads(out)[0]["ping"])
+    except (ValueError, KeyError, IndexError):
+        return None
+
+
+def errors(pings, delay):
+    errs = [abs(p - delay) for p in pings]
+    return statistics.median(errs), max(errs)
+
+
+# ---- Linux processes of the Wine session ----------------------------------
+
+def processes():
+    for pid in os.listdir("/proc"):
+        if pid.isdigit():
+            try:
+                with open("/proc/%s/cmdline" % pid, "rb") as f:
+                    yield int(pid), f.read().split(b"\0")
+            except OSError:
+                pass
+
+
+def find_program(name, deadline_s=30):
+    """The Linux process running the Windows program `name` (its first word)."""
+    end = time.time() + deadline_s
+    while time.time() < end:
+        for pid, argv in processes():
+            if argv and argv[0].lower().endswith(name.lower().encode()):
+                return pid
+        time.sleep(0.1)
+    sys.exit("bench: %s did not start" % name)
+
+
+def find_wineserver(prefix):
+    for pid, argv in processes():
+        if argv and argv[0].endswith(b"wineserver"):
+            try:
+                with open("/proc/%d/environ" % pid, "rb") as f:
+                    if ("WINEPREFIX=" + prefix).encode() in f.read().split(b"\0"):
+                        return pid
+            except OSError:
+                pass
+    return None
+
+
+def cpu_ms(pid):
+    with open("/proc/%d/stat" % pid) as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) * 1000.0 / os.sysconf("SC_CLK_TCK")
+
+
+def rss_kib(pid):
+    with open("/proc/%d/status" % pid) as f:
+        for line in f:
+            if line.startswith("VmRSS:"):
+                return int(line.split()[1])
+    return 0
+
+
+def idle(wine, exe, seconds):
+    """Processor time of `exe` and the wineserver over `seconds` once it has
+    settled, and its resident memory at the end."""
+    started = wine.start(exe)
+    pid = find_program(os.path.basename(exe))
+    time.sleep(5)  # start-up done: plug-ins loaded, tray icon added
+    server = find_wineserver(wine.prefix)
+    before = cpu_ms(pid), cpu_ms(server) if server else 0.0
+    time.sleep(seconds)
+    after = cpu_ms(pid), cpu_ms(server) if server else 0.0
+    rss = rss_kib(pid)
+    os.kill(pid, 9)
+    started.wait(timeout=30)
+    return after[0] - before[0], after[1] - before[1], rss
+
+
+# ---- the run ---------------------------------------------------------------
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--build", required=True, help="the win32 build folder")
+    ap.add_argument("--zip", required=True, help="the release zip")
+    ap.add_argument("--wine-run", required=True)
+    ap.add_argument("--reply", required=True, help="a recorded QuakeWorld status reply")
+    ap.add_argument("--work", required=True, help="a scratch folder (emptied)")
+    ap.add_argument("--queries", type=int, default=20)
+    ap.add_argument("--handoffs", type=int, default=10)
+    ap.add_argument("--idle-seconds", type=int, default=30)
+    args = ap.parse_args()
+
+    work = os.path.abspath(args.work)
+    shutil.rmtree(work, ignore_errors=True)
+    release = os.path.join(work, "release")
+    with zipfile.ZipFile(args.zip) as z:
+        z.extractall(release)
+        sizes = [(i.filename, i.file_size) for i in z.infolist() if not i.is_dir()]
+    qw = os.path.join(work, "qw")
+    os.makedirs(os.path.join(qw, "plugins"))
+    shutil.copy(os.path.join(release, "plugins", "quakeworld.vlm"), os.path.join(qw, "plugins"))
+
+    bench = os.path.join(args.build, "benchmarks", "velmora_bench.exe")
+    floor_atom = os.path.join(args.build, "benchmarks", "bench_floor_atom.exe")
+    floor_window = os.path.join(args.build, "benchmarks", "bench_floor_window.exe")
+    velmora = os.path.join(release, "velmora.exe")
+    wine = Wine(args.wine_run, os.path.join(work, "wineprefix"))
+
+    with open("/proc/loadavg") as f:
+        load_before = f.read().split()[:3]
+    wine.run(floor_atom)  # makes the prefix and starts its wineserver before anything is timed
+
+    responder = DelayedResponder(open(args.reply, "rb").read())
+    rows = []
+    try:
+        for delay in DELAYS_MS:
+            responder.delay_ms = delay
+            shown = figures(wine.run(bench, "ping", winpath(qw) + "\\", "127.0.0.1:%d" % responder.port,
+                                     str(args.queries)), "ping")
+            stat = [p for p in (quakestat_ping(responder.port) for _ in range(args.queries)) if p is not None]
+            rows.append((delay, shown, stat))
+        handoff_out = wine.run(bench, "handoff", winpath(velmora), winpath(floor_atom), str(responder.port),
+                               str(args.handoffs))
+    finally:
+        responder.close()
+
+    silent = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)  # bound, never answers
+    silent.bind(("127.0.0.1", 0))
+    timeout_cpu = figures(wine.run(bench, "timeout", winpath(qw) + "\\", "127.0.0.1:%d" % silent.getsockname()[1],
+                                   "5"), "cpu")
+    silent.close()
+
+    tray = idle(wine, velmora, args.idle_seconds)
+    floor = idle(wine, floor_window, args.idle_seconds)
+    wine.stop()
+    with open("/proc/loadavg") as f:
+        load_after = f.read().split()[:3]
+
+    # ---- report ----
+    wine_version = subprocess.run(["wine", "--version"], capture_output=True, text=True).stdout.strip()
+    print("machine: %d cores, load %s before and %s after; %s" % (
+        os.cpu_count(), " ".join(load_before), " ".join(load_after), wine_version))
+    print()
+    print("ping against a responder that answers after a delay (%d queries each; error = |ping - delay|, ms)"
+          % args.queries)
+    print("  delay | Velmora median  error med  error max | quakestat median  error med  error max")
+    for delay, shown, stat in rows:
+        vm, vx = errors(shown, delay)
+        line = "  %5d | %14.0f  %9.1f  %9.1f |" % (delay, statistics.median(shown), vm, vx)
+        if stat:
+            qm, qx = errors(stat, delay)
+            line += " %16.0f  %9.1f  %9.1f" % (statistics.median(stat), qm, qx)
+        else:
+            line += " quakestat gave no answer"
+        print(line)
+    print()
+    print("processor time while a query waits out its 1-second time-out (5 time-outs):")
+    print("  median %.0f ms, largest %.0f ms (%.1f %% of one core)" % (
+        statistics.median(timeout_cpu), max(timeout_cpu), statistics.median(timeout_cpu) / 10.0))
+    print()
+    hand = figures(handoff_out, "handoff")
+    atom = figures(handoff_out, "floor")
+    print("hand-off, start of a second copy until the query window is visible (%d each, ms):" % args.handoffs)
+    print("  Velmora hand-off       median %6.0f  largest %6.0f" % (statistics.median(hand), max(hand)))
+    print("  find window + atom     median %6.0f  largest %6.0f" % (statistics.median(atom), max(atom)))
+    print()
+    print("idle for %d s (processor time, ms; resident memory, KiB):" % args.idle_seconds)
+    print("  %-24s %8s %11s %9s" % ("", "program", "wineserver", "resident"))
+    print("  %-24s %8.0f %11.0f %9d" % ("velmora.exe in the tray", *tray))
+    print("  %-24s %8.0f %11.0f %9d" % ("minimal windowed program", *floor))
+    print()
+    print("release %s (%d bytes):" % (os.path.basename(args.zip), os.path.getsize(args.zip)))
+    for name, size in sizes:
+        print("  %-24s %9d" % (name, size))
+
+
+if __name__ == "__main__":
+    main()
