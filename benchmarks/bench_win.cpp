@@ -6,6 +6,7 @@
 //   timeout PLUGINS ADDRESS COUNT
 //                                processor milliseconds this process spends
 //                                while a window waits out its time-out
+//                                (after "waiting 0" once the first one waits)
 //   handoff VELMORA FLOOR PORT COUNT
 //                                milliseconds from starting a second copy with
 //                                a link to the running copy's query window
@@ -72,6 +73,7 @@ int queries(const std::string& plugins, const std::string& address, int count,
         mainform.openquery(0, address, "");
         Tloadform& w = *mainform.queries().back();
         if (!pump(10000, [&] { return w.waiting(); })) return 3;
+        if (i == 0) line("waiting %.0f\n", 0);
         const double cpu = processCpuMs();
         if (!pump(10000, [&] { return w.finished; })) return 3;
         each(w, cpu);
