@@ -49,7 +49,12 @@ for kind in native win fuzz; do
   fi
   case "$kind" in
     native) run_suite native -j"$(nproc)" ;;
-    win)    # A session left from an earlier run would keep its own display.
+    win)    # Wine's 32-bit loader needs a kernel that runs i386 programs.
+            if ! wine --version >/dev/null 2>&1; then
+              echo "   win: this machine cannot start Wine's 32-bit loader ($(wine --version 2>&1 | tail -1))"
+              failed=$((failed + 1)); broken+=("win-wine"); continue
+            fi
+            # A session left from an earlier run would keep its own display.
             "$top/cmake/wine-run.sh" --prefix="$top/build/win/wineprefix" --stop
             start_display
             export VELMORA_WINE_PERSIST=300
