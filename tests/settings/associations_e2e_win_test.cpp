@@ -102,7 +102,9 @@ TEST_F(AssociationFlow, AClickedLinkStartsVelmoraOrHandsOverAndTheValuesFollowAM
         setUp(velmora);
         const std::string exe = first.string();
         for (const ClassesValue& v : associationvalues(exe))
-            if (!v.binary) EXPECT_EQ(rootString(HKEY_CLASSES_ROOT, v.key, v.name), v.data) << v.key;
+            if (!v.binary) {
+                EXPECT_EQ(rootString(HKEY_CLASSES_ROOT, v.key, v.name), v.data) << v.key;
+            }
         EXPECT_EQ(rootString(HKEY_CURRENT_USER, kRunKey, kRunValue), "\"" + exe + "\"");
 
         // With the copy running, the started one hands the file over and ends.
