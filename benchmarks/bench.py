@@ -134,29 +134,29 @@ def find_program(name, deadline_s=30):
     sys.exit("bench: %s did not start" % name)
 
 
-def in_session(pid, prefix):
-    try:
-        with open("/proc/%d/environ" % pid, "rb") as f:
-            return ("WINEPREFIX=" + prefix).encode() in f.read().split(b"\0")
-    except OSError:
-        return False
+def session_process(prefix, matches):
+    """The first Linux process of the prefix's Wine session whose command
+    line `matches`."""
+    for pid, argv in processes():
+        if argv and matches(argv):
+            try:
+                with open("/proc/%d/environ" % pid, "rb") as f:
+                    if ("WINEPREFIX=" + prefix).encode() in f.read().split(b"\0"):
+                        return pid
+            except OSError:
+                pass
+    return None
 
 
 def find_wineserver(prefix):
     """The prefix's wineserver (not one of the "-w" waiters)."""
-    for pid, argv in processes():
-        if argv and os.path.basename(argv[0]).startswith(b"wineserver") and b"-w" not in argv:
-            if in_session(pid, prefix):
-                return pid
-    return None
+    return session_process(prefix, lambda argv: os.path.basename(argv[0]).startswith(b"wineserver")
+                           and b"-w" not in argv)
 
 
 def find_explorer(prefix):
     """Wine's explorer.exe: the desktop and the notification area."""
-    for pid, argv in processes():
-        if argv and argv[0].lower().endswith(b"explorer.exe") and in_session(pid, prefix):
-            return pid
-    return None
+    return session_process(prefix, lambda argv: argv[0].lower().endswith(b"explorer.exe"))
 
 
 def cpu_ms(pid):
@@ -206,14 +206,13 @@ def timeouts(wine, bench, plugins, port, count):
     run = subprocess.Popen(wine.base + [bench, "timeout", plugins, "127.0.0.1:%d" % port, str(count)],
                            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
     server = find_wineserver(wine.prefix)
-    out, first, waited = [], None, False
+    out, first = [], None
     for line in run.stdout:
         if line.startswith("waiting"):
             first = cpu_ms(server)
-            waited = True
         out.append(line)
     last = cpu_ms(server)
-    if run.wait() != 0 or not waited:
+    if run.wait() != 0 or not figures("".join(out), "waiting"):
         sys.exit("bench: the time-out run failed")
     return figures("".join(out), "cpu"), spent(first, last) / count
 

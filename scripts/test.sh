@@ -50,8 +50,8 @@ for kind in native win fuzz; do
   case "$kind" in
     native) run_suite native -j"$(nproc)" ;;
     win)    # Wine's 32-bit loader needs a kernel that runs i386 programs.
-            if ! wine --version >/dev/null 2>&1; then
-              echo "   win: this machine cannot start Wine's 32-bit loader ($(wine --version 2>&1 | tail -1))"
+            if ! refused=$(wine --version 2>&1); then
+              echo "   win: this machine cannot start Wine's 32-bit loader ($(tail -1 <<<"$refused"))"
               failed=$((failed + 1)); broken+=("win-wine"); continue
             fi
             # A session left from an earlier run would keep its own display.
