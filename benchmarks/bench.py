@@ -222,7 +222,8 @@ def timeouts(wine, bench, plugins, port, count):
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--build", required=True, help="the win32 build folder")
-    ap.add_argument("--zip", required=True, help="the release zip")
+    ap.add_argument("--zip", required=True, help="the release zip whose program runs")
+    ap.add_argument("--sizes-of", help="the release zip whose sizes are shown (default: --zip)")
     ap.add_argument("--wine-run", required=True)
     ap.add_argument("--reply", required=True, help="a recorded QuakeWorld status reply")
     ap.add_argument("--work", required=True, help="a scratch folder (emptied)")
@@ -242,6 +243,8 @@ def main():
     release = os.path.join(work, "release")
     with zipfile.ZipFile(args.zip) as z:
         z.extractall(release)
+    sized = args.sizes_of or args.zip
+    with zipfile.ZipFile(sized) as z:
         sizes = [(i.filename, i.file_size) for i in z.infolist() if not i.is_dir()]
     qw = os.path.join(work, "qw")
     os.makedirs(os.path.join(qw, "plugins"))
@@ -282,9 +285,12 @@ def main():
         load_after = f.read().split()[:3]
 
     # ---- report ----
-    wine_version = subprocess.run(["wine", "--version"], capture_output=True, text=True).stdout.strip()
-    print("machine: %d cores, load %s before and %s after; %s" % (
-        os.cpu_count(), " ".join(load_before), " ".join(load_after), wine_version))
+    arch = os.environ.get("VELMORA_WINE_ARCH", "win32")
+    loader = "wine" if arch == "win32" else "/usr/lib/wine/wine64"
+    wine_version = subprocess.run([loader, "--version"], capture_output=True, text=True).stdout.strip()
+    print("machine: %d cores, load %s before and %s after; %s, %s program (%s)" % (
+        os.cpu_count(), " ".join(load_before), " ".join(load_after), wine_version,
+        "32-bit" if arch == "win32" else "64-bit", os.path.basename(args.zip)))
     print()
     print("ping against a responder that answers after a delay (%d queries each; error = |ping - delay|, ms)"
           % args.queries)
@@ -315,7 +321,7 @@ def main():
     print("  %-24s %8.0f %11.0f %13.0f %9d" % ("minimal windowed program", *floor))
     print("  (explorer.exe is Wine's desktop and notification area)")
     print()
-    print("release %s (%d bytes):" % (os.path.basename(args.zip), os.path.getsize(args.zip)))
+    print("release %s (%d bytes):" % (os.path.basename(sized), os.path.getsize(sized)))
     for name, size in sizes:
         print("  %-24s %9d" % (name, size))
 

@@ -1,16 +1,4 @@
-# 32-bit Windows through Debian's mingw-w64. The posix thread model is the one
-# whose libstdc++ has std::mutex (googletest needs it); -static keeps
-# libwinpthread, libgcc and libstdc++ inside every .exe and .vlm.
-set(CMAKE_SYSTEM_NAME Windows)
+# 32-bit Windows: the program players run.
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(VELMORA_MINGW i686-w64-mingw32)
-set(CMAKE_C_COMPILER   ${VELMORA_MINGW}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${VELMORA_MINGW}-g++-posix)
-set(CMAKE_RC_COMPILER  ${VELMORA_MINGW}-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/${VELMORA_MINGW})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-set(CMAKE_EXE_LINKER_FLAGS_INIT    "-static -static-libgcc -static-libstdc++")
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

@@ -1,11 +1,12 @@
 #!/bin/bash
-# build.sh native|win|fuzz : configures and builds one of the three builds in build/<kind>.
+# build.sh native|win|win64|fuzz : configures and builds one build in build/<kind>.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-kind=${1:?native, win or fuzz}
+kind=${1:?native, win, win64 or fuzz}
 case "$kind" in
   native) args=() ;;
   win)    args=(-DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-i686.cmake") ;;
+  win64)  args=(-DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-x86_64.cmake") ;;
   fuzz)   args=(-DVELMORA_FUZZ=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ ${VELMORA_FUZZ_SECONDS:+-DVELMORA_FUZZ_SECONDS=$VELMORA_FUZZ_SECONDS}) ;;
   *) echo "build.sh: unknown build '$kind'" >&2; exit 2 ;;
 esac

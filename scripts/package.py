@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
-"""package.py BUILD_DIR OUT_DIR : the player's zip from a win32 build's outputs.
+"""package.py BUILD_DIR OUT_DIR : the player's zip from a Windows build's outputs.
 
-Makes OUT_DIR/velmora-<version>-win32.zip holding velmora.exe, plugins/*.vlm
+Makes OUT_DIR/velmora-<version>-win32.zip (win64 from the 64-bit test build) holding velmora.exe, plugins/*.vlm
 and readme.txt (CRLF line ends). The version is the project's own (CMake's
 project() as recorded in the build's cache). The binaries are stripped copies
 of the build's outputs; each may import only Windows' own libraries, so the
@@ -41,7 +41,7 @@ def main():
     version = cache(build, "CMAKE_PROJECT_VERSION")
     source = cache(build, "CMAKE_HOME_DIRECTORY")
     strip, objdump = cache(build, "CMAKE_STRIP"), cache(build, "CMAKE_OBJDUMP")
-    name = f"velmora-{version}-win32"
+    name = f"velmora-{version}-{cache(build, 'VELMORA_WINDOWS_ARCH')}"
     stage = os.path.join(out, name)
     os.makedirs(os.path.join(stage, "plugins"), exist_ok=True)
 

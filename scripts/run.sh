@@ -4,5 +4,8 @@
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/setup.sh"
-"$top/scripts/build.sh" win
-exec "$top/cmake/wine-run.sh" --prefix="$top/build/run-prefix" "$top/build/win/bin/velmora.exe" "$@"
+# The 32-bit program; the 64-bit build where this machine cannot run 32-bit programs.
+arch=$("$top/cmake/wine-arch.sh")
+if [ "$arch" = win32 ]; then kind=win prefix=run-prefix; else kind=win64 prefix=run-prefix64; fi
+"$top/scripts/build.sh" "$kind"
+exec "$top/cmake/wine-run.sh" --arch="$arch" --prefix="$top/build/$prefix" "$top/build/$kind/bin/velmora.exe" "$@"

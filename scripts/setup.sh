@@ -4,8 +4,9 @@
 set -euo pipefail
 
 packages=(
-  # build: native and 32-bit Windows
+  # build: native, 32-bit Windows, and 64-bit Windows for testing where 32-bit programs cannot run
   g++ cmake ninja-build googletest g++-mingw-w64-i686 binutils-mingw-w64-i686
+  g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
   # run and test the Windows program
   wine wine32:i386 wine64 xvfb xauth fonts-wine fonts-liberation imagemagick
   # fuzzing (libFuzzer, sanitizers)

@@ -1,6 +1,7 @@
 #!/bin/bash
 # Sets up, builds and runs every test: native (ASan/UBSan), Windows under
-# Wine, and the fuzz targets for a bounded time. Ends with "N passed, N failed".
+# Wine (the 32-bit build; the 64-bit one where 32-bit programs cannot run),
+# and the fuzz targets for a bounded time. Ends with "N passed, N failed".
 set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/setup.sh" || exit 1
@@ -49,16 +50,26 @@ for kind in native win fuzz; do
   fi
   case "$kind" in
     native) run_suite native -j"$(nproc)" ;;
-    win)    # Wine's 32-bit loader needs a kernel that runs i386 programs.
-            if ! refused=$(wine --version 2>&1); then
-              echo "   win: this machine cannot start Wine's 32-bit loader ($(tail -1 <<<"$refused"))"
+    win)    # Wine's 32-bit loader needs a kernel that runs i386 programs; where it
+            # does not, the same tests run on the 64-bit build.
+            if ! arch=$("$top/cmake/wine-arch.sh" 2>"$top/build/wine-arch.log"); then
+              echo "   win: $(tr '\n' ' ' <"$top/build/wine-arch.log")"
               failed=$((failed + 1)); broken+=("win-wine"); continue
             fi
+            suite=win
+            if [ "$arch" = win64 ]; then
+              echo "   win: $(cat "$top/build/wine-arch.log"): the Windows tests run on the 64-bit build"
+              echo "== building win64"
+              if ! "$top/scripts/build.sh" win64; then
+                echo "   win64: build failed"; failed=$((failed + 1)); broken+=("win64-build"); continue
+              fi
+              suite=win64
+            fi
             # A session left from an earlier run would keep its own display.
-            "$top/cmake/wine-run.sh" --prefix="$top/build/win/wineprefix" --stop
+            "$top/cmake/wine-run.sh" --arch="$arch" --prefix="$top/build/$suite/wineprefix" --stop
             start_display
             export VELMORA_WINE_PERSIST=300
-            run_suite win
+            run_suite "$suite"
             kill "$xvfb_pid" 2>/dev/null; xvfb_pid=; unset DISPLAY VELMORA_WINE_PERSIST ;;
     fuzz)   run_suite fuzz -j"$(nproc)" ;;
   esac

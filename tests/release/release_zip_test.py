@@ -35,21 +35,26 @@ def package(out):
     print(run.stdout + run.stderr, end="")
     if run.returncode != 0:
         sys.exit("FAIL package.py")
-    zips = [f for f in os.listdir(out) if f.endswith("-win32.zip")]
+    zips = [f for f in os.listdir(out) if f.endswith(f"-{arch}.zip")]
     return os.path.join(out, zips[0])
 
 
+def cached(name):
+    for line in open(os.path.join(args.build, "CMakeCache.txt"), encoding="utf-8"):
+        if line.split("=", 1)[0].split(":")[0] == name:
+            return line.strip().split("=", 1)[1]
+    return None
+
+
+arch = cached("VELMORA_WINDOWS_ARCH")   # win32, or win64 from the 64-bit test build
 first = package(os.path.join(args.out, "zip"))
 again = package(os.path.join(args.out, "zip-again"))
 with open(first, "rb") as a, open(again, "rb") as b:
     check(a.read() == b.read(), "the same outputs give the same zip bytes")
 shutil.rmtree(os.path.dirname(again))
 
-version = None
-for line in open(os.path.join(args.build, "CMakeCache.txt"), encoding="utf-8"):
-    if line.startswith("CMAKE_PROJECT_VERSION:"):
-        version = line.strip().split("=", 1)[1]
-check(os.path.basename(first) == f"velmora-{version}-win32.zip", f"the zip is named for version {version}")
+version = cached("CMAKE_PROJECT_VERSION")
+check(os.path.basename(first) == f"velmora-{version}-{arch}.zip", f"the zip is named for version {version}")
 
 with zipfile.ZipFile(first) as z:
     names = sorted(z.namelist())
@@ -66,8 +71,8 @@ with zipfile.ZipFile(first) as z:
 
 built = os.path.getsize(os.path.join(args.build, "bin", "velmora.exe"))
 check(len(exe) < built, f"velmora.exe is stripped ({len(exe)} bytes, the build's {built})")
-sections = subprocess.run([shutil.which("i686-w64-mingw32-objdump") or "objdump", "-h",
-                           os.path.join(os.path.dirname(first), f"velmora-{version}-win32", "velmora.exe")],
+sections = subprocess.run([cached("CMAKE_OBJDUMP"), "-h",
+                           os.path.join(os.path.dirname(first), f"velmora-{version}-{arch}", "velmora.exe")],
                           capture_output=True, text=True).stdout
 check(".text" in sections and ".debug" not in sections, "velmora.exe has code and no debug sections")
 
