@@ -82,8 +82,9 @@ TEST(WebLink, HostileAndMalformedLinksAreRefusedWithTheLinkAndTheReason) {
         ASSERT_EQ(web.kind, WebLink::Kind::Refused) << c.url << " -> " << web.line;
         EXPECT_NE(web.message.find(c.why), std::string::npos) << c.url << "\n" << web.message;
         EXPECT_TRUE(web.line.empty());
-        if (c.url.size() <= kWebLinkLimit)
+        if (c.url.size() <= kWebLinkLimit) {
             EXPECT_NE(web.message.find("\r\n\r\n" + c.url + "\r\n\r\n"), std::string::npos) << web.message;
+        }
     }
     // The long link is shown as far as the limit.
     EXPECT_NE(parseweblink(kLong).message.find(kLong.substr(0, kWebLinkLimit) + "...\r\n"), std::string::npos);

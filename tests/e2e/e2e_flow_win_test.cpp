@@ -172,14 +172,20 @@ void setUpAsAPlayer(const GameCase& game, const Layout& layout, const fs::path& 
     // Now and then the tab strip drops a click that comes right after the
     // box has gone; a player would click again, and so does the test, until
     // the page shows.
+    // While the pages change over, neither may be visible: the page counts as
+    // shown once it is visible with its game list and path field.
+    HWND combo = nullptr, edit = nullptr;
+    const auto gamePathsShown = [&] {
+        const HWND shown = visibleChild(settings, "Tpanel");
+        if (!shown || shown == page) return false;
+        combo = visibleChild(shown, WC_COMBOBOXA);
+        edit = visibleChild(shown, WC_EDITA);
+        return combo && edit;
+    };
     ASSERT_TRUE(waitUntil([&] {
         postClick(tabs, layout.gamePathsTab);
-        return waitUntil([&] { return visibleChild(settings, "Tpanel") != page; }, 1000);
+        return waitUntil(gamePathsShown, 1000);
     })) << "the Game Paths page";
-    page = visibleChild(settings, "Tpanel");
-    const HWND combo = visibleChild(page, WC_COMBOBOXA);
-    const HWND edit = visibleChild(page, WC_EDITA);
-    ASSERT_TRUE(combo && edit);
     // The player picks the game in the list: the list selects it and tells its owner.
     ASSERT_GE(layout.gameRow, 0);
     SendMessageA(combo, CB_SETCURSEL, static_cast<WPARAM>(layout.gameRow), 0);

@@ -113,7 +113,8 @@ TEST_F(ComboTest, EditHeightSizesFieldAndRowsAndTheOpenListGetsDropHeight) {
         combo->DropHeight = drop;
         SendMessageA(combo->handle(), CB_SHOWDROPDOWN, TRUE, 0);
         ASSERT_TRUE(dropped());
-        COMBOBOXINFO info{sizeof info};
+        COMBOBOXINFO info{};
+        info.cbSize = sizeof info;
         ASSERT_TRUE(GetComboBoxInfo(combo->handle(), &info));
         RECT list{};
         GetWindowRect(info.hwndList, &list);
@@ -157,7 +158,9 @@ TEST_F(ComboTest, AClickOnTheSelectedItemsAnchorIsReportedInsteadOfDroppingDown)
         SendMessageA(combo->handle(), WM_LBUTTONUP, 0, MAKELPARAM(p.x, p.y));
         EXPECT_EQ(dropped(), c.drops);
         EXPECT_EQ(clicks.size(), c.reported ? 1u : 0u);
-        if (c.reported && !clicks.empty()) EXPECT_EQ(clicks[0], (std::pair<int, std::string>{1, "edit"}));
+        if (c.reported && !clicks.empty()) {
+            EXPECT_EQ(clicks[0], (std::pair<int, std::string>{1, "edit"}));
+        }
         SendMessageA(combo->handle(), CB_SHOWDROPDOWN, FALSE, 0);
         pump();
     }
@@ -189,7 +192,8 @@ TEST_F(ComboTest, TheOpenListDrawsPictureAndNamePerRow) {
     combo->setFocus();
     SendMessageA(combo->handle(), CB_SHOWDROPDOWN, TRUE, 0);
     pump();
-    COMBOBOXINFO info{sizeof info};
+    COMBOBOXINFO info{};
+    info.cbSize = sizeof info;
     ASSERT_TRUE(GetComboBoxInfo(combo->handle(), &info));
     RedrawWindow(info.hwndList, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ERASE);
     pump();

@@ -140,7 +140,7 @@ TEST_F(SettingsTest, TheKeyboardMovesTheFocusTurnsThePagesAndCloses) {
     const HWND strip = form->pages.handle(), path = form->pathedit.handle(), game = form->gamecombo.handle();
     auto focusIs = [](HWND w) { return [w] { return GetFocus() == w; }; };
     auto pageIs = [&](int page, HWND focus) {
-        return [=] { return form->pages.activeTab() == page && GetFocus() == focus; };
+        return [this, page, focus] { return form->pages.activeTab() == page && GetFocus() == focus; };
     };
     const auto press = [](WORD vk, std::vector<WORD> mods = {}) { return Keyboard::key(vk, std::move(mods)); };
     runSteps({
