@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """package.py BUILD_DIR OUT_DIR : the player's zip from a Windows build's outputs.
 
-Makes OUT_DIR/velmora-<version>-win32.zip (win64 from the 64-bit test build) holding velmora.exe, plugins/*.vlm
-and readme.txt (CRLF line ends). The version is the project's own (CMake's
-project() as recorded in the build's cache). The binaries are stripped copies
+Makes OUT_DIR/velmora-<version>-win32.zip (-win64.zip from the 64-bit test
+build) holding velmora.exe, plugins/*.vlm and readme.txt (CRLF line ends).
+The version is the project's own (CMake's project() as recorded in the
+build's cache). The binaries are stripped copies
 of the build's outputs; each may import only Windows' own libraries, so the
 zip runs on a bare Windows. Every entry carries one fixed time
 (SOURCE_DATE_EPOCH, else 2026-01-01), so the same inputs give the same bytes.
@@ -26,7 +27,7 @@ def cache(build, name):
             key, _, value = line.rstrip("\n").partition("=")
             if key.split(":")[0] == name:
                 return value
-    sys.exit(f"package.py: {name} is not in {build}/CMakeCache.txt (is it a configured win32 build?)")
+    sys.exit(f"package.py: {name} is not in {build}/CMakeCache.txt (is it a configured Windows build?)")
 
 
 def imports(objdump, path):

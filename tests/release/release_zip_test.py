@@ -19,6 +19,8 @@ ap.add_argument("--test-exe", required=True)
 ap.add_argument("--wine-run", required=True)
 args = ap.parse_args()
 source = os.environ.get("VELMORA_SOURCE") or os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+sys.path.insert(0, os.path.join(source, "scripts"))
+from package import cache  # noqa: E402  (the packager's own reader of the build's cache)
 failures = []
 
 
@@ -39,21 +41,14 @@ def package(out):
     return os.path.join(out, zips[0])
 
 
-def cached(name):
-    for line in open(os.path.join(args.build, "CMakeCache.txt"), encoding="utf-8"):
-        if line.split("=", 1)[0].split(":")[0] == name:
-            return line.strip().split("=", 1)[1]
-    return None
-
-
-arch = cached("VELMORA_WINDOWS_ARCH")   # win32, or win64 from the 64-bit test build
+arch = cache(args.build, "VELMORA_WINDOWS_ARCH")   # win32, or win64 from the 64-bit test build
 first = package(os.path.join(args.out, "zip"))
 again = package(os.path.join(args.out, "zip-again"))
 with open(first, "rb") as a, open(again, "rb") as b:
     check(a.read() == b.read(), "the same outputs give the same zip bytes")
 shutil.rmtree(os.path.dirname(again))
 
-version = cached("CMAKE_PROJECT_VERSION")
+version = cache(args.build, "CMAKE_PROJECT_VERSION")
 check(os.path.basename(first) == f"velmora-{version}-{arch}.zip", f"the zip is named for version {version}")
 
 with zipfile.ZipFile(first) as z:
@@ -71,7 +66,7 @@ with zipfile.ZipFile(first) as z:
 
 built = os.path.getsize(os.path.join(args.build, "bin", "velmora.exe"))
 check(len(exe) < built, f"velmora.exe is stripped ({len(exe)} bytes, the build's {built})")
-sections = subprocess.run([cached("CMAKE_OBJDUMP"), "-h",
+sections = subprocess.run([cache(args.build, "CMAKE_OBJDUMP"), "-h",
                            os.path.join(os.path.dirname(first), f"velmora-{version}-{arch}", "velmora.exe")],
                           capture_output=True, text=True).stdout
 check(".text" in sections and ".debug" not in sections, "velmora.exe has code and no debug sections")
