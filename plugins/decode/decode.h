@@ -1,28 +1,15 @@
-// The reference plug-ins' platform-free part: the fixed texts of each game
-// and the decoding of a server's status reply into the six shown texts.
-// Everything here works on a text of known length and never looks beyond it.
+// The decoding core (plugins/decode/status.h) in plain C++ values: the six
+// shown texts and the players of a status reply as strings, for the tests
+// and the tools. The plug-ins themselves link only the core.
 #pragma once
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "plugins/decode/status.h"
+
 namespace velmora::plugins {
-
-enum class Game { quake, quakeworld, quake2, quake3, openarena };
-
-inline constexpr Game allGames[] = {Game::quake, Game::quakeworld, Game::quake2, Game::quake3,
-                                    Game::openarena};
-
-// What getgamename, getgameid, getdefport, getsendstr and getparam return.
-struct GameTexts {
-    const char* gamename;
-    const char* gameid;
-    const char* defport;
-    const char* sendstr;  // the whole status datagram, FF FF FF FF included, no zero byte
-    const char* param;
-};
-const GameTexts& gameTexts(Game game);
 
 // The six texts of ServerInfo, in its order.
 struct ServerFields {
@@ -60,10 +47,6 @@ private:
 // its blanks and loses the quotes, an unclosed quote runs to the line's end.
 std::vector<std::string_view> playerWords(std::string_view line);
 
-// True when a QuakeWorld status line describes a spectator: "\s\" before the
-// name (status 23) or "S" in place of the frags (status 31).
-bool isQuakeWorldSpectator(std::string_view line);
-
 // Quake's character set: the high bit only colours a character; the low
 // glyphs that have a readable look become that character, the others go.
 std::string foldQuakeChars(std::string_view text);
@@ -71,6 +54,16 @@ std::string foldQuakeChars(std::string_view text);
 // Quake III colour codes "^" + character removed. With `darkplaces`, the
 // DarkPlaces forms: "^0".."^9", "^xRGB", and "^^" for a single "^".
 std::string stripColourCodes(std::string_view text, bool darkplaces);
+
+// One player of a status reply, as decodeplayers gives it.
+struct Player {
+    std::string name, score, ping, time, team;
+    bool spectator = false;
+    bool operator==(const Player&) const = default;
+};
+
+// The players of `reply` (at most `max`), in the order of its lines.
+std::vector<Player> decodePlayerList(Game game, std::string_view reply, int max = 1 << 20);
 
 // The text as the game would show it, made safe to put into markup: colour
 // codes and control characters gone, "<" and ">" turned to "(" and ")" (a "<"

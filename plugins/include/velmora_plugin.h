@@ -2,8 +2,10 @@
  *
  * A plug-in is a 32-bit Windows DLL named plugins\<game>.vlm beside
  * velmora.exe. Velmora looks up seven exports by these exact, undecorated
- * names (list them in a .def file: __stdcall names are decorated otherwise)
- * and loads the library only for the calls it makes, unloading it at once.
+ * names (list them in a .def file: __stdcall names are decorated otherwise),
+ * and an optional eighth, decodeplayers, and loads the library only for the
+ * calls it makes, unloading it at once. A plug-in without decodeplayers
+ * works as before; its query window lists no players.
  *
  * Rules a plug-in keeps:
  *  - every text is zero-terminated 8-bit ANSI and owned by the plug-in; it must
@@ -22,18 +24,29 @@
  *    The reply is the whole datagram, FF FF FF FF prefix included, up to its
  *    first zero byte. The texts may change with the next decodedata call;
  *    the host copies them before it calls again or unloads the library.
+ *  - decodeplayers (optional): for the same reply text decodedata receives,
+ *    fills at most `max` PlayerInfo entries, one per player line, and
+ *    returns how many it filled (0 for a reply that is not a status reply).
+ *    Each text is zero-terminated, "" where the game gives none, and owned
+ *    by the plug-in until its next call or the unload; the host copies the
+ *    entries before either. Names come as a person reads them (colour codes
+ *    and control characters gone) but otherwise plain: no markup escapes.
+ *    The host takes no count below 0 or above `max`.
  *
- * The host writes the decoded texts into markup as they are, and its markup
- * has no escapes: a "<" always starts a tag and a single "&" underlines the
- * next character. A server chooses its name, so a plug-in must not pass a
- * "<" through (a name could otherwise place a link that the shell opens);
- * the reference plug-ins show "<" and ">" as "(" and ")" and double "&".
+ * The host is the one place that makes server texts inert: everything a
+ * plug-in returns is written into the window's markup with "<" and ">" shown
+ * as "(" and ")" and control characters dropped, and player texts also with
+ * "&" doubled (a single "&" underlines the next character there), so no
+ * server text becomes a tag, a link or a prefix. The reference plug-ins'
+ * decodedata texts already show "<" and ">" as "(" and ")" and double "&",
+ * as they always have; the host leaves an "&" in those texts alone.
  *
  * The reference plug-ins (plugins/quake.cpp ... openarena.cpp) share one
  * decoder (plugins/decode/): QuakeWorld ("n" + info), Quake II ("print\n" +
  * info) and Quake III / DarkPlaces ("statusResponse\n" + info) status
  * replies, the info text "\key\value..." ending at the first line end and
- * followed by one line per player. Build a plug-in with a .def file such as
+ * followed by one line per player; QuakeWorld's query is "status 23", which
+ * lists spectators too (their names marked "\s\"). Build a plug-in with a .def file such as
  * plugins/velmora_plugin.def and link it statically, so that it is one file.
  */
 #ifndef VELMORA_PLUGIN_H
@@ -61,6 +74,16 @@ typedef struct ServerInfo {
     const char* maxplayers;
 } ServerInfo;
 
+/* One player; every text "" where the game gives none. */
+typedef struct PlayerInfo {
+    const char* name;   /* as a person reads it: no colour codes */
+    const char* score;  /* frags or points */
+    const char* ping;   /* milliseconds */
+    const char* time;   /* minutes on the server (QuakeWorld) */
+    const char* team;
+    int spectator;      /* 1 for a spectator, else 0 */
+} PlayerInfo;
+
 typedef const char*(VELMORA_CALL* getgamename_fn)(void);
 typedef const char*(VELMORA_CALL* getgameid_fn)(void);
 typedef const char*(VELMORA_CALL* getdefport_fn)(void);
@@ -68,6 +91,7 @@ typedef const char*(VELMORA_CALL* getsendstr_fn)(void);
 typedef const char*(VELMORA_CALL* getparam_fn)(void);
 typedef VelmoraIcon(VELMORA_CALL* getgameicon_fn)(const char* pluginfile);
 typedef void(VELMORA_CALL* decodedata_fn)(ServerInfo* info, const char* reply);
+typedef int(VELMORA_CALL* decodeplayers_fn)(PlayerInfo* players, int max, const char* reply);
 
 #ifdef __cplusplus
 }
