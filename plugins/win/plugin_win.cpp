@@ -3,33 +3,64 @@
 #include <cstring>
 
 // The base address of the module this code is linked into, the plug-in's own
-// HINSTANCE, so no DllMain is needed to learn it.
+// HINSTANCE.
 extern "C" IMAGE_DOS_HEADER __ImageBase;
 
 namespace velmora::plugins {
 namespace {
-// One set of texts per library: each plug-in links its own copy of this file.
-ServerFields lastDecoded = unknownFields();
+
+// The texts of the last call of each kind live in a block of the process
+// heap sized for its reply, kept until the next call of that kind or until
+// the library is unloaded. Each plug-in links its own copy of this file.
+struct Block {
+    char* data = nullptr;
+    std::size_t size = 0;
+
+    bool renew(std::size_t wanted) {
+        release();
+        data = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, wanted));
+        size = data ? wanted : 0;
+        return data != nullptr;
+    }
+    void release() {
+        if (data) HeapFree(GetProcessHeap(), 0, data);
+        data = nullptr;
+        size = 0;
+    }
+};
+// Plain data, so no constructor or destructor runs at load or unload.
+Block serverTexts;
+Block playerTexts;
+
+std::string_view replyText(const char* reply) {
+    return reply ? std::string_view(reply, std::strlen(reply)) : std::string_view{};
+}
+
 }  // namespace
 
 void fillServerInfo(Game game, ServerInfo* info, const char* reply) {
     if (info == nullptr) return;
-    try {
-        lastDecoded = decodeReply(game, reply ? std::string_view(reply, std::strlen(reply)) : std::string_view{});
-    } catch (...) {
-        // Out of memory on a huge reply: nothing may escape into the host.
-        lastDecoded = ServerFields{};
-        try {
-            lastDecoded = unknownFields();
-        } catch (...) {
-        }
+    const std::string_view text = replyText(reply);
+    const char* fields[6] = {"???", "???", "???", "???", "???", "???"};
+    // A reply too large for memory shows as no status at all.
+    if (serverTexts.renew(serverStoreSize(text.size()))) {
+        TextStore store(serverTexts.data, serverTexts.size);
+        decodeServer(game, text, store, fields);
     }
-    info->name = lastDecoded.name.c_str();
-    info->game = lastDecoded.game.c_str();
-    info->mod = lastDecoded.mod.c_str();
-    info->map = lastDecoded.map.c_str();
-    info->players = lastDecoded.players.c_str();
-    info->maxplayers = lastDecoded.maxplayers.c_str();
+    info->name = fields[0];
+    info->game = fields[1];
+    info->mod = fields[2];
+    info->map = fields[3];
+    info->players = fields[4];
+    info->maxplayers = fields[5];
+}
+
+int fillPlayers(Game game, PlayerInfo* players, int max, const char* reply) {
+    if (players == nullptr || max <= 0) return 0;
+    const std::string_view text = replyText(reply);
+    if (!playerTexts.renew(playersStoreSize(text.size()))) return 0;
+    TextStore store(playerTexts.data, playerTexts.size);
+    return decodePlayers(game, text, players, max, store);
 }
 
 HICON loadGameIcon() {
@@ -38,3 +69,12 @@ HICON loadGameIcon() {
 }
 
 }  // namespace velmora::plugins
+
+// The heap blocks go back when the host unloads the library.
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_DETACH) {
+        velmora::plugins::serverTexts.release();
+        velmora::plugins::playerTexts.release();
+    }
+    return TRUE;
+}

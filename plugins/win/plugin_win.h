@@ -1,7 +1,7 @@
 // The Win32 side shared by the five reference plug-ins: the decoded texts in
 // the library's own storage, and the game's icon from its resources.
 #pragma once
-#include "plugins/decode/decode.h"
+#include "plugins/decode/status.h"
 #include "plugins/include/velmora_plugin.h"
 
 namespace velmora::plugins {
@@ -14,13 +14,17 @@ inline constexpr int kGameIconId = 1;
 // where they stay until the next call or until the library is unloaded.
 void fillServerInfo(Game game, ServerInfo* info, const char* reply);
 
+// decodeplayers: at most `max` players of `reply` into `players`, their texts
+// in this library's storage until the next call or the unload.
+int fillPlayers(Game game, PlayerInfo* players, int max, const char* reply);
+
 // getgameicon: a new 16 x 16 icon from this library's resources; the caller
 // owns it (DestroyIcon). Null when it cannot be made.
 HICON loadGameIcon();
 
 }  // namespace velmora::plugins
 
-// The seven exports of a reference plug-in for `game` (a velmora::plugins::Game):
+// The eight exports of a reference plug-in for `game` (a velmora::plugins::Game):
 // its fixed texts, its icon, and the shared decoder. Each plug-in's source is
 // this one line; plugins/velmora_plugin.def gives the exports their plain names.
 #define VELMORA_GAME_PLUGIN(game)                                                                       \
@@ -33,5 +37,8 @@ HICON loadGameIcon();
     HICON VELMORA_CALL getgameicon(const char*) { return velmora::plugins::loadGameIcon(); }          \
     void VELMORA_CALL decodedata(ServerInfo* info, const char* reply) {                               \
         velmora::plugins::fillServerInfo(game, info, reply);                                          \
+    }                                                                                                   \
+    int VELMORA_CALL decodeplayers(PlayerInfo* players, int max, const char* reply) {                 \
+        return velmora::plugins::fillPlayers(game, players, max, reply);                              \
     }                                                                                                   \
     }

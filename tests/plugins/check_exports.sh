@@ -1,10 +1,12 @@
 #!/bin/bash
-# check_exports.sh OBJDUMP PLUGIN... : each plug-in exports exactly the seven
-# plain names and imports only Windows' own libraries (no MinGW runtime DLLs,
-# so a plug-in is one file that runs on a bare Windows).
+# check_exports.sh OBJDUMP PLUGIN... : each reference plug-in exports exactly the
+# seven plain names and the optional decodeplayers, imports only Windows' own
+# libraries (no MinGW runtime DLLs, so a plug-in is one file that runs on a
+# bare Windows), and carries none of the C++ runtime's exception machinery
+# (nothing in it throws; std::exception's type name comes with that machinery).
 set -u
 objdump=$1; shift
-want="decodedata getdefport getgameicon getgameid getgamename getparam getsendstr"
+want="decodedata decodeplayers getdefport getgameicon getgameid getgamename getparam getsendstr"
 rc=0
 for vlm in "$@"; do
   dump=$("$objdump" -p "$vlm") || { echo "FAIL $vlm: objdump failed"; rc=1; continue; }
@@ -17,6 +19,7 @@ for vlm in "$@"; do
       *) echo "FAIL $vlm imports $dll"; rc=1 ;;
     esac
   done
+  if grep -q -a 'St9exception' "$vlm"; then echo "FAIL $vlm carries the C++ runtime's exceptions"; rc=1; fi
   [ $rc = 0 ] && echo "ok $vlm: exports $names; imports $dlls"
 done
 exit $rc

@@ -1,4 +1,4 @@
-// The built plug-ins as the host meets them: loaded by full path, seven
+// The built plug-ins as the host meets them: loaded by full path, eight
 // exports found by their plain names, called with the standard convention.
 #include <windows.h>
 
@@ -45,7 +45,7 @@ struct Expected {
 };
 const Expected kPlugins[] = {
     {"quake.vlm", "Quake", "qs", "26000", "\xff\xff\xff\xff" "getstatus", "nq-players/getstatus.bin", "peers-nq", "   2"},
-    {"quakeworld.vlm", "QuakeWorld", "qws", "27500", "\xff\xff\xff\xff" "status\n", "qw-players/status-23.bin",
+    {"quakeworld.vlm", "QuakeWorld", "qws", "27500", "\xff\xff\xff\xff" "status 23\n", "qw-players/status-23.bin",
      "peers-qw", "   2"},
     {"quake2.vlm", "Quake II", "q2s", "27910", "\xff\xff\xff\xff" "status\n", nullptr, nullptr, nullptr},
     {"quake3.vlm", "Quake III Arena", "q3a", "27960", "\xff\xff\xff\xff" "getstatus", "q3-players/getstatus.bin",
@@ -118,6 +118,43 @@ TEST(PluginLibraries, FailureTextsAndNullArgumentsShowUnknown) {
             }
         }
         decode(nullptr, "unknown error");  // nothing to fill: no crash
+    }
+}
+
+TEST(PluginLibraries, ListThePlayersOfARecordedReplyThroughTheExport) {
+    // Each reference plug-in has the optional export; the entries point into
+    // its storage and hold the names as the recorded server reported them.
+    struct Case {
+        const char* file;
+        const char* capture;
+        std::string listed;  // name/score/ping/spectator per player
+    } const cases[] = {
+        {"quakeworld.vlm", "qw-players/status-23.bin", "PeerSpec1//999/1 PeerQW1/0/999/0 PeerQW2/0/999/0 "},
+        {"quake3.vlm", "q3-players/getstatus.bin", "Sarge/0/0/0 Angelyss/0/0/0 "},
+        {"quake.vlm", "nq-players/getstatus.bin", "PeerBot1/7/0/0 PeerBot2/3/0/0 "},
+        {"openarena.vlm", "q3-empty/getstatus.bin", ""},
+        {"quake2.vlm", "q3-players/getstatus.bin", ""},  // not a Quake II reply
+    };
+    for (const auto& c : cases) {
+        Library lib(pathOf(c.file));
+        ASSERT_NE(lib.handle, nullptr) << c.file;
+        const auto players = lib.get<decodeplayers_fn>("decodeplayers");
+        ASSERT_NE(players, nullptr) << c.file;
+        const std::string reply = readCapture(c.capture);
+        PlayerInfo list[8] = {};
+        const int count = players(list, 8, reply.c_str());
+        std::string listed;
+        for (int i = 0; i < count; ++i)
+            listed += std::string(list[i].name) + "/" + list[i].score + "/" + list[i].ping + "/" +
+                      std::to_string(list[i].spectator) + " ";
+        EXPECT_EQ(listed, c.listed) << c.file;
+        // One entry asked for: one written, nothing past it.
+        PlayerInfo one[2] = {};
+        EXPECT_EQ(players(one, 1, reply.c_str()), c.listed.empty() ? 0 : 1) << c.file;
+        EXPECT_EQ(one[1].name, nullptr) << c.file;
+        EXPECT_EQ(players(list, 0, reply.c_str()), 0) << c.file;
+        EXPECT_EQ(players(nullptr, 8, reply.c_str()), 0) << c.file;
+        EXPECT_EQ(players(list, 8, nullptr), 0) << c.file;
     }
 }
 
