@@ -1,0 +1,98 @@
+// The query window's player list without a window: copying what a plug-in
+// returned (whatever count it gives), the order, the rows and the copy.
+#include "query/playerlist.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using namespace velmora::query;
+
+namespace {
+
+PlayerEntry player(const char* name, const char* score, const char* ping = "50", bool spectator = false) {
+    return {name, score, ping, "", "", spectator};
+}
+
+std::string names(const std::vector<PlayerEntry>& players) {
+    std::string out;
+    for (const auto& p : players) out += p.name + (p.spectator ? "*" : "") + " ";
+    return out;
+}
+
+}  // namespace
+
+TEST(PlayerCopy, TheCountIsClampedToWhatWasAskedWhateverThePluginReturns) {
+    PlayerInfo entries[4] = {{"a", "1", "2", "3", "red", 0}, {"b", nullptr, nullptr, nullptr, nullptr, 1},
+                             {"c", "", "", "", "", 0}, {"d", "", "", "", "", 0}};
+    const struct {
+        int returned, max;
+        const char* names;
+    } cases[] = {{2, 4, "a b* "}, {4, 4, "a b* c d "}, {9, 4, "a b* c d "}, {1000000, 3, "a b* c "},
+                 {-1, 4, ""},     {-2147483647 - 1, 4, ""}, {3, 0, ""}, {3, -5, ""}};
+    for (const auto& c : cases) EXPECT_EQ(names(copiedplayers(entries, c.returned, c.max)), c.names) << c.returned;
+    EXPECT_TRUE(copiedplayers(nullptr, 3, 4).empty());
+    const auto copied = copiedplayers(entries, 2, 4);
+    EXPECT_EQ(copied[0], (PlayerEntry{"a", "1", "2", "3", "red", false}));
+    EXPECT_EQ(copied[1], (PlayerEntry{"b", "", "", "", "", true}));  // null texts read as ""
+}
+
+TEST(PlayerOrder, HighestScoreFirstThenSpectators) {
+    const struct {
+        std::vector<PlayerEntry> in;
+        const char* order;
+    } cases[] = {
+        {{player("low", "1"), player("high", "20"), player("mid", "7")}, "high mid low "},
+        {{player("spec", "", "0", true), player("neg", "-3"), player("zero", "0")}, "zero neg spec* "},
+        {{player("a", "5"), player("b", "5"), player("c", "5")}, "a b c "},  // ties keep the server's order
+        {{player("odd", "x"), player("none", ""), player("one", "1")}, "one odd none "},
+        {{player("s2", "9", "0", true), player("s1", "1", "0", true), player("p", "-9999")}, "p s2* s1* "},
+        {{}, ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(names(orderedplayers(c.in)), c.order);
+}
+
+TEST(PlayerRows, AHeadingThenAtMostSixteenRowsAndTheRestCounted) {
+    EXPECT_TRUE(playerrows({}).empty()) << "no players: the window keeps its layout";
+    for (const size_t count : {1u, 16u, 17u, 40u}) {
+        std::vector<PlayerEntry> players;
+        for (size_t i = 0; i < count; ++i) players.push_back(player(("p" + std::to_string(i)).c_str(), "1"));
+        const auto rows = playerrows(players);
+        const size_t shown = std::min<size_t>(count, 16);
+        ASSERT_EQ(rows.size(), 1 + shown + (count > 16 ? 1 : 0)) << count;
+        EXPECT_EQ(rows[shown], "p" + std::to_string(shown - 1) + "<IND x=\"124\">1<IND x=\"160\">50<br>");
+        if (count > 16) {
+            EXPECT_EQ(rows.back(), "<i>\x85" "and " + std::to_string(count - 16) + " more</i>");
+        }
+    }
+    const auto rows = playerrows({player("Sarge", "12", "48"), player("Watcher", "", "999", true)});
+    EXPECT_EQ(rows[0], "<B>name<IND x=\"124\">score<IND x=\"160\">ping</b><br>");
+    EXPECT_EQ(rows[1], "Sarge<IND x=\"124\">12<IND x=\"160\">48<br>");
+    EXPECT_EQ(rows[2], "<i>Watcher<IND x=\"124\">spectator</i><br>");
+}
+
+TEST(PlayerRows, ServerTextsStayInert) {
+    const struct {
+        PlayerEntry p;
+        const char* row;
+    } cases[] = {
+        {player("<a href=\"x.exe\">go</a>", "1"), "(a href=\"x.exe\")go\x85<IND x=\"124\">1<IND x=\"160\">50<br>"},
+        {player("R&D", "<b>", "&9"), "R&&D<IND x=\"124\">(b)<IND x=\"160\">&&9<br>"},
+        {player("a\r\nb\x01", "1\n2", "\t3"), "ab<IND x=\"124\">12<IND x=\"160\">3<br>"},
+        {player("AVeryLongPlayerNameIndeed", "123456789", "123456"),
+         "AVeryLongPlayerNam\x85<IND x=\"124\">123456<IND x=\"160\">12345<br>"},
+        {player("&&&&&&&&&&&&&&&&&&&&&", "1"), "&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&\x85<IND x=\"124\">1<IND x=\"160\">50<br>"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(playerrows({c.p})[1], c.row) << c.p.name;
+}
+
+TEST(PlayerCopy, PlainTextWithTheAddressAndEveryPlayer) {
+    std::vector<PlayerEntry> players{player("Sarge", "12", "48"), player("Tab\tName<&>", "3", "9"),
+                                     player("Watcher", "", "999", true)};
+    for (int i = 0; i < 20; ++i) players.push_back(player("bot", "0"));
+    const std::string text = playerclipboard("127.0.0.1:27960", players);
+    EXPECT_EQ(text.substr(0, text.find("bot")),
+              "127.0.0.1:27960\r\nSarge\t12\t48\r\nTab Name<&>\t3\t9\r\nWatcher\tspectator\t999\r\n");
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 24) << "every player, not only the rows shown";
+}
