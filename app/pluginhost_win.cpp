@@ -28,6 +28,7 @@ std::optional<PluginLibrary> PluginLibrary::load(const std::string& file) {
     e.getparam = lookup<getparam_fn>(module, "getparam");
     e.getgameicon = lookup<getgameicon_fn>(module, "getgameicon");
     e.decodedata = lookup<decodedata_fn>(module, "decodedata");
+    e.decodeplayers = lookup<decodeplayers_fn>(module, "decodeplayers");
     return library;
 }
 

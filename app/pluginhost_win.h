@@ -20,7 +20,10 @@ struct PluginExports {
     getparam_fn getparam = nullptr;
     getgameicon_fn getgameicon = nullptr;
     decodedata_fn decodedata = nullptr;
+    // Optional: a plug-in without it loads and works as before.
+    decodeplayers_fn decodeplayers = nullptr;
 
+    // The seven that every plug-in must have.
     bool complete() const {
         return getgamename && getgameid && getdefport && getsendstr && getparam && getgameicon && decodedata;
     }

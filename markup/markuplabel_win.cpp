@@ -189,6 +189,21 @@ void TMarkupLabel::paint(HDC dc) {
     }
 }
 
+int TMarkupLabel::laidOutHeight(const std::vector<std::string>& lines) {
+    const WindowDC dc(parent().handle());
+    if (!dc.get()) return 0;
+    MarkupRect box = textBox();
+    box.bottom = box.top + (1 << 20);
+    try {
+        GdiSurface surface(dc.get(), markupFont(), color);
+        // A hit test far outside lays the lines out without drawing them.
+        return DrawMarkup(surface, joinMarkupLines(lines), box, images_, MarkupMode::HitTest, {-1, -1}, urlColor_)
+            .height;
+    } catch (...) {
+        return 0;
+    }
+}
+
 std::string TMarkupLabel::AnchorAt(int x, int y) {
     if (textFailed_) return {};
     const WindowDC dc(parent().handle());

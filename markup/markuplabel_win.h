@@ -52,6 +52,9 @@ public:
     std::function<void(MouseButton, int x, int y)> OnMouseDown;
     std::function<void(int x, int y)> OnMouseMove;
 
+    // The height `lines` take when laid out at the label's width and font,
+    // however tall the label is; 0 when they cannot be laid out.
+    int laidOutHeight(const std::vector<std::string>& lines);
     // The href of the anchor under a point in the label's coordinates, or "".
     std::string AnchorAt(int x, int y);
 

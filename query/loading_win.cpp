@@ -2,9 +2,13 @@
 
 #include <mmsystem.h>
 
+#include <algorithm>
+#include <cstring>
+
 #include "app/main_win.h"
 #include "app/pluginhost_win.h"
 #include "app/velmoraglobal.h"
+#include "base/gamenames.h"
 #include "query/join_win.h"
 #include "resources/resource.h"
 #include "ui/application_win.h"
@@ -19,15 +23,18 @@ HBITMAP loadHandStrip() {
 void say(const std::string& text) {
     if (Application* app = Application::current()) app->showMessage(text);
 }
+// The layout without a player list, which the window keeps when it has none.
+constexpr int kClientWidth = 202, kClientHeight = 177;
+constexpr int kResultsTop = 48, kResultsHeight = 97, kCommandsTop = 160;
 }  // namespace
 
 Tloadform::Tloadform(Tmainform& mainform)
-    : Form("Tloadform", "Getting Server Info", 202, 177, FormStyle::ToolWindow),
+    : Form("Tloadform", "Getting Server Info", kClientWidth, kClientHeight, FormStyle::ToolWindow),
       Label1(*this, 8, 8, "Getting server info for"),
       Label2(*this, 16, 24, ""),
       hand(*this, 160, 8, 25, 25),
-      commands(*this, 8, 160, 187, 18),
-      results(*this, 8, 48, 193, 97),
+      commands(*this, 8, kCommandsTop, 187, 18),
+      results(*this, 8, kResultsTop, 193, kResultsHeight),
       mainform_(mainform) {
     Label2.font.bold = true;
     Label2.setText("xxx.xxx.xxx.xxx:xxxxx...");
@@ -95,7 +102,12 @@ void Tloadform::FormShow() {
     PostMessageA(handle(), WM_STARTQUERY, 0, 0);
 }
 
-bool Tloadform::formMessage(UINT message, WPARAM, LPARAM, LRESULT& result) {
+bool Tloadform::formMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result) {
+    if (message == WM_KEYDOWN && wParam == 'C' && GetKeyState(VK_CONTROL) < 0) {
+        copyPlayerList();
+        result = 0;
+        return true;
+    }
     if (message != WM_STARTQUERY) return false;
     result = 0;
     StartQuery();
@@ -175,6 +187,7 @@ void Tloadform::DecodeReply(const std::string& pluginfile, const std::string& da
     // The library is loaded for this call only, and unloaded after its texts
     // have been copied.
     query::DecodedTexts decoded{"???", "???", "???", "???", "???", "???"};
+    std::vector<query::PlayerEntry> listed;
     {
         auto library = PluginLibrary::load(pluginfile);
         if (library && library->exports().decodedata) {
@@ -182,10 +195,58 @@ void Tloadform::DecodeReply(const std::string& pluginfile, const std::string& da
             library->exports().decodedata(&info, datagram.c_str());
             decoded = {plugintext(info.name),    plugintext(info.game),    plugintext(info.mod),
                        plugintext(info.map),     plugintext(info.players), plugintext(info.maxplayers)};
+            // A timed-out query shows no one: the reply is the last answer's.
+            if (ticks < query::PingCount::kTimedOut)
+                listed = query::askplayers(library->exports().decodeplayers, datagram);
         }
     }
+    // The server's name as a person reads it, whatever codes the plug-in left in.
+    if (gameIndex >= 0 && static_cast<size_t>(gameIndex) < mainform_.games().size())
+        decoded.name = gamenames::readable(
+            gamenames::flavourOfGame(mainform_.games()[static_cast<size_t>(gameIndex)].gameid), decoded.name);
     serverInfo = decoded;
-    results.setMarkupText(query::resultstext(decoded, datagram, ticks));
+    players = query::orderedplayers(std::move(listed));
+    std::vector<std::string> lines = query::resultstext(decoded, datagram, ticks);
+    const std::vector<std::string> rows = query::playerrows(players);
+    lines.insert(lines.end(), rows.begin(), rows.end());
+    fitPlayerList(lines, !rows.empty());
+    results.setMarkupText(lines);
+}
+
+// The results label grows by what the list needs below the answer, the
+// commands move down with it and the window grows, staying on the work area;
+// without a list everything is where it always was.
+void Tloadform::fitPlayerList(const std::vector<std::string>& lines, bool listed) {
+    const int grow = listed ? std::max(0, results.laidOutHeight(lines) + 2 - kResultsHeight) : 0;
+    if (results.height() == kResultsHeight + grow) return;
+    results.setBounds(results.left(), kResultsTop, results.width(), kResultsHeight + grow);
+    commands.setBounds(commands.left(), kCommandsTop + grow, commands.width(), commands.height());
+    RECT frame{0, 0, kClientWidth, kClientHeight + grow};
+    AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongA(handle(), GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(GetWindowLongA(handle(), GWL_EXSTYLE)));
+    RECT now{}, work{};
+    GetWindowRect(handle(), &now);
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    const int height = frame.bottom - frame.top;
+    SetWindowPos(handle(), nullptr, now.left, query::fittedtop(now.top, height, work.top, work.bottom),
+                 frame.right - frame.left, height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// Ctrl+C: who is on, as plain text with the address, for pasting elsewhere.
+void Tloadform::copyPlayerList() {
+    const std::string text = query::playerclipboard(Label2.text(), players);
+    if (!OpenClipboard(handle())) return;
+    EmptyClipboard();
+    if (HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1)) {
+        if (void* to = GlobalLock(block)) {
+            std::memcpy(to, text.c_str(), text.size() + 1);
+            GlobalUnlock(block);
+            if (!SetClipboardData(CF_TEXT, block)) GlobalFree(block);  // the clipboard owns it once set
+        } else {
+            GlobalFree(block);
+        }
+    }
+    CloseClipboard();
 }
 
 void Tloadform::handFrameChanged(TAnimatedImage& sender) {

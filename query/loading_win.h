@@ -11,6 +11,7 @@
 #include "markup/markuplabel_win.h"
 #include "net/asyncsocket_win.h"
 #include "net/frametimer_win.h"
+#include "query/playerlist.h"
 #include "query/querytexts.h"
 #include "ui/form_win.h"
 #include "ui/label_win.h"
@@ -41,6 +42,8 @@ public:
     int gameIndex = -1;
     std::string reply;
     query::DecodedTexts serverInfo;
+    // Who is on, in the order the list shows them; empty without decodeplayers.
+    std::vector<query::PlayerEntry> players;
 
     void StartQuery();
     void FinishQuery();
@@ -66,6 +69,8 @@ private:
     void udpclientError();
     void holdClock(bool on);
     void endQuietly();
+    void fitPlayerList(const std::vector<std::string>& lines, bool listed);
+    void copyPlayerList();
 
     Tmainform& mainform_;
     query::PingCount ping_;

@@ -42,6 +42,13 @@ std::vector<PlayerEntry> copiedplayers(const PlayerInfo* entries, int returned, 
     return out;
 }
 
+std::vector<PlayerEntry> askplayers(decodeplayers_fn decodeplayers, const std::string& reply) {
+    if (!decodeplayers) return {};
+    std::vector<PlayerInfo> entries(kPlayersAsked, PlayerInfo{});
+    const int returned = decodeplayers(entries.data(), kPlayersAsked, reply.c_str());
+    return copiedplayers(entries.data(), returned, kPlayersAsked);
+}
+
 std::vector<PlayerEntry> orderedplayers(std::vector<PlayerEntry> players) {
     auto rank = [](const PlayerEntry& p) {
         const std::optional<std::int32_t> score = tryStrToInt(p.score);
@@ -78,6 +85,10 @@ std::vector<std::string> playerrows(const std::vector<PlayerEntry>& ordered) {
     }
     if (ordered.size() > shown) rows.push_back("<i>\x85" "and " + std::to_string(ordered.size() - shown) + " more</i>");
     return rows;
+}
+
+int fittedtop(int top, int height, int workTop, int workBottom) {
+    return std::max(workTop, std::min(top, workBottom - height));
 }
 
 std::string playerclipboard(std::string_view address, const std::vector<PlayerEntry>& ordered) {

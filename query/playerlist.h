@@ -28,6 +28,11 @@ constexpr int kPlayerRows = 16;
 // reads as "".
 std::vector<PlayerEntry> copiedplayers(const PlayerInfo* entries, int returned, int max);
 
+// Asks a plug-in's decodeplayers for the players of `reply` (kPlayersAsked at
+// most) and copies them at once, before the library is called again or
+// unloaded. No export: no players.
+std::vector<PlayerEntry> askplayers(decodeplayers_fn decodeplayers, const std::string& reply);
+
 // Players by score, highest first (a score that is no number after those that
 // are), then the spectators; each group keeps the server's order otherwise.
 std::vector<PlayerEntry> orderedplayers(std::vector<PlayerEntry> players);
@@ -40,6 +45,10 @@ std::vector<std::string> playerrows(const std::vector<PlayerEntry>& ordered);
 // The list as plain text for the clipboard: the address, then one line per
 // player (every one, not only the rows shown), fields separated by tabs, CRLF.
 std::string playerclipboard(std::string_view address, const std::vector<PlayerEntry>& ordered);
+
+// The window's top after it grew to `height`: as it was when it still fits
+// above the work area's bottom, else moved up, but never above its top.
+int fittedtop(int top, int height, int workTop, int workBottom);
 
 // A server text made inert for markup where "&" is a prefix character: as
 // sanitised(), and "&" doubled.

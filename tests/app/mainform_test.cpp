@@ -6,7 +6,9 @@
 #include <fstream>
 
 #include "app/main_win.h"
+#include "app/pluginhost_win.h"
 #include "base/error.h"
+#include "query/playerlist.h"
 #include "settings/settingsstore.h"
 #include "tests/support/msgbox_watcher_win.h"
 #include "tests/support/registry_fixture_win.h"
@@ -260,4 +262,39 @@ TEST_F(MainformTest, ALaterCopysMessagesAreAnswered) {
     EXPECT_GT(GlobalGetAtomNameA(atom, name, sizeof name), 0u);
     GlobalDeleteAtom(atom);
     EXPECT_EQ(form.games()[0].history, "7.7.7.7:27960,");
+}
+
+// decodeplayers is optional: the table loads plug-ins with or without it, and
+// whatever count a third-party plug-in returns, the host takes at most what it
+// asked for and nothing below zero.
+TEST_F(MainformTest, TheOptionalPlayersExportIsFoundAndItsCountClamped) {
+    install({"alpha.vlm", "players.vlm", "manyplayers.vlm", "negplayers.vlm"});
+    Tmainform form;
+    EXPECT_EQ(loadError(form), "");
+    EXPECT_EQ(gameids(form), (std::vector<std::string>{"alp", "man", "neg", "ply"}));
+    const struct {
+        const char* file;
+        bool hasExport;
+        size_t players;
+    } cases[] = {{"alpha.vlm", false, 0},
+                 {"players.vlm", true, 2},
+                 {"manyplayers.vlm", true, static_cast<size_t>(query::kPlayersAsked)},
+                 {"negplayers.vlm", true, 0}};
+    for (const auto& c : cases) {
+        auto library = PluginLibrary::load((folder_ / "plugins" / c.file).string());
+        ASSERT_TRUE(library) << c.file;
+        EXPECT_TRUE(library->exports().complete()) << c.file;
+        EXPECT_EQ(library->exports().decodeplayers != nullptr, c.hasExport) << c.file;
+        const auto players = query::askplayers(library->exports().decodeplayers, "\xff\xff\xff\xffreply");
+        ASSERT_EQ(players.size(), c.players) << c.file;
+        if (c.players >= 2) {
+            // (past four entries the test plug-in reuses its name buffers)
+            if (c.players == 2) {
+                EXPECT_EQ(players[0], (query::PlayerEntry{"p0-9", "7", "33", "", "", false}));
+            }
+            EXPECT_EQ(players[0].score, "7") << c.file;
+            EXPECT_EQ(players[1].score, "<b>&5") << "copied as given; the window makes it inert";
+            EXPECT_TRUE(players[1].spectator);
+        }
+    }
 }

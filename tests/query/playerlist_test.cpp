@@ -38,6 +38,33 @@ TEST(PlayerCopy, TheCountIsClampedToWhatWasAskedWhateverThePluginReturns) {
     EXPECT_EQ(copied[1], (PlayerEntry{"b", "", "", "", "", true}));  // null texts read as ""
 }
 
+namespace {
+int returnedCount = 0;
+int askedMax = 0;
+std::string askedReply;
+int VELMORA_CALL fakeDecodePlayers(PlayerInfo* players, int max, const char* reply) {
+    askedMax = max;
+    askedReply = reply;
+    players[0] = {"first", "1", "2", "", "", 0};
+    return returnedCount;
+}
+}  // namespace
+
+TEST(PlayerCopy, AskingAPluginCopiesAtMostWhatWasAsked) {
+    for (const int returned : {1, 0, -7, kPlayersAsked + 1, 2147483647}) {
+        returnedCount = returned;
+        const auto players = askplayers(fakeDecodePlayers, "\xff\xff\xff\xffstatusResponse\n");
+        EXPECT_EQ(askedMax, kPlayersAsked);
+        EXPECT_EQ(askedReply, "\xff\xff\xff\xffstatusResponse\n");
+        EXPECT_EQ(players.size(), static_cast<size_t>(std::clamp(returned, 0, kPlayersAsked))) << returned;
+        if (!players.empty()) {
+            EXPECT_EQ(players[0].name, "first");
+            EXPECT_EQ(players.back().name, players.size() > 1 ? "" : "first") << "untouched entries are empty";
+        }
+    }
+    EXPECT_TRUE(askplayers(nullptr, "x").empty());
+}
+
 TEST(PlayerOrder, HighestScoreFirstThenSpectators) {
     const struct {
         std::vector<PlayerEntry> in;
@@ -95,4 +122,17 @@ TEST(PlayerCopy, PlainTextWithTheAddressAndEveryPlayer) {
     EXPECT_EQ(text.substr(0, text.find("bot")),
               "127.0.0.1:27960\r\nSarge\t12\t48\r\nTab Name<&>\t3\t9\r\nWatcher\tspectator\t999\r\n");
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 24) << "every player, not only the rows shown";
+}
+
+TEST(PlayerWindow, AGrownWindowStaysOnTheWorkArea) {
+    const struct {
+        int top, height, workTop, workBottom, fitted;
+    } cases[] = {
+        {100, 200, 0, 740, 100},  // fits where it is
+        {600, 200, 0, 740, 540},  // moved up to end at the bottom
+        {540, 200, 0, 740, 540},
+        {300, 900, 0, 740, 0},    // taller than the screen: its top stays visible
+        {20, 200, 30, 740, 30},   // a task bar above
+    };
+    for (const auto& c : cases) EXPECT_EQ(fittedtop(c.top, c.height, c.workTop, c.workBottom), c.fitted) << c.top;
 }

@@ -1,6 +1,8 @@
 // A configurable game plug-in for the host's tests, built several times with
 // different definitions: TP_NAME, TP_ID, TP_PORT, TP_ICON (icon size, 0 for
-// none) and TP_NO_DECODE (leaves out the decodedata export).
+// none), TP_NO_DECODE (leaves out the decodedata export) and TP_PLAYERS (adds
+// the optional decodeplayers export, which returns that count whatever `max`
+// is, writing at most `max` entries).
 #include <windows.h>
 
 #include <cstdio>
@@ -36,5 +38,23 @@ TP_EXPORT void __stdcall decodedata(ServerInfo* info, const char* reply) {
     info->map = "TestMap";
     info->players = "xxx3";
     info->maxplayers = "8";
+}
+#endif
+
+#ifdef TP_PLAYERS
+TP_EXPORT int __stdcall decodeplayers(PlayerInfo* players, int max, const char* reply) {
+    // Scores count down from the entry count, names after the reply's length,
+    // so a test can see which entries were written.
+    static char names[4][32];
+    for (int i = 0; i < max && i < TP_PLAYERS; ++i) {
+        std::snprintf(names[i % 4], sizeof names[0], "p%d-%u", i, static_cast<unsigned>(std::strlen(reply)));
+        players[i].name = names[i % 4];
+        players[i].score = i % 2 ? "<b>&5" : "7";
+        players[i].ping = "33";
+        players[i].time = "";
+        players[i].team = nullptr;
+        players[i].spectator = i == 1;
+    }
+    return TP_PLAYERS;
 }
 #endif
