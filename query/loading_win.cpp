@@ -2,7 +2,6 @@
 
 #include <mmsystem.h>
 
-#include <algorithm>
 #include <cstring>
 
 #include "app/main_win.h"
@@ -25,7 +24,8 @@ void say(const std::string& text) {
 }
 // The layout without a player list, which the window keeps when it has none.
 constexpr int kClientWidth = 202, kClientHeight = 177;
-constexpr int kResultsTop = 48, kResultsHeight = 97, kCommandsTop = 160;
+// The list starts below the commands, so the window above it stays as it is.
+constexpr int kListTop = 180, kListBottomMargin = 4;
 }  // namespace
 
 Tloadform::Tloadform(Tmainform& mainform)
@@ -33,8 +33,9 @@ Tloadform::Tloadform(Tmainform& mainform)
       Label1(*this, 8, 8, "Getting server info for"),
       Label2(*this, 16, 24, ""),
       hand(*this, 160, 8, 25, 25),
-      commands(*this, 8, kCommandsTop, 187, 18),
-      results(*this, 8, kResultsTop, 193, kResultsHeight),
+      commands(*this, 8, 160, 187, 18),
+      results(*this, 8, 48, 193, 97),
+      playerlist(*this, 8, kListTop, 193, 0),
       mainform_(mainform) {
     Label2.font.bold = true;
     Label2.setText("xxx.xxx.xxx.xxx:xxxxx...");
@@ -53,7 +54,7 @@ Tloadform::Tloadform(Tmainform& mainform)
     hand.Loaded();
     hand.OnFrameChanged = [this](TAnimatedImage& sender) { handFrameChanged(sender); };
 
-    for (TMarkupLabel* label : {&commands, &results}) {
+    for (TMarkupLabel* label : {&commands, &results, &playerlist}) {
         label->font.name = "Verdana";
         label->font.height = -9;
         label->setAutoSizing(false);
@@ -206,35 +207,33 @@ void Tloadform::DecodeReply(const std::string& pluginfile, const std::string& da
             gamenames::flavourOfGame(mainform_.games()[static_cast<size_t>(gameIndex)].gameid), decoded.name);
     serverInfo = decoded;
     players = query::orderedplayers(std::move(listed));
-    std::vector<std::string> lines = query::resultstext(decoded, datagram, ticks);
-    const std::vector<std::string> rows = query::playerrows(players);
-    lines.insert(lines.end(), rows.begin(), rows.end());
-    fitPlayerList(lines, !rows.empty());
-    results.setMarkupText(lines);
+    results.setMarkupText(query::resultstext(decoded, datagram, ticks));
+    fitPlayerList(query::playerrows(players));
 }
 
-// The results label grows by what the list needs below the answer, the
-// commands move down with it and the window grows, staying on the work area;
-// without a list everything is where it always was.
-void Tloadform::fitPlayerList(const std::vector<std::string>& lines, bool listed) {
-    const int grow = listed ? std::max(0, results.laidOutHeight(lines) + 2 - kResultsHeight) : 0;
-    if (results.height() == kResultsHeight + grow) return;
-    results.setBounds(results.left(), kResultsTop, results.width(), kResultsHeight + grow);
-    commands.setBounds(commands.left(), kCommandsTop + grow, commands.width(), commands.height());
-    RECT frame{0, 0, kClientWidth, kClientHeight + grow};
+// The list gets the height its rows take and the window grows by it,
+// staying on the work area; without a list the window is as it always was.
+void Tloadform::fitPlayerList(const std::vector<std::string>& rows) {
+    const int height = rows.empty() ? 0 : playerlist.laidOutHeight(rows) + 2;
+    playerlist.setMarkupText(rows);
+    if (playerlist.height() == height) return;
+    playerlist.setBounds(playerlist.left(), kListTop, playerlist.width(), height);
+    RECT frame{0, 0, kClientWidth, height ? kListTop + height + kListBottomMargin : kClientHeight};
     AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongA(handle(), GWL_STYLE)), FALSE,
                        static_cast<DWORD>(GetWindowLongA(handle(), GWL_EXSTYLE)));
     RECT now{}, work{};
     GetWindowRect(handle(), &now);
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
-    const int height = frame.bottom - frame.top;
-    SetWindowPos(handle(), nullptr, now.left, query::fittedtop(now.top, height, work.top, work.bottom),
-                 frame.right - frame.left, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    const int outer = frame.bottom - frame.top;
+    SetWindowPos(handle(), nullptr, now.left, query::fittedtop(now.top, outer, work.top, work.bottom),
+                 frame.right - frame.left, outer, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 // Ctrl+C: who is on, as plain text with the address, for pasting elsewhere.
 void Tloadform::copyPlayerList() {
-    const std::string text = query::playerclipboard(Label2.text(), players);
+    // The label shows the address with "..." after it.
+    const std::string address = Label2.text();
+    const std::string text = query::playerclipboard(gethost(address) + ":" + getport(address), players);
     if (!OpenClipboard(handle())) return;
     EmptyClipboard();
     if (HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1)) {

@@ -33,6 +33,8 @@ public:
     TAnimatedImage hand;
     TMarkupLabel commands;
     TMarkupLabel results;
+    // Who is on, below the commands; no height while there is no list.
+    TMarkupLabel playerlist;
     net::TAsyncSocket udpclient;
     net::TFrameTimer pingtimer;
 
@@ -69,7 +71,7 @@ private:
     void udpclientError();
     void holdClock(bool on);
     void endQuietly();
-    void fitPlayerList(const std::vector<std::string>& lines, bool listed);
+    void fitPlayerList(const std::vector<std::string>& rows);
     void copyPlayerList();
 
     Tmainform& mainform_;

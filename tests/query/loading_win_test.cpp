@@ -16,6 +16,7 @@
 #include "tests/net/udpresponder_win.h"
 #include "tests/settings/settings_fixture_win.h"
 #include "tests/support/msgbox_watcher_win.h"
+#include "tests/support/keyboard_win.h"
 #include "tests/support/pointer_win.h"
 #include "tests/support/registry_fixture_win.h"
 #include "tests/support/screenshot_win.h"
@@ -370,13 +371,15 @@ protected:
         w.Label2.setText(kShownAddress);
         UpdateWindow(w.handle());
         velmora::test::Pointer::leave(w.handle());
-        const std::string shot = std::string(VELMORA_SHOT_DIR) + "/" + name;
-        const std::vector<Bgr> pixels = captureClient(w.handle(), shot);
-        EXPECT_EQ(w.hand.GlyphNum(), frame) << "the hand moved while the picture was taken";
         RECT client{};
         GetClientRect(w.handle(), &client);
         EXPECT_EQ(client.right, 202);
-        EXPECT_EQ(client.bottom, 177);
+        // The window above a player list is the window without one: the
+        // picture of its first 177 rows is the same reference picture.
+        const std::string shot = std::string(VELMORA_SHOT_DIR) + "/" + name;
+        const std::vector<Bgr> pixels = capture(w.handle(), client.right, 177, shot);
+        EXPECT_EQ(w.hand.GlyphNum(), frame) << "the hand moved while the picture was taken";
+        EXPECT_EQ(client.bottom == 177, w.players.empty()) << client.bottom;
         const StripPixels strip = readStrip(w.hand.Glyph());
         EXPECT_EQ(frameMismatches(pixels, client.right, 160, 8, 25, 25, strip, frame, 18, 3, 4, RGB(255, 255, 255),
                                   GetSysColor(COLOR_BTNFACE)),
@@ -441,6 +444,12 @@ TEST_F(LoadformPicture, Answered) {
     w.ShowResults();
     ASSERT_NE(text(w).find("ping: <B>42</b>"), std::string::npos);
     picture(w, "query-answered.bmp", 8);
+    // The whole window: the list of the two players below the commands.
+    ASSERT_EQ(w.playerlist.markupText().size(), 3u);
+    EXPECT_EQ(w.playerlist.markupText()[1], "alpha<IND x=\"124\">12<IND x=\"160\">50<br>");
+    const std::string whole = std::string(VELMORA_SHOT_DIR) + "/query-players.bmp";
+    captureClient(w.handle(), whole);
+    expectGolden(whole, std::string(VELMORA_GOLDEN_DIR) + "/query-players.bmp");
 }
 
 TEST_F(LoadformPicture, TimedOut) {
@@ -451,4 +460,111 @@ TEST_F(LoadformPicture, TimedOut) {
     ASSERT_EQ(w.ticks, 999);
     picture(w, "query-timedout.bmp", 9);
     EXPECT_EQ(w.results.markupText().back(), "<i>server timed-out</i>");
+}
+
+// ---- who is playing -------------------------------------------------------------
+
+namespace {
+
+// A QuakeWorld status 23 reply with `count` players scoring 0..count-1 and
+// one spectator listed first.
+std::vector<std::string> qwCrowd(int count) {
+    std::string text = kPrefix + "n\\hostname\\Crowd\\map\\dm2\\maxclients\\32\n1 -9999 3 -40 \"\\s\\Watcher\" \"\" 0 0\n";
+    for (int i = 0; i < count; ++i)
+        text += std::to_string(i + 2) + " " + std::to_string(i) + " 5 " + std::to_string(10 + i) + " \"p<" +
+                std::to_string(i) + ">&\" \"base\" 4 4\n";
+    return {text};
+}
+
+std::string clipboardText(HWND owner) {
+    std::string text;
+    if (!OpenClipboard(owner)) return text;
+    if (HANDLE data = GetClipboardData(CF_TEXT)) {
+        if (const char* p = static_cast<const char*>(GlobalLock(data))) text = p;
+        GlobalUnlock(data);
+    }
+    CloseClipboard();
+    return text;
+}
+
+}  // namespace
+
+// A plug-in without decodeplayers shows the window as it always did, even
+// for a reply with player lines.
+TEST_F(LoadformTest, APluginWithoutThePlayersExportKeepsTheWindowAsItWas) {
+    UdpResponder server([](const std::string&) { return qwCrowd(3); });
+    Tloadform& w = open(kGamma, address(server));
+    ASSERT_TRUE(finish(w));
+    EXPECT_TRUE(w.players.empty());
+    EXPECT_TRUE(w.playerlist.markupText().empty());
+    EXPECT_EQ(w.playerlist.height(), 0);
+    RECT client{};
+    GetClientRect(w.handle(), &client);
+    EXPECT_EQ(client.bottom, 177);
+    EXPECT_EQ(w.commands.top(), 160);
+    w.close();
+}
+
+// More than sixteen players: sixteen rows by score, the rest counted, the
+// spectator not among the rows shown; the window grows but stays on the
+// work area even when it was at the screen's bottom; a refresh to an empty
+// server gives the window back its first size.
+TEST_F(LoadformTest, AGrowingListStaysOnTheScreenAndShrinksBack) {
+    int crowd = 20;
+    UdpResponder server([&](const std::string&) { return qwCrowd(crowd); });
+    Tloadform& w = open(kQuakeWorld, address(server));
+    RECT work{};
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    RECT before{};
+    GetWindowRect(w.handle(), &before);
+    SetWindowPos(w.handle(), nullptr, before.left, work.bottom - (before.bottom - before.top), 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ASSERT_TRUE(finish(w));
+    ASSERT_EQ(w.players.size(), 21u);
+    const auto& rows = w.playerlist.markupText();
+    ASSERT_EQ(rows.size(), 18u);
+    EXPECT_EQ(rows[1], "p(19)&&<IND x=\"124\">19<IND x=\"160\">29<br>") << "the highest score first, inert";
+    EXPECT_EQ(rows[16], "p(4)&&<IND x=\"124\">4<IND x=\"160\">14<br>");
+    EXPECT_EQ(rows[17], "<i>\x85" "and 5 more</i>");
+    RECT grown{};
+    GetWindowRect(w.handle(), &grown);
+    EXPECT_GT(grown.bottom - grown.top, before.bottom - before.top + 16 * 8);
+    EXPECT_LE(grown.bottom, work.bottom);
+    EXPECT_GE(grown.top, work.top);
+    EXPECT_EQ(w.commands.top(), 160) << "the window above the list is unchanged";
+
+    crowd = 0;
+    w.dostuff(w.commands, "refresh");
+    ASSERT_TRUE(pump(10000, [&] { return w.finished && w.players.size() == 1; }));
+    EXPECT_EQ(w.playerlist.markupText().size(), 2u) << "the heading and the spectator alone";
+    crowd = -1;
+    RECT client{};
+    UdpResponder empty([](const std::string&) {
+        return std::vector<std::string>{kPrefix + "n\\hostname\\Empty\\map\\dm2\\maxclients\\32\n"};
+    });
+    w.Label2.setText(address(empty));
+    w.dostuff(w.commands, "refresh");
+    ASSERT_TRUE(pump(10000, [&] { return w.finished && w.players.empty(); }));
+    GetClientRect(w.handle(), &client);
+    EXPECT_EQ(client.bottom, 177);
+    EXPECT_EQ(w.playerlist.height(), 0);
+    w.close();
+}
+
+// Ctrl+C in the window puts the address and every player on the clipboard.
+TEST_F(LoadformTest, ControlCCopiesTheListWithTheAddress) {
+    UdpResponder server([](const std::string&) { return qwCrowd(2); });
+    Tloadform& w = open(kQuakeWorld, address(server));
+    ASSERT_TRUE(finish(w));
+    if (OpenClipboard(w.handle())) {
+        EmptyClipboard();
+        CloseClipboard();
+    }
+    SetForegroundWindow(w.handle());
+    SetFocus(w.handle());
+    velmora::test::Keyboard::releaseModifiers();
+    velmora::test::Keyboard::press('C', {VK_CONTROL});
+    const std::string want = address(server) + "\r\np<1>&\t1\t11\r\np<0>&\t0\t10\r\nWatcher\tspectator\t40\r\n";
+    ASSERT_TRUE(pump(5000, [&] { return clipboardText(w.handle()) == want; })) << clipboardText(w.handle());
+    w.close();
 }
