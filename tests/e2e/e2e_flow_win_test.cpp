@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -24,6 +25,7 @@
 #include "settings/settingsstore.h"
 #include "tests/e2e/picture_win.h"
 #include "tests/settings/settings_fixture_win.h"
+#include "tests/support/keyboard_win.h"
 #include "tests/support/msgbox_watcher_win.h"
 #include "tests/support/pointer_win.h"
 #include "tests/support/registry_fixture_win.h"
@@ -76,6 +78,56 @@ bool serverPort(const GameCase& game, int& port, std::string& why) {
     const char* reason = std::getenv((name + "_SKIP").c_str());
     why = reason ? reason : "no server port given (run this program through tests/e2e/e2e_test.py)";
     return false;
+}
+
+// The query window's list, copied with Ctrl+C, against what quakestat -P
+// listed for the same server (the driver's VELMORA_E2E_<KIND>_PLAYERS, one
+// "name<tab>score<tab>ping" line per player in the window's order). Bots of
+// OpenArena fight while the test runs, so their scores are only numbers.
+void expectListedAsQuakestat(HWND query, const GameCase& game, const std::string& address) {
+    std::string name = std::string("VELMORA_E2E_") + game.kind + "_PLAYERS";
+    for (char& c : name) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    const char* listed = std::getenv(name.c_str());
+    ASSERT_NE(listed, nullptr) << name;
+    auto rows = [](const std::string& text, bool scores) {
+        std::vector<std::string> out;
+        std::istringstream in(text);
+        for (std::string line; std::getline(in, line);) {
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            if (line.empty()) continue;
+            if (!scores) {
+                const size_t a = line.find('\t'), b = line.find('\t', a + 1);
+                if (b != std::string::npos && line.compare(a + 1, b - a - 1, "spectator") != 0)
+                    line.replace(a + 1, b - a - 1, "#");
+            }
+            out.push_back(line);
+        }
+        return out;
+    };
+    const bool exact = std::string(game.kind) != "q3";
+    std::vector<std::string> want = rows(listed, exact), got;
+    std::string copied;
+    for (int attempt = 0; attempt < 100 && got != want; ++attempt) {
+        SetForegroundWindow(query);
+        test::Keyboard::releaseModifiers();
+        test::Keyboard::press('C', {VK_CONTROL});
+        Sleep(50);
+        copied.clear();
+        if (OpenClipboard(nullptr)) {
+            if (HANDLE data = GetClipboardData(CF_TEXT)) {
+                if (const char* text = static_cast<const char*>(GlobalLock(data))) copied = text;
+                GlobalUnlock(data);
+            }
+            CloseClipboard();
+        }
+        got = rows(copied.substr(std::min(copied.size(), copied.find('\n') + 1)), exact);
+        if (!exact) {
+            std::sort(got.begin(), got.end());
+            std::sort(want.begin(), want.end());
+        }
+    }
+    EXPECT_EQ(got, want) << "copied: " << copied;
+    EXPECT_EQ(copied.substr(0, copied.find('\r')), address);
 }
 
 class EndToEnd : public ::testing::TestWithParam<GameCase> {
@@ -231,6 +283,7 @@ TEST_P(EndToEnd, AClickedLinkIsQueriedAnsweredHandedOverAndJoined) {
     GetWindowTextA(query, caption, sizeof caption);
     EXPECT_STREQ(caption, game.title);
     expectQueryShows(query, expected, std::string("query-") + game.kind + ".bmp");
+    expectListedAsQuakestat(query, game, address());
     postClick(query, layout.cancel);
     EXPECT_TRUE(waitUntil([&] { return visibleWindows(firstId, "Tloadform").empty(); })) << "cancel closes it";
 

@@ -35,6 +35,10 @@ SERVERS = [
     ('nq', 26190, 'Velmora NQ Room'),
 ]
 PLAYERS = 2
+SPECTATORS = {'qw': 1}  # QuakeWorld's fake clients include a spectator
+# quakestat's server type for each kind, and the columns of its "-raw ," player
+# rows that hold name, score and ping (DarkPlaces answers getstatus as Nexuiz does).
+QUAKESTAT = {'qw': ('-qws', 1, 2, 6), 'q3': ('-q3s', 0, 1, 2), 'nq': ('-nexuizs', 0, 1, 2)}
 TRIES = 8  # further ports tried when one is taken (other runs share the machine)
 
 
@@ -49,12 +53,28 @@ def start(kind, first_port, hostname, work):
             continue
         try:
             return gameservers.start(kind, os.path.join(work, '%s-%d' % (kind, port)), port,
-                                     players=PLAYERS, hostname=hostname), ''
+                                     players=PLAYERS, hostname=hostname,
+                                     spectators=SPECTATORS.get(kind, 0)), ''
         except RuntimeError as e:
             reason = str(e).strip().replace('\n', ' | ')[-600:]
             if 'in use' not in reason and 'did not bind' not in reason:
                 break
     return None, reason
+
+
+def quakestat_players(kind, port):
+    """The players quakestat -P lists, as the query window orders them: by
+    score, highest first, then the spectators (QuakeWorld's -9999 frags), one
+    "name<tab>score<tab>ping" line each."""
+    flag, name, score, ping = QUAKESTAT[kind]
+    out = subprocess.run(['quakestat', flag, '127.0.0.1:%d' % port, '-P', '-raw', ','],
+                         capture_output=True, text=True, timeout=30).stdout
+    rows = [r.split(',') for r in out.splitlines()[1:] if r]
+    players = [(r[name], r[score], r[ping].lstrip('-')) for r in rows if len(r) > max(name, score, ping)]
+    spectator = [kind == 'qw' and p[1] == '-9999' for p in players]
+    ordered = sorted(range(len(players)), key=lambda i: (spectator[i], -int(players[i][1]) if not spectator[i] else 0))
+    return ''.join('%s\t%s\t%s\n' % (players[i][0], 'spectator' if spectator[i] else players[i][1], players[i][2])
+                   for i in ordered)
 
 
 def main():
@@ -76,6 +96,7 @@ def main():
             if server:
                 servers.append(server)
                 env[name] = str(server.port)
+                env[name + '_PLAYERS'] = quakestat_players(kind, server.port)
                 print('%s server on 127.0.0.1:%d' % (kind, server.port), flush=True)
             else:
                 env[name + '_SKIP'] = reason
