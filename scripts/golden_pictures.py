@@ -16,6 +16,7 @@ GOLDENS = [
     "tests/query/golden/query-waiting.bmp",
     "tests/query/golden/query-answered.bmp",
     "tests/query/golden/query-timedout.bmp",
+    "tests/query/golden/query-players.bmp",
     "tests/settings/golden/settings-velmora.bmp",
     "tests/settings/golden/settings-gamepaths.bmp",
     "tests/query/golden/manual-join.bmp",
