@@ -4,10 +4,9 @@
 
 #include <cstring>
 
-#include "app/main_win.h"
-#include "app/pluginhost_win.h"
-#include "app/velmoraglobal.h"
 #include "base/gamenames.h"
+#include "core/pluginhost_win.h"
+#include "core/velmoraglobal.h"
 #include "query/join_win.h"
 #include "resources/resource.h"
 #include "ui/application_win.h"
@@ -28,7 +27,7 @@ constexpr int kClientWidth = 202, kClientHeight = 177;
 constexpr int kListTop = 180, kListBottomMargin = 4;
 }  // namespace
 
-Tloadform::Tloadform(Tmainform& mainform)
+Tloadform::Tloadform(QueryHost& host)
     : Form("Tloadform", "Getting Server Info", kClientWidth, kClientHeight, FormStyle::ToolWindow),
       Label1(*this, 8, 8, "Getting server info for"),
       Label2(*this, 16, 24, ""),
@@ -36,7 +35,7 @@ Tloadform::Tloadform(Tmainform& mainform)
       commands(*this, 8, 160, 187, 18),
       results(*this, 8, 48, 193, 97),
       playerlist(*this, 8, kListTop, 193, 0),
-      mainform_(mainform) {
+      host_(host) {
     Label2.font.bold = true;
     Label2.setText("xxx.xxx.xxx.xxx:xxxxx...");
 
@@ -55,8 +54,7 @@ Tloadform::Tloadform(Tmainform& mainform)
     hand.OnFrameChanged = [this](TAnimatedImage& sender) { handFrameChanged(sender); };
 
     for (TMarkupLabel* label : {&commands, &results, &playerlist}) {
-        label->font.name = "Verdana";
-        label->font.height = -9;
+        label->font = verdanaFont();
         label->setAutoSizing(false);
     }
     commands.setMarkupText({query::kCommandsText});
@@ -133,13 +131,13 @@ void Tloadform::StartQuery() {
     holdClock(true);
     // The tray blinks from the first query until the window closes: a
     // refresh does not switch it on a second time.
-    if (!trayAnimated_) mainform_.settrayanimated(true);
+    if (!trayAnimated_) host_.settrayanimated(true);
     trayAnimated_ = true;
     hand.SetActive(true);
     hand.SetGlyphNum(0);
-    const bool known = gameIndex >= 0 && static_cast<size_t>(gameIndex) < mainform_.games().size();
+    const bool known = host_.gametable().has(gameIndex);
     if (known && results.markupText().size() > 1)
-        results.setMarkupLine(1, query::gameline(mainform_.games()[static_cast<size_t>(gameIndex)].gamename));
+        results.setMarkupLine(1, query::gameline(host_.gametable().at(gameIndex).gamename));
     udpclient.Close();
     const std::string address = Label2.text();
     udpclient.SetAddr(gethost(address));
@@ -153,9 +151,11 @@ void Tloadform::StartQuery() {
         return;
     }
     udpclient.Connect();
+    // A socket that could not open has finished the query through its error.
+    if (finished) return;
     pingtimer.SetEnabled(true);
     ping_.start(timeGetTime());
-    udpclient.SendText(mainform_.games()[static_cast<size_t>(gameIndex)].sendstr);
+    udpclient.SendText(host_.gametable().at(gameIndex).sendstr);
 }
 
 void Tloadform::endQuietly() {
@@ -176,12 +176,11 @@ void Tloadform::FinishQuery() {
 }
 
 void Tloadform::ShowResults() {
-    const bool known = gameIndex >= 0 && static_cast<size_t>(gameIndex) < mainform_.games().size();
-    if (!known) {
+    if (!host_.gametable().has(gameIndex)) {
         say("dont know what game");
         return;
     }
-    DecodeReply(mainform_.games()[static_cast<size_t>(gameIndex)].pluginfile, reply);
+    DecodeReply(host_.gametable().at(gameIndex).pluginfile, reply);
 }
 
 void Tloadform::DecodeReply(const std::string& pluginfile, const std::string& datagram) {
@@ -202,9 +201,9 @@ void Tloadform::DecodeReply(const std::string& pluginfile, const std::string& da
         }
     }
     // The server's name as a person reads it, whatever codes the plug-in left in.
-    if (gameIndex >= 0 && static_cast<size_t>(gameIndex) < mainform_.games().size())
-        decoded.name = gamenames::readable(
-            gamenames::flavourOfGame(mainform_.games()[static_cast<size_t>(gameIndex)].gameid), decoded.name);
+    if (host_.gametable().has(gameIndex))
+        decoded.name =
+            gamenames::readable(gamenames::flavourOfGame(host_.gametable().at(gameIndex).gameid), decoded.name);
     serverInfo = decoded;
     players = query::orderedplayers(std::move(listed));
     results.setMarkupText(query::resultstext(decoded, datagram, ticks));
@@ -281,7 +280,7 @@ void Tloadform::dostuff(TMarkupLabel&, const std::string& anchor) {
     if (anchor == "cancel")
         close();
     else if (anchor == "go")
-        joingame(mainform_, gameIndex, Label2.text());
+        joingame(host_, handle(), gameIndex, Label2.text());
     else if (anchor == "refresh")
         StartQuery();
 }
@@ -289,7 +288,7 @@ void Tloadform::dostuff(TMarkupLabel&, const std::string& anchor) {
 void Tloadform::formClose(CloseAction& action) {
     // A query still waiting ends here without showing anything.
     if (waiting_) endQuietly();
-    if (trayAnimated_) mainform_.settrayanimated(false);
+    if (trayAnimated_) host_.settrayanimated(false);
     trayAnimated_ = false;
     action = CloseAction::Hide;
     if (onClosed) onClosed(*this);

@@ -12,20 +12,19 @@
 #include "net/asyncsocket_win.h"
 #include "net/frametimer_win.h"
 #include "query/playerlist.h"
+#include "query/queryhost.h"
 #include "query/querytexts.h"
 #include "ui/form_win.h"
 #include "ui/label_win.h"
 
 namespace velmora {
 
-class Tmainform;
-
 // The window's own start message, posted after its first paint.
 constexpr UINT WM_STARTQUERY = WM_USER + 1;
 
 class Tloadform : public Form {
 public:
-    explicit Tloadform(Tmainform& mainform);
+    explicit Tloadform(QueryHost& host);
     ~Tloadform() override;
 
     Label Label1;
@@ -74,7 +73,7 @@ private:
     void fitPlayerList(const std::vector<std::string>& rows);
     void copyPlayerList();
 
-    Tmainform& mainform_;
+    QueryHost& host_;
     query::PingCount ping_;
     bool waiting_ = false;
     bool trayAnimated_ = false;  // this window has switched the tray animation on
