@@ -46,8 +46,9 @@
  * info) and Quake III / DarkPlaces ("statusResponse\n" + info) status
  * replies, the info text "\key\value..." ending at the first line end and
  * followed by one line per player; QuakeWorld's query is "status 23", which
- * lists spectators too (their names marked "\s\"). Build a plug-in with a .def file such as
- * plugins/velmora_plugin.def and link it statically, so that it is one file.
+ * lists spectators too (their names marked "\s\"). Build a plug-in with a
+ * .def file such as plugins/velmora_plugin.def and link it statically, so
+ * that it is one file.
  */
 #ifndef VELMORA_PLUGIN_H
 #define VELMORA_PLUGIN_H
