@@ -60,15 +60,6 @@ std::vector<PlayerEntry> orderedplayers(std::vector<PlayerEntry> players) {
     return players;
 }
 
-std::string inert(std::string_view serverText) {
-    std::string out;
-    for (const char c : sanitised(serverText)) {
-        out += c;
-        if (c == '&') out += '&';
-    }
-    return out;
-}
-
 std::vector<std::string> playerrows(const std::vector<PlayerEntry>& ordered) {
     std::vector<std::string> rows;
     if (ordered.empty()) return rows;
@@ -76,12 +67,12 @@ std::vector<std::string> playerrows(const std::vector<PlayerEntry>& ordered) {
     const size_t shown = std::min<size_t>(ordered.size(), kPlayerRows);
     for (size_t i = 0; i < shown; ++i) {
         const PlayerEntry& p = ordered[i];
-        const std::string name = inert(cutName(p.name));
+        const std::string name = sanitised(cutName(p.name));
         if (p.spectator)
             rows.push_back("<i>" + name + column(kScoreColumn) + "spectator</i><br>");
         else
-            rows.push_back(name + column(kScoreColumn) + inert(p.score.substr(0, 6)) + column(kPingColumn) +
-                           inert(p.ping.substr(0, 5)) + "<br>");
+            rows.push_back(name + column(kScoreColumn) + sanitised(p.score.substr(0, 6)) + column(kPingColumn) +
+                           sanitised(p.ping.substr(0, 5)) + "<br>");
     }
     if (ordered.size() > shown) rows.push_back("<i>\x85" "and " + std::to_string(ordered.size() - shown) + " more</i>");
     return rows;

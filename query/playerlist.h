@@ -50,8 +50,5 @@ std::string playerclipboard(std::string_view address, const std::vector<PlayerEn
 // above the work area's bottom, else moved up, but never above its top.
 int fittedtop(int top, int height, int workTop, int workBottom);
 
-// A server text made inert for markup where "&" is a prefix character: as
-// sanitised(), and "&" doubled.
-std::string inert(std::string_view serverText);
 
 }  // namespace velmora::query

@@ -26,6 +26,7 @@ std::string sanitised(std::string_view serverText) {
     for (const char c : serverText) {
         const auto u = static_cast<unsigned char>(c);
         if (u < 32) continue;
+        if (c == '&') out += '&';
         out += c == '<' ? '(' : c == '>' ? ')' : c;
     }
     return out;

@@ -17,9 +17,11 @@ extern const char kTimedOutLine[];
 extern const char kBadReply[];
 extern const char kUnknownError[];
 
-// A text from a server (through any plug-in) made safe for markup: "<" and
-// ">" become "(" and ")", so no tag can open, and control characters are
-// dropped, so no line break or zero is planted in the label.
+// A text from a server (through any plug-in) made inert for markup: "<" and
+// ">" become "(" and ")", so no tag can open, "&" is doubled, so it shows
+// instead of underlining the next character, and control characters are
+// dropped, so no line break or zero is planted in the label. This is the one
+// place server texts are made safe: plug-ins hand them over plain.
 std::string sanitised(std::string_view serverText);
 
 // The six texts a decoder returned, copied.

@@ -259,15 +259,11 @@ char foldQuakeChar(char raw) {
 }
 
 void appendShowable(Game game, std::string_view text, TextStore& out) {
+    // Plain text: the host makes it inert for its markup.
     auto markup = [&out](char c) {
         const unsigned char u = static_cast<unsigned char>(c);
         if (u < 0x20 || u == 0x7f) return;
-        switch (c) {
-            case '<': out.put('('); break;
-            case '>': out.put(')'); break;
-            case '&': out.put("&&"); break;
-            default: out.put(c);
-        }
+        out.put(c);
     };
     auto folded = [&markup](char c) {
         if (const char f = foldQuakeChar(c)) markup(f);
@@ -284,7 +280,8 @@ void appendShowable(Game game, std::string_view text, TextStore& out) {
 }
 
 std::size_t serverStoreSize(std::size_t replyLength) {
-    // Six fields, each at most twice the reply ("&" doubles), and the count.
+    // Six fields, each at most the reply's length, and the count; twice that
+    // leaves room for any readable form a game may yet need.
     return 12 * replyLength + 64;
 }
 

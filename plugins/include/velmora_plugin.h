@@ -35,11 +35,10 @@
  *
  * The host is the one place that makes server texts inert: everything a
  * plug-in returns is written into the window's markup with "<" and ">" shown
- * as "(" and ")" and control characters dropped, and player texts also with
- * "&" doubled (a single "&" underlines the next character there), so no
- * server text becomes a tag, a link or a prefix. The reference plug-ins'
- * decodedata texts already show "<" and ">" as "(" and ")" and double "&",
- * as they always have; the host leaves an "&" in those texts alone.
+ * as "(" and ")", "&" doubled (a single "&" would underline the next
+ * character) and control characters dropped, so no server text becomes a
+ * tag, a link or a prefix. A plug-in hands its texts over plain, as a person
+ * reads them; one that escaped them too would show every "&" twice.
  *
  * The reference plug-ins (plugins/quake.cpp ... openarena.cpp) share one
  * decoder (plugins/decode/): QuakeWorld ("n" + info), Quake II ("print\n" +

@@ -65,6 +65,11 @@ TEST(QueryResults, ServerTextsCannotOpenATagOrBreakALine) {
               "<B>mod</b><br>map: <B>(font size=\"x\")</b><br>players: <B>(b)</b> of <b>1)</b><br>ping: "
               "<B>1</b><br><br>");
     EXPECT_EQ(gameline("Evil<b>"), "game: <B>Evil(b)</b><br>");
+    // A single "&" would underline the next character: every one shows as itself.
+    d = {"R&D", "a&&b", "&", "&map", "   2", "8&"};
+    EXPECT_EQ(resultstext(d, kPrefix, 1)[0],
+              "<i>name: <B>R&&D</b></i><br>game: <B>a&&&&b</b><br>mod: <B>&&</b><br>map: <B>&&map</b><br>players: "
+              "<B>2</b> of <b>8&&</b><br>ping: <B>1</b><br><br>");
 }
 
 TEST(QueryResults, TheHandLoopsUntilTheQueryEnds) {
