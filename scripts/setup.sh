@@ -9,6 +9,8 @@ packages=(
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
   # run and test the Windows program
   wine wine32:i386 wine64 xvfb xauth fonts-wine fonts-liberation imagemagick
+  # the per-user installer (makensis)
+  nsis
   # fuzzing (libFuzzer, sanitizers)
   clang libclang-rt-14-dev
   # real game servers and a reference query tool, on loopback only
