@@ -208,6 +208,12 @@ bool Tmainform::formMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT&
     switch (message) {
         case WM_IDENTIFY: result = kIdentifyAnswer; return true;
         case WM_NUDGE: result = 0; return true;
+        case WM_QUITVELMORA:
+            // The tray's Quit: the message loop ends and the process exits with 0,
+            // its windows with it.
+            result = 0;
+            quit();
+            return true;
         case WM_RELEASEMANUAL:
             std::erase_if(manualforms_, [](const auto& dialog) { return !dialog->visible(); });
             result = 0;

@@ -34,6 +34,8 @@ class Tloadform;
 constexpr UINT WM_IDENTIFY = 32869;  // sent; the answer is kIdentifyAnswer
 constexpr UINT WM_NUDGE = 32870;     // posted; ignored
 constexpr UINT WM_OPENLINK = 32871;  // sent; wParam is a global atom naming the link
+// Posted by the uninstaller; the program ends as the tray's "&Quit" ends it.
+constexpr UINT WM_QUITVELMORA = 32872;
 constexpr LRESULT kIdentifyAnswer = 945672;
 // Posted to itself: lParam is a closed query window to release.
 constexpr UINT WM_RELEASEQUERY = WM_USER + 20;

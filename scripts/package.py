@@ -1,12 +1,14 @@
 #!/usr/bin/env python3
 """package.py BUILD_DIR OUT_DIR : the player's zip from a Windows build's outputs.
 
-Makes OUT_DIR/velmora-<version>-win32.zip (-win64.zip from the 64-bit test
-build) holding velmora.exe, plugins/*.vlm and readme.txt (CRLF line ends).
+Makes OUT_DIR/velmora-<version>-win32.zip from the 32-bit build, or
+velmora-<version>-win64.zip from the 64-bit one, holding velmora.exe,
+plugins/*.vlm and readme.txt (CRLF line ends).
 The version is the project's own (CMake's project() as recorded in the
 build's cache). The binaries are stripped copies
 of the build's outputs; each may import only Windows' own libraries, so the
-zip runs on a bare Windows. Every entry carries one fixed time
+zip runs on a bare Windows, and velmora.exe must carry its application
+manifest. Every entry carries one fixed time
 (SOURCE_DATE_EPOCH, else 2026-01-01), so the same inputs give the same bytes.
 """
 import os
@@ -14,6 +16,9 @@ import subprocess
 import sys
 import time
 import zipfile
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from peresources import manifest  # noqa: E402
 
 # What a stock Windows has; anything else would have to travel in the zip.
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "msvcrt.dll", "advapi32.dll", "shell32.dll",
@@ -35,10 +40,9 @@ def imports(objdump, path):
     return sorted({line.split("DLL Name:")[1].strip().lower() for line in out.splitlines() if "DLL Name:" in line})
 
 
-def main():
-    if len(sys.argv) != 3:
-        sys.exit(__doc__)
-    build, out = (os.path.abspath(a) for a in sys.argv[1:])
+def stage_release(build, out):
+    """Stages the release's files in OUT_DIR/velmora-<version>-<arch>/, checked;
+    gives the folder, its name and the fixed time."""
     version = cache(build, "CMAKE_PROJECT_VERSION")
     source = cache(build, "CMAKE_HOME_DIRECTORY")
     strip, objdump = cache(build, "CMAKE_STRIP"), cache(build, "CMAKE_OBJDUMP")
@@ -53,16 +57,27 @@ def main():
     for entry, rel in binaries:
         src, dst = os.path.join(build, "bin", rel), os.path.join(stage, rel)
         if not os.path.isfile(src):
-            sys.exit(f"package.py: {src} is missing; build the win32 program first")
+            sys.exit(f"package.py: {src} is missing; build the program and its plug-ins first")
         subprocess.run([strip, "--strip-all", "-o", dst, src], check=True, env=strip_env)
         foreign = [d for d in imports(objdump, dst) if d not in SYSTEM_DLLS]
         if foreign:
             sys.exit(f"package.py: {entry} needs {', '.join(foreign)}, which Windows does not have")
+    # Without it Windows would stretch the program's windows and draw old-style controls.
+    if manifest(os.path.join(stage, "velmora.exe")) is None:
+        sys.exit("package.py: velmora.exe carries no application manifest")
 
     with open(os.path.join(source, "docs", "readme.txt"), encoding="ascii") as f:
         text = f.read().replace("\r\n", "\n")
     with open(os.path.join(stage, "readme.txt"), "wb") as f:
         f.write(text.replace("\n", "\r\n").encode("ascii"))
+    return stage, name, epoch
+
+
+def main():
+    if len(sys.argv) != 3:
+        sys.exit(__doc__)
+    build, out = (os.path.abspath(a) for a in sys.argv[1:])
+    stage, name, epoch = stage_release(build, out)
 
     stamp = time.gmtime(max(epoch, 315532800))[:6]  # zip times start in 1980
     zip_path = os.path.join(out, name + ".zip")

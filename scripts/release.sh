@@ -1,9 +1,12 @@
 #!/bin/bash
-# release.sh : builds velmora-<version>-win32.zip from a clean tree.
+# release.sh : builds the release from a clean tree: velmora-<version>-win32.zip
+# and velmora-<version>-win64.zip, and beside each its per-user installer
+# velmora-<version>-win32-setup.exe / -win64-setup.exe.
 # The committed tree (git HEAD; the folder as it is outside a git checkout) is
 # copied to build/release/src and built there from nothing, the program and
-# its plug-ins only, as the tests build them (-O2); scripts/package.py then
-# strips copies and zips them. The zip lands in build/.
+# its plug-ins only, once for 32-bit and once for 64-bit Windows, as the tests
+# build them (-O2); scripts/package.py then strips copies and zips them, and
+# scripts/installer.py makes the installer of the same files. All land in build/.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/setup.sh" >/dev/null || exit 1
@@ -17,8 +20,15 @@ if git -C "$top" rev-parse --git-dir >/dev/null 2>&1; then
 else
   tar -C "$top" --exclude=./build -c . | tar -x -C "$work/src"
 fi
-cmake -S "$work/src" -B "$work/win" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$work/src/cmake/mingw-i686.cmake" >/dev/null
-if ! cmake --build "$work/win" --target velmora velmora_plugins -- -j"$(nproc)" >"$work/build.log" 2>&1; then
-  tail -60 "$work/build.log"; exit 1
-fi
-python3 "$top/scripts/package.py" "$work/win" "$top/build"
+for arch in win32 win64; do
+  case "$arch" in
+    win32) toolchain=mingw-i686.cmake ;;
+    win64) toolchain=mingw-x86_64.cmake ;;
+  esac
+  cmake -S "$work/src" -B "$work/$arch" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$work/src/cmake/$toolchain" >/dev/null
+  if ! cmake --build "$work/$arch" --target velmora velmora_plugins -- -j"$(nproc)" >"$work/build-$arch.log" 2>&1; then
+    tail -60 "$work/build-$arch.log"; exit 1
+  fi
+  python3 "$top/scripts/package.py" "$work/$arch" "$top/build"
+  python3 "$top/scripts/installer.py" "$work/$arch" "$top/build"
+done

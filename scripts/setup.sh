@@ -16,6 +16,8 @@ if [ "$need" = test ]; then
   packages+=(
     # the native build and its tests
     g++ libgtest-dev libgmock-dev imagemagick
+    # the per-user installer (makensis), for the release and its test
+    nsis
     # fuzzing (libFuzzer, sanitizers)
     clang libclang-rt-14-dev
     # real game servers and a reference query tool, on loopback only

@@ -6,6 +6,8 @@
 #include <fstream>
 
 #include "app/main_win.h"
+// after windows.h, which it needs
+#include <tlhelp32.h>
 #include "settings/settingsform_win.h"
 #include "tests/support/msgbox_watcher_win.h"
 #include "tests/support/registry_fixture_win.h"
@@ -72,6 +74,28 @@ protected:
 
     fs::path folder_;
 };
+
+bool waitUntilHistoryHas(const std::string& address) {
+    for (int i = 0; i < 500; ++i) {
+        if (userValue(kRoot + "\\gam", "history").find(address) != std::string::npos) return true;
+        Sleep(20);
+    }
+    return false;
+}
+
+// The full path of a module loaded in a process, by its file name; empty when none.
+std::string loadedModulePath(DWORD process, const char* name) {
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, process);
+    if (snapshot == INVALID_HANDLE_VALUE) return {};
+    MODULEENTRY32 module{};
+    module.dwSize = sizeof module;
+    std::string path;
+    for (BOOL more = Module32First(snapshot, &module); more; more = Module32Next(snapshot, &module))
+        if (lstrcmpiA(module.szModule, name) == 0) path = module.szExePath;
+    CloseHandle(snapshot);
+    return path;
+}
+
 
 // The first copy that owns the desktop, started without a link, greeted and ready.
 struct RunningCopy {
@@ -319,4 +343,45 @@ TEST_F(StartupTest, AWebLinkLongerThanAnAtomFailsAtTheHandOffAndIsRefusedByAFirs
         EXPECT_EQ(boxes.messages().size(), 3u);
         EXPECT_EQ(history(), "");
     }
+}
+
+// The uninstaller's quit request ends a copy in the tray, with a query window
+// and the settings window open, as the tray's Quit does: exit code 0, no kill.
+TEST_F(StartupTest, TheQuitRequestEndsTheRunningCopyAsQuitDoes) {
+    RunningCopy first(exe());
+    ASSERT_TRUE(first.boxes.waitFor(1));  // the greeting; the settings window stays open
+    ASSERT_TRUE(waitReady(first.process));
+    VelmoraProcess second(exe(), "127.4.4.4:27962 gam");
+    EXPECT_EQ(second.waitExit(10000), 0u);
+    ASSERT_TRUE(first.process.window("Tloadform"));
+
+    // WM_NUDGE, the message just below it, leaves the program running.
+    PostMessageA(first.process.window("Tmainform"), WM_NUDGE, 0, 0);
+    VelmoraProcess third(exe(), "127.4.4.5:27962 gam");
+    EXPECT_EQ(third.waitExit(10000), 0u);
+    EXPECT_TRUE(waitUntilHistoryHas("127.4.4.5:27962"));
+    EXPECT_TRUE(first.process.running());
+
+    PostMessageA(first.process.window("Tmainform"), WM_QUITVELMORA, 0, 0);
+    EXPECT_EQ(first.process.waitExit(15000), 0u);
+    EXPECT_EQ(first.boxes.messages().size(), 1u) << "no box on the way out";
+}
+
+// The manifest gives velmora.exe Common Controls 6: the loader takes comctl32
+// from the side-by-side assembly of version 6 (under Wine the same file as
+// system32's, version resource 5.81 in both, so the assembly is what tells).
+// This test program has no manifest and keeps system32's.
+TEST_F(StartupTest, VelmoraLoadsCommonControlsSixFromItsManifest) {
+    setUserString(kRoot + "\\", "", "The Velmora by Drovik.");  // not a first run
+    VelmoraProcess velmora(exe(), "");
+    ASSERT_TRUE(waitReady(velmora));
+    const auto lower = [](std::string text) {
+        CharLowerA(text.data());
+        return text;
+    };
+    const std::string program = lower(loadedModulePath(velmora.id(), "comctl32.dll"));
+    const std::string mine = lower(loadedModulePath(GetCurrentProcessId(), "comctl32.dll"));
+    EXPECT_NE(program.find("\\winsxs\\"), std::string::npos) << program;
+    EXPECT_NE(program.find("microsoft.windows.common-controls_6595b64144ccf1df_6."), std::string::npos) << program;
+    EXPECT_NE(mine.find("\\system32\\comctl32.dll"), std::string::npos) << mine;
 }

@@ -13,6 +13,7 @@
 #include "settings/settingsform_win.h"
 #include "tests/support/msgbox_watcher_win.h"
 #include "tests/support/registry_fixture_win.h"
+#include "tests/support/udp_listener_win.h"
 #include "tests/support/velmora_process_win.h"
 
 using namespace velmora;
@@ -47,40 +48,6 @@ std::vector<Game> shippedGames(const fs::path& folder) {
     }
     return games;
 }
-
-// A loopback UDP socket on a port the system picks, standing in for a server.
-class Listener {
-public:
-    Listener() {
-        sock_ = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(sock_, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        int len = sizeof a;
-        getsockname(sock_, reinterpret_cast<sockaddr*>(&a), &len);
-        port_ = ntohs(a.sin_port);
-    }
-    ~Listener() { closesocket(sock_); }
-    Listener(const Listener&) = delete;
-    Listener& operator=(const Listener&) = delete;
-    int port() const { return port_; }
-    // The first datagram to arrive within `ms`, or nothing.
-    std::string receive(int ms) const {
-        fd_set set;
-        FD_ZERO(&set);
-        FD_SET(sock_, &set);
-        timeval tv{ms / 1000, (ms % 1000) * 1000};
-        if (select(0, &set, nullptr, nullptr, &tv) != 1) return {};
-        char buffer[1500];
-        const int n = recv(sock_, buffer, sizeof buffer, 0);
-        return n > 0 ? std::string(buffer, static_cast<size_t>(n)) : std::string();
-    }
-
-private:
-    SOCKET sock_ = INVALID_SOCKET;
-    int port_ = 0;
-};
 
 bool answersIdentify(HWND main) {
     for (int i = 0; i < 500; ++i) {

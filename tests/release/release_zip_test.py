@@ -21,6 +21,8 @@ args = ap.parse_args()
 source = os.environ.get("VELMORA_SOURCE") or os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 sys.path.insert(0, os.path.join(source, "scripts"))
 from package import cache  # noqa: E402  (the packager's own reader of the build's cache)
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from fresh_prefix import FreshPrefix  # noqa: E402
 failures = []
 
 
@@ -71,37 +73,19 @@ sections = subprocess.run([cache(args.build, "CMAKE_OBJDUMP"), "-h",
                           capture_output=True, text=True).stdout
 check(".text" in sections and ".debug" not in sections, "velmora.exe has code and no debug sections")
 
-# A prefix of its own, made anew: nothing of the tests' shared prefix (its
-# registry, its fonts' cache, earlier runs) can make the zip pass.
-prefix = os.path.join(args.out, "prefix")
-wine = [args.wine_run, "--prefix=" + prefix]
-env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WINEPREFIX")}  # its own Xvfb, too
-env["VELMORA_WINE_PERSIST"] = "30"
-
-
-def clean_prefix():
-    subprocess.run(wine + ["--stop"], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    shutil.rmtree(prefix, ignore_errors=True)
-    for suffix in (".state.lock", ".state.boot.log", ".state.display", ".state.displayfd", ".state.xvfb.log"):
-        if os.path.exists(prefix + suffix):
-            os.remove(prefix + suffix)
-
-
-clean_prefix()
+# A prefix of its own, made anew (fresh_prefix.py).
+prefix = FreshPrefix(os.path.join(args.out, "prefix"), args.wine_run)
 try:
-    made = subprocess.run(wine + ["cmd.exe", "/c", "exit", "0"], env=env, stdin=subprocess.DEVNULL, timeout=300)
-    check(made.returncode == 0, "a fresh Wine prefix is made")
-    target = os.path.join(prefix, "drive_c", "Program Files", "Velmora")
+    check(prefix.make(), "a fresh Wine prefix is made")
+    target = os.path.join(prefix.folder, "drive_c", "Program Files", "Velmora")
     with zipfile.ZipFile(first) as z:
         z.extractall(target)
-    env["VELMORA_RELEASE_DIR"] = "C:\\Program Files\\Velmora"
-    test_exe = "Z:" + os.path.abspath(args.test_exe).replace("/", "\\")
-    run = subprocess.run(wine + [test_exe, "--gtest_brief=0"], env=env, stdin=subprocess.DEVNULL,
-                         capture_output=True, text=True, timeout=600)
+    prefix.env["VELMORA_RELEASE_DIR"] = "C:\\Program Files\\Velmora"
+    run = prefix.run([prefix.windows_path(args.test_exe), "--gtest_brief=0"], capture=True)
     print(run.stdout.replace("\r", "") + run.stderr.replace("\r", ""), end="")
     check(run.returncode == 0, "the unpacked velmora.exe starts, loads the five plug-ins and answers their links")
 finally:
-    clean_prefix()
+    prefix.remove()
 
 print(f"{'no' if not failures else len(failures)} failure(s)")
 sys.exit(1 if failures else 0)

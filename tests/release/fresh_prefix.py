@@ -1,0 +1,41 @@
+"""A Wine prefix made anew for one release test: nothing of the tests' shared
+prefix (its registry, its fonts' cache, earlier runs) can make a release pass.
+It gets its own Xvfb too, and Wine makes no Linux menu entries for the
+Start-menu shortcuts an installer writes."""
+import os
+import shutil
+import subprocess
+
+
+class FreshPrefix:
+    def __init__(self, folder, wine_run):
+        self.folder = folder
+        self.wine = [wine_run, "--prefix=" + folder]
+        self.env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WINEPREFIX")}
+        self.env["VELMORA_WINE_PERSIST"] = "30"
+        self.env["WINEDLLOVERRIDES"] = "mscoree,mshtml,winemenubuilder.exe="
+
+    def run(self, args, timeout=600, capture=False):
+        """The finished run; one that outlasts `timeout` comes back with return code None."""
+        try:
+            return subprocess.run(self.wine + args, env=self.env, stdin=subprocess.DEVNULL, timeout=timeout,
+                                  capture_output=capture, text=capture)
+        except subprocess.TimeoutExpired as e:
+            def text(out):
+                return (out.decode(errors="replace") if isinstance(out, bytes) else out or "")
+            print(f"FAIL {args[0]} still ran after {timeout} s")
+            return subprocess.CompletedProcess(e.cmd, None, text(e.stdout), text(e.stderr))
+
+    def remove(self):
+        subprocess.run(self.wine + ["--stop"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        shutil.rmtree(self.folder, ignore_errors=True)
+        for suffix in (".state.lock", ".state.boot.log", ".state.display", ".state.displayfd", ".state.xvfb.log"):
+            if os.path.exists(self.folder + suffix):
+                os.remove(self.folder + suffix)
+
+    def make(self):
+        self.remove()
+        return self.run(["cmd.exe", "/c", "exit", "0"], timeout=300).returncode == 0
+
+    def windows_path(self, unix_path):
+        return "Z:" + os.path.abspath(unix_path).replace("/", "\\")

@@ -1,0 +1,217 @@
+// The per-user installer, run silently in a prefix of its own by
+// installer_test.py: what it put in place, a .server file opened through the
+// shell reaching the installed copy, and the silent uninstaller ending that
+// copy and removing only what is still its own.
+#include <gtest/gtest.h>
+#include <winsock2.h>
+#include <shlobj.h>
+#include <shlwapi.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/main_win.h"
+#include "settings/associations.h"
+#include "settings/settingsstore.h"
+#include "tests/support/registry_fixture_win.h"
+#include "tests/support/udp_listener_win.h"
+#include "tests/support/velmora_desktop_win.h"
+#include "tests/support/velmora_process_win.h"
+
+using namespace velmora;
+using namespace velmora::testing;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kUninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Velmora";
+const std::string kGames[] = {"openarena", "quake", "quake2", "quake3", "quakeworld"};
+
+fs::path shellFolder(int csidl) {
+    char path[MAX_PATH] = {};
+    SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path);
+    return path;
+}
+
+// A value as stored (strings without their zero), or "<missing>".
+std::string rawValue(HKEY root, const std::string& key, const std::string& name) {
+    HKEY k = nullptr;
+    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return "<missing>";
+    DWORD type = 0, size = 0;
+    std::string data = "<missing>";
+    const char* value = name.empty() ? nullptr : name.c_str();
+    if (RegQueryValueExA(k, value, nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
+        data.assign(size, '\0');
+        RegQueryValueExA(k, value, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size);
+        if ((type == REG_SZ || type == REG_EXPAND_SZ) && !data.empty() && data.back() == '\0') data.pop_back();
+    }
+    RegCloseKey(k);
+    return data;
+}
+
+bool keyExists(HKEY root, const std::string& key) {
+    HKEY k = nullptr;
+    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
+    RegCloseKey(k);
+    return true;
+}
+
+// The file a shell link points at.
+std::string shortcutTarget(const fs::path& link) {
+    std::string target = "<unreadable>";
+    IShellLinkA* shell = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                reinterpret_cast<void**>(&shell))))
+        return target;
+    IPersistFile* file = nullptr;
+    if (SUCCEEDED(shell->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+        if (SUCCEEDED(file->Load(link.wstring().c_str(), STGM_READ))) {
+            char path[MAX_PATH] = {};
+            if (SUCCEEDED(shell->GetPath(path, MAX_PATH, nullptr, 0))) target = path;
+        }
+        file->Release();
+    }
+    shell->Release();
+    return target;
+}
+
+// Both places a registration shows: the per-user classes and the merged root.
+struct ClassesRoot {
+    HKEY root;
+    std::string prefix;
+    const char* name;
+};
+const ClassesRoot kClassesRoots[] = {{HKEY_CURRENT_USER, kUserClassesKey, "HKCU\\Software\\Classes"},
+                                     {HKEY_CLASSES_ROOT, "", "HKEY_CLASSES_ROOT"}};
+
+// What another program writes when it takes a file type or a scheme over.
+void takeOver(const std::string& key, const std::string& name, const std::string& data) {
+    for (const ClassesRoot& r : kClassesRoots) {
+        HKEY k = nullptr;
+        ASSERT_EQ(RegCreateKeyExA(r.root, (r.prefix + key).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k,
+                                  nullptr),
+                  ERROR_SUCCESS);
+        RegSetValueExA(k, name.empty() ? nullptr : name.c_str(), 0, REG_SZ,
+                       reinterpret_cast<const BYTE*>(data.c_str()), static_cast<DWORD>(data.size() + 1));
+        RegCloseKey(k);
+    }
+}
+
+struct PluginFacts {
+    std::string id, sendstr;
+};
+PluginFacts pluginFacts(const fs::path& file) {
+    const HMODULE lib = LoadLibraryA(file.string().c_str());
+    if (!lib) return {};
+    auto text = [&](const char* name) {
+        auto fn = reinterpret_cast<const char*(__stdcall*)()>(reinterpret_cast<void*>(GetProcAddress(lib, name)));
+        return fn ? std::string(fn()) : std::string();
+    };
+    PluginFacts facts{text("getgameid").substr(0, 3), text("getsendstr")};
+    FreeLibrary(lib);
+    return facts;
+}
+
+}  // namespace
+
+TEST(Installer, TheSilentInstallRegistersTheChosenOffersAndTheSilentUninstallRemovesOnlyItsOwn) {
+    ASSERT_EQ(CoInitialize(nullptr), S_OK);
+    WSADATA wsa;
+    ASSERT_EQ(WSAStartup(MAKEWORD(1, 1), &wsa), 0);
+    const fs::path folder = shellFolder(CSIDL_LOCAL_APPDATA) / "Programs" / "Velmora";
+    const std::string exe = (folder / "velmora.exe").string();
+    const fs::path shortcut = shellFolder(CSIDL_PROGRAMS) / "Velmora.lnk";
+
+    // The files, the Start-menu entry and the entry in the installed programs.
+    std::vector<fs::path> files = {folder / "velmora.exe", folder / "readme.txt", folder / "uninstall.exe"};
+    for (const std::string& game : kGames) files.push_back(folder / "plugins" / (game + ".vlm"));
+    for (const fs::path& file : files) EXPECT_TRUE(fs::is_regular_file(file)) << file;
+    EXPECT_EQ(lstrcmpiA(shortcutTarget(shortcut).c_str(), exe.c_str()), 0) << shortcutTarget(shortcut);
+    const struct {
+        const char* name;
+        std::string data;
+    } uninstallValues[] = {
+        {"DisplayName", "Velmora"},
+        {"DisplayVersion", VELMORA_VERSION},
+        {"Publisher", "Drovik"},
+        {"DisplayIcon", exe + ",0"},
+        {"InstallLocation", folder.string()},
+        {"UninstallString", "\"" + (folder / "uninstall.exe").string() + "\""},
+        {"QuietUninstallString", "\"" + (folder / "uninstall.exe").string() + "\" /S"},
+    };
+    for (const auto& v : uninstallValues)
+        EXPECT_EQ(rawValue(HKEY_CURRENT_USER, kUninstallKey, v.name), v.data) << v.name;
+
+    // "open links with Velmora" and "start with Windows": the program's own values, value for value.
+    std::vector<ClassesValue> registrations = associationvalues(exe);
+    for (const ClassesValue& v : weblinkvalues(exe)) registrations.push_back(v);
+    for (const ClassesRoot& r : kClassesRoots)
+        for (const ClassesValue& v : registrations)
+            EXPECT_EQ(rawValue(r.root, r.prefix + v.key, v.name), v.data) << r.name << "\\" << v.key << " " << v.name;
+    EXPECT_EQ(rawValue(HKEY_CURRENT_USER, kRunKey, kRunValue), startupvalue(exe));
+
+    // A player's settings and history, which the silent uninstall keeps.
+    setUserString(kSettingsRootKey, "", kSettingsRootValue);  // not a first run: no greeting
+    const PluginFacts quake3 = pluginFacts(folder / "plugins" / "quake3.vlm");
+    ASSERT_FALSE(quake3.id.empty());
+
+    // A .server file opened through the shell starts the installed copy, which asks the server.
+    Listener server;
+    const std::string address = "127.0.0.1:" + std::to_string(server.port());
+    const fs::path link = fs::temp_directory_path() / "installed copy.server";
+    const HANDLE started = openThroughShell(link, address + " " + quake3.id);
+    ASSERT_TRUE(started) << "the shell started the installed program";
+    // A copy still running when the test fails would hold the test's output open.
+    struct EndLeftover {
+        HANDLE process;
+        ~EndLeftover() {
+            if (WaitForSingleObject(process, 0) == WAIT_TIMEOUT) TerminateProcess(process, 99);
+            CloseHandle(process);
+        }
+    } leftover{started};
+    EXPECT_EQ(server.receive(20000), quake3.sendstr) << "the installed copy sends the plug-in's query";
+    const std::string history = gamekey(quake3.id);
+    EXPECT_TRUE(waitUntil([&] { return userValue(history, "history").find(address) != std::string::npos; }));
+    EXPECT_TRUE(waitUntil([] { return !VelmoraProcess::windowsOfClass(kMainformClass).empty(); }))
+        << "the started process stays in the tray";
+
+    // Meanwhile another program took the plug-in type and the quake2:// scheme over.
+    const std::string other = "\"C:\\Other\\other.exe\" \"%1\"";
+    takeOver(".vlm", "", "OtherApp.vlm");
+    takeOver("OtherApp.vlm\\shell\\open\\command", "", other);
+    takeOver("quake2\\shell\\open\\command", "", other);
+
+    // The silent uninstaller, as the installed-programs list starts it.
+    const std::string quiet = rawValue(HKEY_CURRENT_USER, kUninstallKey, "QuietUninstallString");
+    std::vector<char> commandLine(quiet.begin(), quiet.end());
+    commandLine.push_back('\0');
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    ASSERT_TRUE(CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    // It ends the running copy with its quit request: the program's own exit, code 0.
+    ASSERT_EQ(WaitForSingleObject(started, 30000), WAIT_OBJECT_0) << "the copy in the tray ends";
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(started, &code);
+    EXPECT_EQ(code, 0u) << "ended as Quit ends it, not killed";
+    // Its last step removes its entry in the installed programs.
+    ASSERT_TRUE(waitUntil([&] { return !keyExists(HKEY_CURRENT_USER, kUninstallKey); }, 60000));
+
+    EXPECT_FALSE(fs::exists(folder)) << "every installed file and the folder are gone";
+    EXPECT_FALSE(fs::exists(shortcut));
+    EXPECT_EQ(rawValue(HKEY_CURRENT_USER, kRunKey, kRunValue), "<missing>");
+    const std::string gone[] = {".server", "VelmoraFile", "VelmoraPlugin", "qw", "quake3"};
+    for (const ClassesRoot& r : kClassesRoots) {
+        for (const std::string& key : gone) EXPECT_FALSE(keyExists(r.root, r.prefix + key)) << r.name << "\\" << key;
+        EXPECT_EQ(rawValue(r.root, r.prefix + ".vlm", ""), "OtherApp.vlm") << r.name;
+        EXPECT_EQ(rawValue(r.root, r.prefix + "quake2\\shell\\open\\command", ""), other) << r.name;
+    }
+    EXPECT_EQ(rawValue(HKEY_CURRENT_USER, kSettingsRootKey, ""), kSettingsRootValue);
+    EXPECT_NE(userValue(history, "history").find(address), std::string::npos) << "the history stays";
+
+    WSACleanup();
+    CoUninitialize();
+}
