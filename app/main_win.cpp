@@ -220,6 +220,11 @@ void Tmainform::openmanual(int g) {
 }
 
 void Tmainform::addhistory(int g, const std::string& entry) {
+    writehistory(g, entry);
+    rebuildmenu();
+}
+
+void Tmainform::writehistory(int g, const std::string& entry) {
     tplugin& row = games_.at(static_cast<size_t>(g));
     row.history = historyvalue(puthistoryentry(historylist(row.history), entry));
     {
@@ -227,7 +232,6 @@ void Tmainform::addhistory(int g, const std::string& entry) {
         reg.openKey(gamekey(row.gameid), true);
         reg.writeString("history", row.history);
     }
-    rebuildmenu();
 }
 
 void Tmainform::rebuildmenu() {
