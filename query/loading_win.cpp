@@ -1,7 +1,5 @@
 #include "query/loading_win.h"
 
-#include <mmsystem.h>
-
 #include "app/main_win.h"
 #include "app/pluginhost_win.h"
 #include "app/velmoraglobal.h"
@@ -18,6 +16,17 @@ HBITMAP loadHandStrip() {
 }
 void say(const std::string& text) {
     if (Application* app = Application::current()) app->showMessage(text);
+}
+// The ping's clock: the performance counter in microseconds.
+std::int64_t microseconds() {
+    static const LONGLONG frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f.QuadPart;
+    }();
+    LARGE_INTEGER count;
+    QueryPerformanceCounter(&count);
+    return count.QuadPart / frequency * 1000000 + count.QuadPart % frequency * 1000000 / frequency;
 }
 }  // namespace
 
@@ -81,7 +90,6 @@ Tloadform::~Tloadform() {
     udpclient.OnError = nullptr;
     pingtimer.OnTimer = nullptr;
     pingtimer.SetEnabled(false);
-    holdClock(false);
 }
 
 void Tloadform::FormCreate() {
@@ -102,22 +110,10 @@ bool Tloadform::formMessage(UINT message, WPARAM, LPARAM, LRESULT& result) {
     return true;
 }
 
-// While a query waits the multimedia clock runs at 1 ms, so that the ticks
-// and the ping have millisecond resolution; it is given back at the end.
-void Tloadform::holdClock(bool on) {
-    if (on == clockHeld_) return;
-    clockHeld_ = on;
-    if (on)
-        timeBeginPeriod(1);
-    else
-        timeEndPeriod(1);
-}
-
 void Tloadform::StartQuery() {
     ticks = 0;
     finished = false;
     waiting_ = true;
-    holdClock(true);
     // The tray blinks from the first query until the window closes: a
     // refresh does not switch it on a second time.
     if (!trayAnimated_) mainform_.settrayanimated(true);
@@ -141,8 +137,12 @@ void Tloadform::StartQuery() {
     }
     udpclient.Connect();
     pingtimer.SetEnabled(true);
-    ping_.start(timeGetTime());
     udpclient.SendText(mainform_.games()[static_cast<size_t>(gameIndex)].sendstr);
+    // The clock starts when the datagram has gone, and until the time-out
+    // the timer has nothing to draw: the loop sleeps until then.
+    const std::int64_t sent = microseconds();
+    ping_.start(sent);
+    if (waiting_) pingtimer.SleepFor(ping_.untilTimeout(sent));
 }
 
 void Tloadform::endQuietly() {
@@ -151,7 +151,6 @@ void Tloadform::endQuietly() {
     hand.SetActive(false);
     pingtimer.SetEnabled(false);
     udpclient.Close();
-    holdClock(false);
 }
 
 void Tloadform::FinishQuery() {
@@ -193,18 +192,20 @@ void Tloadform::handFrameChanged(TAnimatedImage& sender) {
     if (frame >= 0) sender.SetGlyphNum(frame);
 }
 
-void Tloadform::pingtimerTimer(int lagCount) {
-    if (!ping_.tick(lagCount, timeGetTime())) {
-        ticks = ping_.ticks();
-        return;
-    }
+void Tloadform::pingtimerTimer(int) {
+    const std::int64_t now = microseconds();
+    const bool timedOut = ping_.tick(now);
     ticks = ping_.ticks();
-    FinishQuery();
+    if (timedOut)
+        FinishQuery();
+    else
+        pingtimer.SleepFor(ping_.untilTimeout(now));
 }
 
 void Tloadform::udpclientDataAvailable() {
+    // The arrival is timed first, before the datagram is read.
     if (waiting_) {
-        ping_.answered(timeGetTime());
+        ping_.answered(microseconds());
         ticks = ping_.ticks();
     }
     reply = udpclient.ReceiveText();

@@ -64,14 +64,12 @@ private:
     void pingtimerTimer(int lagCount);
     void udpclientDataAvailable();
     void udpclientError();
-    void holdClock(bool on);
     void endQuietly();
 
     Tmainform& mainform_;
     query::PingCount ping_;
     bool waiting_ = false;
     bool trayAnimated_ = false;  // this window has switched the tray animation on
-    bool clockHeld_ = false;
 };
 
 }  // namespace velmora
