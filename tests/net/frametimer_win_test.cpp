@@ -231,13 +231,16 @@ TEST_F(FrameTimer, ASleepingTimerTicksAtItsWakeUpTime) {
 TEST_F(FrameTimer, AMessageWakesASleepingTimer) {
     TFrameTimer t;
     int count = 0;
+    UINT_PTR message = 0;
     t.OnTimer = [&](TCustomFrameTimer& sender, int) {
         ++count;
         sender.SleepFor(600000);  // ten minutes: only a message can bring the next tick
-        if (count == 1) PostMessageA(app().handle(), WM_NULL, 0, 0);
+        // A system timer's message comes later than the next Interval, so the tick is due when it wakes the loop.
+        if (count == 1) message = SetTimer(nullptr, 0, 50, nullptr);
     };
     loadLikeQueryWindow(t, true);
     EXPECT_TRUE(pump(10000, [&] { return count >= 2; }));
+    KillTimer(nullptr, message);
     t.SetEnabled(false);
 }
 

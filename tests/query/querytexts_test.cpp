@@ -134,7 +134,9 @@ TEST(PingCount, TheWaitUntilTheTimeOutReachesIt) {
         PingCount p;
         p.start(77);
         EXPECT_EQ(p.untilTimeout(77 + c.now), c.wait) << c.now;
-        if (c.wait > 0) EXPECT_FALSE(p.tick(77 + c.now + 1000 * std::int64_t{c.wait - 1})) << c.now;
+        if (c.wait > 0) {
+            EXPECT_FALSE(p.tick(77 + c.now + 1000 * std::int64_t{c.wait - 1})) << c.now;
+        }
         EXPECT_TRUE(p.tick(77 + c.now + 1000 * std::int64_t{c.wait})) << c.now;
     }
 }
