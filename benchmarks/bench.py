@@ -128,13 +128,18 @@ def processes():
                 pass
 
 
-def find_program(name, deadline_s=30):
-    """The Linux process running the Windows program `name` (its first word)."""
+def running(name):
+    """The Linux processes running the Windows program `name` (their first word)."""
+    return {pid for pid, argv in processes() if argv and argv[0].lower().endswith(name.lower().encode())}
+
+
+def find_program(name, deadline_s=30, besides=()):
+    """The Linux process running the Windows program `name`, other than the
+    ones in `besides` (a copy an earlier step ended may take a moment to go)."""
     end = time.time() + deadline_s
     while time.time() < end:
-        for pid, argv in processes():
-            if argv and argv[0].lower().endswith(name.lower().encode()):
-                return pid
+        for pid in running(name) - set(besides):
+            return pid
         time.sleep(0.1)
     sys.exit("bench: %s did not start" % name)
 
@@ -192,8 +197,9 @@ def rss_kib(pid):
 def idle(wine, exe, seconds):
     """Processor time of `exe` and the wineserver over `seconds` once it has
     settled, and its resident memory at the end."""
+    earlier = running(os.path.basename(exe))
     started = wine.start(exe)
-    pid = find_program(os.path.basename(exe))
+    pid = find_program(os.path.basename(exe), besides=earlier)
     time.sleep(5)  # start-up done: plug-ins loaded, tray icon added
     watched = [pid, find_wineserver(wine.prefix), find_explorer(wine.prefix)]
     before = [cpu_ms(p) for p in watched]
