@@ -112,8 +112,10 @@ def quakestat_ping(port):
 
 
 def errors(pings, delay):
-    errs = [abs(p - delay) for p in pings]
-    return statistics.median(errs), max(errs)
+    """Median, 95th percentile (nearest rank) and largest of |ping - delay|."""
+    errs = sorted(abs(p - delay) for p in pings)
+    p95 = errs[max(0, -(-95 * len(errs) // 100) - 1)]
+    return statistics.median(errs), p95, errs[-1]
 
 
 # ---- Linux processes of the Wine session ----------------------------------
@@ -326,15 +328,16 @@ def main():
         os.cpu_count(), " ".join(load_before), " ".join(load_after), wine_version,
         "32-bit" if arch == "win32" else "64-bit", os.path.basename(args.zip)))
     print()
-    print("ping against a responder that answers after a delay (%d queries each; error = |ping - delay|, ms)"
+    print("ping against a responder that answers after a delay (%d queries each; error = |ping - delay|, ms;"
+          " p95: 95th percentile)"
           % args.queries)
-    print("  delay | Velmora median  error med  error max | quakestat median  error med  error max")
+    print("  delay | Velmora median  error med  p95  max | quakestat median  error med  p95  max")
     for delay, shown, stat in rows:
-        vm, vx = errors(shown, delay)
-        line = "  %5d | %14.0f  %9.1f  %9.1f |" % (delay, statistics.median(shown), vm, vx)
+        vm, v95, vx = errors(shown, delay)
+        line = "  %5d | %14.0f  %9.1f %4.0f %4.0f |" % (delay, statistics.median(shown), vm, v95, vx)
         if stat:
-            qm, qx = errors(stat, delay)
-            line += " %16.0f  %9.1f  %9.1f" % (statistics.median(stat), qm, qx)
+            qm, q95, qx = errors(stat, delay)
+            line += " %16.0f  %9.1f %4.0f %4.0f" % (statistics.median(stat), qm, q95, qx)
         else:
             line += " quakestat gave no answer"
         print(line)
@@ -360,8 +363,8 @@ def main():
                       ("second-exit", "second copy: end after the send"),
                       ("running-history", "running copy: history write"),
                       ("running-menu", "running copy: menu rebuild"),
-                      ("running-window", "running copy: query window created and shown"),
-                      ("running-paint", "running copy: until the first paint")):
+                      ("running-window", "running copy: query window made, shown (and painted)"),
+                      ("running-paint", "running copy: then until its first paint")):
         values = figures(breakdown_out, tag)
         print("    %-48s %7.2f" % (what, statistics.median(values) if values else float("nan")))
     print()
