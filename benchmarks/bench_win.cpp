@@ -36,8 +36,8 @@
 #include <vector>
 
 #include "app/main_win.h"
-#include "app/pluginhost_win.h"
 #include "app/startup_win.h"
+#include "core/pluginhost_win.h"
 #include "query/loading_win.h"
 #include "settings/registry_win.h"
 #include "settings/settingsstore.h"

@@ -54,10 +54,18 @@ private:
         registerClass(kTickWindowClass);
         createWindow(kTickWindowClass, "", 0, 0, 0, 0, 0, 0, HWND_MESSAGE);
         wake_ = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-        // A small stack: the thread only waits and sends.
+        if (!wake_) raiseLastWin32Error();
+        // The thread comes last: nothing may fail once it runs. A small stack:
+        // it only waits and sends.
         thread_ = CreateThread(nullptr, 64 * 1024, &TickScheduler::worker, this, STACK_SIZE_PARAM_IS_A_RESERVATION,
                                &threadId_);
-        if (!wake_ || !thread_) raiseLastWin32Error();
+        if (!thread_) {
+            const DWORD error = GetLastError();
+            CloseHandle(wake_);  // the window goes with the base class
+            DeleteCriticalSection(&lock_);
+            SetLastError(error);
+            raiseLastWin32Error();
+        }
     }
     std::uint64_t insert(TThreadTimer* timer) {
         const std::uint64_t id = nextId_++;
