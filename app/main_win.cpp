@@ -152,8 +152,10 @@ void Tmainform::openresolved(const ResolvedLink& link) {
         Application::current()->showMessage("Game cannot be determindeded");
         return;
     }
-    addhistory(link.game, link.historyEntry);
+    // The window first: the history and the menu are written once it shows
+    // and has been painted.
     openquery(link.game, link.address, link.title);
+    addhistory(link.game, link.historyEntry);
 }
 
 void Tmainform::openquery(int g, const std::string& address, const std::string& title) {
@@ -169,6 +171,9 @@ void Tmainform::openquery(int g, const std::string& address, const std::string& 
     Tloadform& shown = *window;
     queries_.push_back(std::move(window));
     shown.show();
+    // Painted now rather than when the queue runs dry: what the caller does
+    // next (the history, the menu) comes after the first picture.
+    if (shown.handle()) UpdateWindow(shown.handle());
 }
 
 namespace {
@@ -191,9 +196,11 @@ void Tmainform::openmanual(int g) {
 }
 
 void Tmainform::addhistory(int g, const std::string& entry) {
-    games_.addhistory(g, entry);
+    writehistory(g, entry);
     rebuildmenu();
 }
+
+void Tmainform::writehistory(int g, const std::string& entry) { games_.addhistory(g, entry); }
 
 void Tmainform::rebuildmenu() {
     traymenu_.removegameitems();

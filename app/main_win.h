@@ -67,7 +67,11 @@ public:
     // nothing opens); anything else goes to openlink.
     void opencmdline(const std::string& text);
     int gamefromport(const std::string& port) const { return games_.gamefromport(port); }
+    // Puts `entry` first in game g's history and writes the history to the
+    // registry, then rebuilds the menu from what is stored.
     void addhistory(int g, const std::string& entry);
+    // addhistory's first half: the game's history and its registry value.
+    void writehistory(int g, const std::string& entry);
     void rebuildmenu();
 
     // Opens a new query window for game g on `address` ("host:port"), with

@@ -8,12 +8,17 @@
              query waits out its second
   hand-off   a second copy started with a link until the running copy's query
              window is visible, beside a program that only looks for a window
-             and makes an atom
+             and makes an atom, and beside a pair of programs whose receiver
+             also creates and shows a plain window of the query window's size
+             on the message; then where the hand-off's time goes, step by step
+  windows    resident memory of each open query window, beside a plain window
+  plug-ins   loading and unloading each plug-in, beside a DLL that holds one
+             export
   idle       processor time over 30 s in the tray (program, wineserver and
              explorer.exe) and
              resident memory, beside a windowed program loading the same
              system libraries
-  sizes      the files of the release zip
+  sizes      the files of the release zip, beside a minimal windowed program
 
 Figures only: nothing here passes or fails on a number.
 """
@@ -107,8 +112,10 @@ def quakestat_ping(port):
 
 
 def errors(pings, delay):
-    errs = [abs(p - delay) for p in pings]
-    return statistics.median(errs), max(errs)
+    """Median, 95th percentile (nearest rank) and largest of |ping - delay|."""
+    errs = sorted(abs(p - delay) for p in pings)
+    p95 = errs[max(0, -(-95 * len(errs) // 100) - 1)]
+    return statistics.median(errs), p95, errs[-1]
 
 
 # ---- Linux processes of the Wine session ----------------------------------
@@ -123,13 +130,18 @@ def processes():
                 pass
 
 
-def find_program(name, deadline_s=30):
-    """The Linux process running the Windows program `name` (its first word)."""
+def running(name):
+    """The Linux processes running the Windows program `name` (their first word)."""
+    return {pid for pid, argv in processes() if argv and argv[0].lower().endswith(name.lower().encode())}
+
+
+def find_program(name, deadline_s=30, besides=()):
+    """The Linux process running the Windows program `name`, other than the
+    ones in `besides` (a copy an earlier step ended may take a moment to go)."""
     end = time.time() + deadline_s
     while time.time() < end:
-        for pid, argv in processes():
-            if argv and argv[0].lower().endswith(name.lower().encode()):
-                return pid
+        for pid in running(name) - set(besides):
+            return pid
         time.sleep(0.1)
     sys.exit("bench: %s did not start" % name)
 
@@ -187,8 +199,9 @@ def rss_kib(pid):
 def idle(wine, exe, seconds):
     """Processor time of `exe` and the wineserver over `seconds` once it has
     settled, and its resident memory at the end."""
+    earlier = running(os.path.basename(exe))
     started = wine.start(exe)
-    pid = find_program(os.path.basename(exe))
+    pid = find_program(os.path.basename(exe), besides=earlier)
     time.sleep(5)  # start-up done: plug-ins loaded, tray icon added
     watched = [pid, find_wineserver(wine.prefix), find_explorer(wine.prefix)]
     before = [cpu_ms(p) for p in watched]
@@ -217,6 +230,20 @@ def timeouts(wine, bench, plugins, port, count):
     return figures("".join(out), "cpu"), spent(first, last) / count
 
 
+def stripped_size(build, exe, work):
+    """The size of a stripped copy of `exe`, with the build's own strip."""
+    strip = None
+    with open(os.path.join(build, "CMakeCache.txt")) as f:
+        for line in f:
+            if line.startswith("CMAKE_STRIP:"):
+                strip = line.rstrip("\n").split("=", 1)[1]
+    if not strip:
+        return None
+    out = os.path.join(work, "stripped-" + os.path.basename(exe))
+    subprocess.run([strip, "--strip-all", "-o", out, exe], check=True)
+    return os.path.getsize(out)
+
+
 # ---- the run ---------------------------------------------------------------
 
 def main():
@@ -230,6 +257,7 @@ def main():
     ap.add_argument("--queries", type=int, default=20)
     ap.add_argument("--handoffs", type=int, default=10)
     ap.add_argument("--idle-seconds", type=int, default=30)
+    ap.add_argument("--windows", type=int, default=60, help="query windows open at once")
     args = ap.parse_args()
 
     work = os.path.abspath(args.work)
@@ -253,6 +281,8 @@ def main():
     bench = os.path.join(args.build, "benchmarks", "velmora_bench.exe")
     floor_atom = os.path.join(args.build, "benchmarks", "bench_floor_atom.exe")
     floor_window = os.path.join(args.build, "benchmarks", "bench_floor_window.exe")
+    floor_handoff = os.path.join(args.build, "benchmarks", "bench_floor_handoff.exe")
+    floor_dll = os.path.join(args.build, "benchmarks", "floor.dll")
     velmora = os.path.join(release, "velmora.exe")
 
     with open("/proc/loadavg") as f:
@@ -268,15 +298,21 @@ def main():
                                      str(args.queries)), "ping")
             stat = [p for p in (quakestat_ping(responder.port) for _ in range(args.queries)) if p is not None]
             rows.append((delay, shown, stat))
-        handoff_out = wine.run(bench, "handoff", winpath(velmora), winpath(floor_atom), str(responder.port),
-                               str(args.handoffs))
+        handoff_out = wine.run(bench, "handoff", winpath(velmora), winpath(floor_atom), winpath(floor_handoff),
+                               str(responder.port), str(args.handoffs))
+        breakdown_out = wine.run(bench, "breakdown", winpath(qw) + "\\", winpath(velmora), str(responder.port),
+                                 str(args.handoffs))
     finally:
         responder.close()
 
     silent = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)  # bound, never answers
     silent.bind(("127.0.0.1", 0))
     timeout_cpu, timeout_server = timeouts(wine, bench, winpath(qw) + "\\", silent.getsockname()[1], 5)
+    windows_out = wine.run(bench, "windows", winpath(qw) + "\\", "127.0.0.1:%d" % silent.getsockname()[1],
+                           str(args.windows))
     silent.close()
+    plugins_out = wine.run(bench, "plugins", winpath(release) + "\\", winpath(floor_dll), "10")
+    exe_floor = stripped_size(args.build, floor_window, work)
 
     tray = idle(wine, velmora, args.idle_seconds)
     floor = idle(wine, floor_window, args.idle_seconds)
@@ -292,15 +328,16 @@ def main():
         os.cpu_count(), " ".join(load_before), " ".join(load_after), wine_version,
         "32-bit" if arch == "win32" else "64-bit", os.path.basename(args.zip)))
     print()
-    print("ping against a responder that answers after a delay (%d queries each; error = |ping - delay|, ms)"
+    print("ping against a responder that answers after a delay (%d queries each; error = |ping - delay|, ms;"
+          " p95: 95th percentile)"
           % args.queries)
-    print("  delay | Velmora median  error med  error max | quakestat median  error med  error max")
+    print("  delay | Velmora median  error med  p95  max | quakestat median  error med  p95  max")
     for delay, shown, stat in rows:
-        vm, vx = errors(shown, delay)
-        line = "  %5d | %14.0f  %9.1f  %9.1f |" % (delay, statistics.median(shown), vm, vx)
+        vm, v95, vx = errors(shown, delay)
+        line = "  %5d | %14.0f  %9.1f %4.0f %4.0f |" % (delay, statistics.median(shown), vm, v95, vx)
         if stat:
-            qm, qx = errors(stat, delay)
-            line += " %16.0f  %9.1f  %9.1f" % (statistics.median(stat), qm, qx)
+            qm, q95, qx = errors(stat, delay)
+            line += " %16.0f  %9.1f %4.0f %4.0f" % (statistics.median(stat), qm, q95, qx)
         else:
             line += " quakestat gave no answer"
         print(line)
@@ -311,9 +348,41 @@ def main():
     print()
     hand = figures(handoff_out, "handoff")
     atom = figures(handoff_out, "floor")
+    shown = figures(handoff_out, "floorwindow")
     print("hand-off, start of a second copy until the query window is visible (%d each, ms):" % args.handoffs)
-    print("  Velmora hand-off       median %6.0f  largest %6.0f" % (statistics.median(hand), max(hand)))
-    print("  find window + atom     median %6.0f  largest %6.0f" % (statistics.median(atom), max(atom)))
+    print("  Velmora hand-off                    median %6.0f  largest %6.0f  (%.2f x the window floor)" % (
+        statistics.median(hand), max(hand), statistics.median(hand) / statistics.median(shown)))
+    print("  floor: find window + atom           median %6.0f  largest %6.0f" % (
+        statistics.median(atom), max(atom)))
+    print("  floor: + receiver shows a window    median %6.0f  largest %6.0f" % (
+        statistics.median(shown), max(shown)))
+    print("  where it goes (medians, ms; the running copy's steps timed in one process):")
+    for tag, what in (("second-start", "second copy: start until it asks the running copy"),
+                      ("second-search", "second copy: window search"),
+                      ("second-send", "second copy: atom and send"),
+                      ("second-exit", "second copy: end after the send"),
+                      ("running-history", "running copy: history write"),
+                      ("running-menu", "running copy: menu rebuild"),
+                      ("running-window", "running copy: query window made, shown (and painted)"),
+                      ("running-paint", "running copy: then until its first paint")):
+        values = figures(breakdown_out, tag)
+        print("    %-48s %7.2f" % (what, statistics.median(values) if values else float("nan")))
+    print()
+    per_window = figures(windows_out, "windows-kib")
+    per_plain = figures(windows_out, "plain-kib")
+    print("resident memory per open window (%d open at once, KiB each):" % args.windows)
+    print("  query window waiting         %8.1f" % per_window[0])
+    print("  floor: plain window          %8.1f" % per_plain[0])
+    print()
+    loads = {}
+    for line in plugins_out.splitlines():
+        parts = line.split()
+        if len(parts) == 3 and parts[0] == "load":
+            loads.setdefault(parts[2], []).append(float(parts[1]))
+    print("loading and unloading a plug-in (10 each, ms):")
+    for name, values in loads.items():
+        label = "floor: one-export DLL" if name.lower() == "floor.dll" else name
+        print("  %-28s median %6.2f  largest %6.2f" % (label, statistics.median(values), max(values)))
     print()
     print("idle for %d s (processor time, ms; resident memory, KiB):" % args.idle_seconds)
     print("  %-24s %8s %11s %13s %9s" % ("", "program", "wineserver", "explorer.exe", "resident"))
@@ -324,6 +393,10 @@ def main():
     print("release %s (%d bytes):" % (os.path.basename(sized), os.path.getsize(sized)))
     for name, size in sizes:
         print("  %-24s %9d" % (name, size))
+    if exe_floor:
+        ran = os.path.getsize(velmora)
+        print("  velmora.exe of the %s program measured above: %d, beside a minimal windowed program "
+              "of the same build: %d" % ("32-bit" if arch == "win32" else "64-bit", ran, exe_floor))
 
 
 if __name__ == "__main__":

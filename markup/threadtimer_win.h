@@ -1,19 +1,25 @@
-// TThreadTimer: a tick source whose worker thread only sleeps the interval;
-// each tick is handed to the thread that made the timer (the user-interface
-// thread) through a hidden window and runs there while the worker waits.
+// TThreadTimer: a tick source whose ticks run on the thread that made the
+// timer (the user-interface thread), handed over while the tick thread waits.
+//
+// Every timer of the process shares one tick thread and one hidden window:
+// the thread sleeps until the earliest timer is due, hands that tick over,
+// and schedules the timer's next one Interval after the hand-over returned.
+// So each query window's hand costs no thread of its own; the thread is made
+// with the first timer and stays for the rest of the run.
 #pragma once
 #include <windows.h>
 
+#include <cstdint>
 #include <functional>
-
-#include "ui/window_win.h"
 
 namespace velmora {
 
-class TThreadTimer : private Window {
+class TThreadTimer {
 public:
     TThreadTimer();
-    ~TThreadTimer() override;
+    TThreadTimer(const TThreadTimer&) = delete;
+    TThreadTimer& operator=(const TThreadTimer&) = delete;
+    virtual ~TThreadTimer();
 
     bool Enabled() const { return enabled_; }
     void SetEnabled(bool value);
@@ -23,24 +29,21 @@ public:
     void SetOnTimer(std::function<void()> handler);
     bool HasOnTimer() const { return static_cast<bool>(onTimer_); }
 
+    // The shared tick thread's id once a timer has been made, otherwise 0.
+    static DWORD tickThreadId();
+
 protected:
     virtual void Timer();
-    LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
-    static DWORD WINAPI worker(LPVOID self);
+    friend class TickScheduler;
     void changed();
+    void tick();
 
     std::function<void()> onTimer_;
     bool enabled_ = true;
     UINT interval_ = 1000;
-    // Read by the worker under the lock: whether it may tick, and how often.
-    CRITICAL_SECTION lock_;
-    bool runnable_ = false;
-    DWORD sleep_ = 1000;
-    bool ending_ = false;
-    HANDLE wake_ = nullptr;
-    HANDLE thread_ = nullptr;
+    std::uint64_t id_ = 0;
 };
 
 }  // namespace velmora

@@ -99,7 +99,9 @@ class TCustomAsyncSocket::HiddenWindow : public Window {
 public:
     explicit HiddenWindow(TCustomAsyncSocket* owner) : owner_(owner) {
         registerClass(kAsyncSocketWindowClass);
-        createWindow(kAsyncSocketWindowClass, "", WS_POPUP, WS_EX_TOOLWINDOW, 0, 0, 0, 0, nullptr);
+        // A message-only window: it needs no broadcasts and no place on the
+        // desktop, which under a windowing system costs a window of its own.
+        createWindow(kAsyncSocketWindowClass, "", 0, 0, 0, 0, 0, 0, HWND_MESSAGE);
     }
     ~HiddenWindow() override {
         owner_ = nullptr;

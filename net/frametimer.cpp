@@ -24,6 +24,14 @@ std::optional<int> FrameClock::step(std::uint32_t now) {
     return lag;
 }
 
+std::uint32_t FrameClock::untilWake(std::uint32_t now) const {
+    const std::uint32_t due = untilDue(now);
+    if (!sleeping_) return due;
+    // The wake-up time may lie behind `now` (modulo 2^32): then only the tick counts.
+    const auto toWake = static_cast<std::int32_t>(wakeAt_ - now);
+    return toWake > 0 && static_cast<std::uint32_t>(toWake) > due ? static_cast<std::uint32_t>(toWake) : due;
+}
+
 int FrameClock::ratePerSecond(std::uint32_t ticks, std::uint32_t ms) {
     if (ms == 0) ms = 1;
     const std::uint64_t scaled = static_cast<std::uint64_t>(ticks) * 1000u;

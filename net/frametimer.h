@@ -25,10 +25,11 @@ public:
     void setMaxLag(int value) { maxLag_ = value; }
     int tickRate() const { return tickRate_; }
 
-    // Timing starts over from `now`.
+    // Timing starts over from `now`; the loop wakes for every tick again.
     void restart(std::uint32_t now) {
         previousTick_ = now;
         rateTime_ = now;
+        sleeping_ = false;
     }
     // One idle step at time `now`: the lag (whole intervals since the previous
     // tick, at least 1) when a tick is due, otherwise nothing.
@@ -38,6 +39,16 @@ public:
         const std::uint32_t elapsed = now - previousTick_;
         return elapsed >= interval_ ? 0 : interval_ - elapsed;
     }
+    // The owner needs no tick for `ms` from `now` (nothing is drawn until
+    // then): the loop may sleep that long. Ticks still come after any message
+    // that wakes it earlier, with the lag of the time passed.
+    void sleepFor(std::uint32_t ms, std::uint32_t now) {
+        wakeAt_ = now + ms;
+        sleeping_ = true;
+    }
+    // How long the loop may wait from `now`: until the next tick is due, or
+    // until the owner's wake-up time when that is later.
+    std::uint32_t untilWake(std::uint32_t now) const;
 
     // ticks * 1000 / ms to the nearest integer, halves to the even neighbour.
     static int ratePerSecond(std::uint32_t ticks, std::uint32_t ms);
@@ -50,6 +61,8 @@ private:
     std::uint32_t tickCount_ = 0;
     std::uint32_t previousTick_ = 0;
     std::uint32_t rateTime_ = 0;
+    std::uint32_t wakeAt_ = 0;
+    bool sleeping_ = false;
 };
 
 // Something that ticks from the idle slot.

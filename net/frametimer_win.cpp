@@ -68,6 +68,8 @@ void TCustomFrameTimer::SetActiveOnly(bool value) {
         Detach();
 }
 
+void TCustomFrameTimer::SleepFor(std::uint32_t ms) { clock_.sleepFor(ms, timeGetTime()); }
+
 bool TCustomFrameTimer::Attached() const { return attachedTimers().contains(this); }
 
 void TCustomFrameTimer::Loaded() {
@@ -106,7 +108,7 @@ void TCustomFrameTimer::idleStep(bool& done) {
         done = false;
         return;
     }
-    const std::uint32_t wait = clock_.untilDue(timeGetTime());
+    const std::uint32_t wait = clock_.untilWake(timeGetTime());
     if (wait == 0)
         done = false;
     else

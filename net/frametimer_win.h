@@ -2,7 +2,10 @@
 // of system timer messages. OnTimer fires whenever at least Interval ms have
 // passed on timeGetTime. Between ticks the loop waits for the next message or
 // until the next tick is due, so a running timer does not keep a processor
-// busy; with Interval 0 the loop never waits.
+// busy; with Interval 0 the loop never waits. An owner that draws nothing
+// between ticks (the query window's ping reads the clock itself) tells the
+// timer how long it may sleep, and the loop then wakes only for messages or
+// at that time.
 //
 // Every enabled timer ticks: the attached timers share one idle handler in the
 // application's single idle slot, so two query windows waiting at once each
@@ -43,6 +46,9 @@ public:
     // Ticks per second, worked out about once a second.
     int TickRate() const { return clock_.tickRate(); }
     bool Running() const { return running_; }
+    // Until the next tick or for `ms`, whichever is later, the loop waits
+    // for messages only; set again after each tick (a new start forgets it).
+    void SleepFor(std::uint32_t ms);
     // Running and stepped by the idle handler (not waiting for activation).
     bool Attached() const;
 

@@ -1,7 +1,5 @@
 #include "query/loading_win.h"
 
-#include <mmsystem.h>
-
 #include <cstring>
 
 #include "base/gamenames.h"
@@ -25,6 +23,17 @@ void say(const std::string& text) {
 constexpr int kClientWidth = 202, kClientHeight = 177;
 // The list starts below the commands, so the window above it stays as it is.
 constexpr int kListTop = 180, kListBottomMargin = 4;
+// The ping's clock: the performance counter in microseconds.
+std::int64_t microseconds() {
+    static const LONGLONG frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f.QuadPart;
+    }();
+    LARGE_INTEGER count;
+    QueryPerformanceCounter(&count);
+    return count.QuadPart / frequency * 1000000 + count.QuadPart % frequency * 1000000 / frequency;
+}
 }  // namespace
 
 Tloadform::Tloadform(QueryHost& host)
@@ -87,7 +96,6 @@ Tloadform::~Tloadform() {
     udpclient.OnError = nullptr;
     pingtimer.OnTimer = nullptr;
     pingtimer.SetEnabled(false);
-    holdClock(false);
 }
 
 void Tloadform::FormCreate() {
@@ -113,22 +121,10 @@ bool Tloadform::formMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result
     return true;
 }
 
-// While a query waits the multimedia clock runs at 1 ms, so that the ticks
-// and the ping have millisecond resolution; it is given back at the end.
-void Tloadform::holdClock(bool on) {
-    if (on == clockHeld_) return;
-    clockHeld_ = on;
-    if (on)
-        timeBeginPeriod(1);
-    else
-        timeEndPeriod(1);
-}
-
 void Tloadform::StartQuery() {
     ticks = 0;
     finished = false;
     waiting_ = true;
-    holdClock(true);
     // The tray blinks from the first query until the window closes: a
     // refresh does not switch it on a second time.
     if (!trayAnimated_) host_.settrayanimated(true);
@@ -154,8 +150,12 @@ void Tloadform::StartQuery() {
     // A socket that could not open has finished the query through its error.
     if (finished) return;
     pingtimer.SetEnabled(true);
-    ping_.start(timeGetTime());
     udpclient.SendText(host_.gametable().at(gameIndex).sendstr);
+    // The clock starts when the datagram has gone, and until the time-out
+    // the timer has nothing to draw: the loop sleeps until then.
+    const std::int64_t sent = microseconds();
+    ping_.start(sent);
+    if (waiting_) pingtimer.SleepFor(ping_.untilTimeout(sent));
 }
 
 void Tloadform::endQuietly() {
@@ -164,7 +164,6 @@ void Tloadform::endQuietly() {
     hand.SetActive(false);
     pingtimer.SetEnabled(false);
     udpclient.Close();
-    holdClock(false);
 }
 
 void Tloadform::FinishQuery() {
@@ -252,18 +251,20 @@ void Tloadform::handFrameChanged(TAnimatedImage& sender) {
     if (frame >= 0) sender.SetGlyphNum(frame);
 }
 
-void Tloadform::pingtimerTimer(int lagCount) {
-    if (!ping_.tick(lagCount, timeGetTime())) {
-        ticks = ping_.ticks();
-        return;
-    }
+void Tloadform::pingtimerTimer(int) {
+    const std::int64_t now = microseconds();
+    const bool timedOut = ping_.tick(now);
     ticks = ping_.ticks();
-    FinishQuery();
+    if (timedOut)
+        FinishQuery();
+    else
+        pingtimer.SleepFor(ping_.untilTimeout(now));
 }
 
 void Tloadform::udpclientDataAvailable() {
+    // The arrival is timed first, before the datagram is read.
     if (waiting_) {
-        ping_.answered(timeGetTime());
+        ping_.answered(microseconds());
         ticks = ping_.ticks();
     }
     reply = udpclient.ReceiveText();

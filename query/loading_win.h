@@ -68,7 +68,6 @@ private:
     void pingtimerTimer(int lagCount);
     void udpclientDataAvailable();
     void udpclientError();
-    void holdClock(bool on);
     void endQuietly();
     void fitPlayerList(const std::vector<std::string>& rows);
     void copyPlayerList();
@@ -77,7 +76,6 @@ private:
     query::PingCount ping_;
     bool waiting_ = false;
     bool trayAnimated_ = false;  // this window has switched the tray animation on
-    bool clockHeld_ = false;
 };
 
 }  // namespace velmora

@@ -61,23 +61,25 @@ int finalframe(std::string_view reply, int ping) {
 
 int steeredframe(bool finished, int frame) { return !finished && frame >= kAnsweredFrame ? 0 : -1; }
 
-void PingCount::add(std::int64_t ms) {
-    const std::int64_t sum = std::clamp<std::int64_t>(ticks_ + std::max<std::int64_t>(ms, 0), 0, 1000000);
-    ticks_ = static_cast<int>(sum);
+bool PingCount::tick(std::int64_t nowUs) {
+    const std::int64_t elapsed = std::max<std::int64_t>(nowUs - sent_, 0);
+    if (elapsed >= kTimeOutMicroseconds) {
+        ticks_ = kTimedOut;
+        return true;
+    }
+    ticks_ = static_cast<int>(elapsed / 1000);
+    return false;
 }
 
-bool PingCount::tick(int lagCount, std::uint32_t now) {
-    lastTick_ = now;
-    add(lagCount);
-    if (ticks_ <= kTimedOut) return false;
-    ticks_ = kTimedOut;
-    return true;
+void PingCount::answered(std::int64_t nowUs) {
+    const std::int64_t elapsed = std::max<std::int64_t>(nowUs - sent_, 0);
+    ticks_ = static_cast<int>(std::min<std::int64_t>((elapsed + 500) / 1000, kTimedOut));
 }
 
-void PingCount::answered(std::uint32_t now) {
-    // The clock may wrap: the difference is taken modulo 2^32.
-    add(static_cast<std::uint32_t>(now - lastTick_));
-    ticks_ = std::min(ticks_, kTimedOut);
+std::uint32_t PingCount::untilTimeout(std::int64_t nowUs) const {
+    const std::int64_t rest = kTimeOutMicroseconds - (nowUs - sent_);
+    if (rest <= 0) return 0;
+    return static_cast<std::uint32_t>(std::min<std::int64_t>((rest + 999) / 1000, kTimeOutMicroseconds / 1000));
 }
 
 }  // namespace velmora::query

@@ -48,29 +48,35 @@ int finalframe(std::string_view reply, int ping);
 // waits; after the end the end picture stays. -1: leave the frame alone.
 int steeredframe(bool finished, int frame);
 
-// The ping in milliseconds of the multimedia clock. Each tick adds its lag
-// (whole milliseconds since the previous tick), and the answer adds the
-// milliseconds since the last tick, so the count is the time from the send to
-// the handling of the answer whatever the tick rate. The time-out comes at the
-// tick at which 1000 ms have passed; the ping then shows 999.
+// The ping: the time from the send to the arrival of the answer, read on a
+// clock finer than a millisecond (microseconds) and rounded to the nearest
+// millisecond, so it carries no bias from truncating either end. While the
+// query waits the count shows the whole milliseconds passed so far. The
+// time-out comes at the first tick at which 1000 ms have passed since the
+// send; the ping then shows 999, and so does an answer that rounds to 999 or
+// more.
 class PingCount {
 public:
     static constexpr int kTimedOut = 999;
+    static constexpr std::int64_t kTimeOutMicroseconds = 1000000;
 
-    void start(std::uint32_t now) {
+    // The query was sent at `nowUs`.
+    void start(std::int64_t nowUs) {
         ticks_ = 0;
-        lastTick_ = now;
+        sent_ = nowUs;
     }
-    // One timer tick; true when the query has timed out.
-    bool tick(int lagCount, std::uint32_t now);
-    // The answer is being handled at `now`.
-    void answered(std::uint32_t now);
+    // One timer tick at `nowUs`; true when the query has timed out.
+    bool tick(std::int64_t nowUs);
+    // The answer arrived at `nowUs`.
+    void answered(std::int64_t nowUs);
     int ticks() const { return ticks_; }
+    // Whole milliseconds from `nowUs` until the time-out is due, rounded up
+    // (so a wait of that long reaches it); 0 once it is due.
+    std::uint32_t untilTimeout(std::int64_t nowUs) const;
 
 private:
-    void add(std::int64_t ms);
     int ticks_ = 0;
-    std::uint32_t lastTick_ = 0;
+    std::int64_t sent_ = 0;
 };
 
 }  // namespace velmora::query

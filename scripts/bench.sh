@@ -4,7 +4,8 @@
 # Wine runs in a prefix of its own (build/bench) on a private X display.
 # Where this machine cannot run 32-bit programs, the 64-bit build and a zip of
 # it run instead, and the sizes are still the 32-bit release's.
-# Environment: BENCH_QUERIES (20), BENCH_HANDOFFS (10), BENCH_IDLE_SECONDS (30).
+# Environment: BENCH_QUERIES (20), BENCH_HANDOFFS (10), BENCH_IDLE_SECONDS (30),
+# BENCH_WINDOWS (60 query windows open at once).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/setup.sh" || exit 1
@@ -21,4 +22,4 @@ unset DISPLAY
 exec python3 "$top/benchmarks/bench.py" --build "$top/build/$kind" --zip "$run" --sizes-of "$release" \
   --wine-run "$top/cmake/wine-run.sh" --reply "$top/tests/plugins/captures/qw-players/status.bin" \
   --work "$top/build/bench" --queries "${BENCH_QUERIES:-20}" --handoffs "${BENCH_HANDOFFS:-10}" \
-  --idle-seconds "${BENCH_IDLE_SECONDS:-30}"
+  --idle-seconds "${BENCH_IDLE_SECONDS:-30}" --windows "${BENCH_WINDOWS:-60}"

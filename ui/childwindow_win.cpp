@@ -117,8 +117,21 @@ bool EditBox::notified(UINT message, WPARAM wParam, LPARAM, LRESULT& result) {
 
 // --- tab control ---
 
+namespace {
+// The common controls' window classes exist once their library has been
+// initialised, which a program that loads it on first use has not always done.
+const char* tabControlClass() {
+    static const bool initialised = [] {
+        INITCOMMONCONTROLSEX controls{sizeof controls, ICC_TAB_CLASSES};
+        return InitCommonControlsEx(&controls) != FALSE;
+    }();
+    (void)initialised;
+    return WC_TABCONTROLA;
+}
+}  // namespace
+
 TabControl::TabControl(HWND parent, int left, int top, int width, int height)
-    : ChildWindow(parent, WC_TABCONTROLA, WS_VISIBLE | WS_TABSTOP | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 0, left,
+    : ChildWindow(parent, tabControlClass(), WS_VISIBLE | WS_TABSTOP | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 0, left,
                   top, width, height) {}
 
 void TabControl::addTab(const std::string& caption) {

@@ -644,12 +644,24 @@ TEST_F(AsyncSocket, DestroyOpenSocketFiresNothing) {
     EXPECT_EQ(events, 0);
 }
 
-// The hidden window is of the socket's own class and stays out of sight.
+// The hidden window is of the socket's own class and stays out of sight: a
+// message-only window, which the desktop's top-level windows do not include.
 TEST_F(AsyncSocket, HiddenWindowClass) {
     TAsyncSocket s;
     char name[64] = {};
     GetClassNameA(s.Handle(), name, sizeof name);
     EXPECT_STREQ(name, "AsyncSocketWindowClass");
     EXPECT_FALSE(IsWindowVisible(s.Handle()));
-    EXPECT_TRUE(GetWindowLongA(s.Handle(), GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
+    struct Search {
+        HWND wanted;
+        bool found;
+    } search{s.Handle(), false};
+    EnumWindows(
+        [](HWND hwnd, LPARAM p) -> BOOL {
+            auto* found = reinterpret_cast<Search*>(p);
+            if (hwnd == found->wanted) found->found = true;
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    EXPECT_FALSE(search.found);
 }

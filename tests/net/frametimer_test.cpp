@@ -120,6 +120,41 @@ TEST(FrameClock, RestartResetsTiming) {
     EXPECT_TRUE(clock.step(190));
 }
 
+// An owner that draws nothing between ticks lets the loop sleep past the
+// ticks that are due, until its own wake-up time; a restart forgets it.
+TEST(FrameClock, SleepForStretchesTheWaitButNeverShortensIt) {
+    struct Case {
+        std::uint32_t interval;
+        std::uint32_t sleep;  // from time 0
+        std::uint32_t now;
+        std::uint32_t wait;
+    } cases[] = {
+        {1, 1000, 0, 1000},   // the query's wait: until its time-out
+        {1, 1000, 400, 600},
+        {1, 1000, 999, 1},
+        {1, 1000, 1000, 0},   // reached: the due tick counts
+        {1, 1000, 1500, 0},   // passed
+        {100, 30, 10, 90},    // a shorter sleep never hides the next tick
+        {100, 300, 250, 50},
+    };
+    for (const auto& c : cases) {
+        FrameClock clock;
+        clock.setInterval(c.interval);
+        clock.restart(0);
+        clock.sleepFor(c.sleep, 0);
+        EXPECT_EQ(clock.untilWake(c.now), c.wait) << c.interval << " " << c.sleep << " " << c.now;
+        clock.restart(c.now);
+        EXPECT_EQ(clock.untilWake(c.now), clock.untilDue(c.now)) << "a restart wakes for every tick again";
+    }
+    // Across the clock's wrap.
+    FrameClock wrapping;
+    wrapping.setInterval(1);
+    wrapping.restart(0xFFFFFF00u);
+    wrapping.sleepFor(1000, 0xFFFFFF00u);
+    EXPECT_EQ(wrapping.untilWake(0x00000010u), 1000u - 0x110u);
+    EXPECT_EQ(wrapping.untilWake(0x00000400u), 0u);
+}
+
 namespace {
 struct Member : IdleStepper {
     int steps = 0;

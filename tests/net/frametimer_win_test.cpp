@@ -222,6 +222,40 @@ TEST_F(FrameTimer, TwoWaitingQueriesEachTimeOut) {
     EXPECT_EQ(secondTicks, 1000);
 }
 
+// A timer told to sleep wakes the loop at that time, not every millisecond:
+// its next tick carries the whole sleep as its lag.
+TEST_F(FrameTimer, ASleepingTimerTicksAtItsWakeUpTime) {
+    TFrameTimer t;
+    Ticks ticks;
+    t.OnTimer = [&](TCustomFrameTimer& sender, int lag) {
+        ticks.times.push_back(timeGetTime());
+        ticks.lags.push_back(lag);
+        sender.SleepFor(60);
+    };
+    loadLikeQueryWindow(t, true);
+    ASSERT_TRUE(pump(10000, [&] { return ticks.lags.size() >= 4; }));
+    t.SetEnabled(false);
+    for (std::size_t i = 1; i < ticks.lags.size(); ++i) EXPECT_GE(ticks.lags[i], 60) << "tick " << i;
+}
+
+// A message arriving while the timer sleeps still brings a tick at once, so
+// an owner that counts on ticks after its messages gets them.
+TEST_F(FrameTimer, AMessageWakesASleepingTimer) {
+    TFrameTimer t;
+    int count = 0;
+    UINT_PTR message = 0;
+    t.OnTimer = [&](TCustomFrameTimer& sender, int) {
+        ++count;
+        sender.SleepFor(600000);  // ten minutes: only a message can bring the next tick
+        // A system timer's message comes later than the next Interval, so the tick is due when it wakes the loop.
+        if (count == 1) message = SetTimer(nullptr, 0, 50, nullptr);
+    };
+    loadLikeQueryWindow(t, true);
+    EXPECT_TRUE(pump(10000, [&] { return count >= 2; }));
+    KillTimer(nullptr, message);
+    t.SetEnabled(false);
+}
+
 // A tick handler may stop or destroy another timer while the timers are being stepped.
 TEST_F(FrameTimer, HandlerDestroyingAnotherTimerIsSafe) {
     auto victim = std::make_unique<TFrameTimer>();

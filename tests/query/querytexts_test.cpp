@@ -80,46 +80,70 @@ TEST(QueryResults, TheHandLoopsUntilTheQueryEnds) {
     EXPECT_EQ(steeredframe(true, 9), -1);
 }
 
-// The ping is milliseconds whatever the tick rate: slow, irregular ticks sum
-// to the same count, and the answer adds what passed since the last tick.
-TEST(PingCount, CountsMillisecondsFromTheSendToTheAnswer) {
+// The ping is the time from the send to the answer's arrival, rounded to the
+// nearest millisecond whatever the ticks did meanwhile; the count while
+// waiting is the whole milliseconds passed.
+TEST(PingCount, RoundsTheTimeFromTheSendToTheAnswer) {
     struct Case {
-        std::vector<int> lags;  // each tick's lag
-        std::uint32_t answerAfterLastTick;
+        std::vector<std::int64_t> ticks;  // microseconds after the send
+        std::int64_t answer;              // microseconds after the send
         int ping;
     } cases[] = {
         {{}, 0, 0},
-        {{1, 1, 1}, 0, 3},
-        {{5, 17, 3}, 2, 27},   // a busy machine: few ticks, the same milliseconds
-        {{100, 49}, 1, 150},
-        {{998}, 1, 999},        // exactly 999: shown as the time-out
-        {{500}, 700, 999},      // never more than 999
+        {{}, 499, 0},
+        {{}, 500, 1},                  // halves go up
+        {{}, 5499, 5},
+        {{}, 5501, 6},                 // 5.501 ms is 6, not a truncated 5
+        {{1000, 2000, 3000}, 3400, 3},
+        {{30000}, 50700, 51},          // few ticks: the same milliseconds
+        {{}, 998499, 998},
+        {{998000}, 998600, 999},       // rounds to 999: shown as the time-out
+        {{500000}, 999999, 999},       // never more than 999
     };
-    const std::uint32_t start = 0xFFFFFF00u;  // the clock wraps during the query
+    const std::int64_t sent = 123456789012;
     for (const auto& c : cases) {
         PingCount p;
-        p.start(start);
-        std::uint32_t now = start;
-        for (const int lag : c.lags) {
-            now += static_cast<std::uint32_t>(lag);
-            EXPECT_FALSE(p.tick(lag, now));
+        p.start(sent);
+        for (const std::int64_t t : c.ticks) {
+            EXPECT_FALSE(p.tick(sent + t));
+            EXPECT_EQ(p.ticks(), t / 1000) << "while waiting: whole milliseconds";
         }
-        p.answered(now + c.answerAfterLastTick);
-        EXPECT_EQ(p.ticks(), c.ping);
+        p.answered(sent + c.answer);
+        EXPECT_EQ(p.ticks(), c.ping) << c.answer;
     }
 }
 
 TEST(PingCount, TimesOutAtTheTickWhere1000MillisecondsHavePassed) {
     PingCount p;
     p.start(10);
-    EXPECT_FALSE(p.tick(600, 610));
-    EXPECT_FALSE(p.tick(399, 1009));
-    EXPECT_TRUE(p.tick(1, 1010));
+    EXPECT_FALSE(p.tick(10 + 600000));
+    EXPECT_FALSE(p.tick(10 + 999999));
+    EXPECT_EQ(p.ticks(), 999);
+    EXPECT_TRUE(p.tick(10 + 1000000));
     EXPECT_EQ(p.ticks(), 999);
     PingCount late;
     late.start(0);
-    EXPECT_TRUE(late.tick(2500, 2500));  // one long stall still ends the query
+    EXPECT_TRUE(late.tick(2500000));  // one long stall still ends the query
     EXPECT_EQ(late.ticks(), 999);
+}
+
+// The timer may sleep until the time-out: the wait is rounded up, so waking
+// after it finds the time-out due.
+TEST(PingCount, TheWaitUntilTheTimeOutReachesIt) {
+    struct Case {
+        std::int64_t now;  // microseconds after the send
+        std::uint32_t wait;
+    } cases[] = {{0, 1000}, {1, 1000}, {999, 1000}, {1000, 999}, {400500, 600}, {999001, 1}, {1000000, 0},
+                 {5000000, 0}};
+    for (const auto& c : cases) {
+        PingCount p;
+        p.start(77);
+        EXPECT_EQ(p.untilTimeout(77 + c.now), c.wait) << c.now;
+        if (c.wait > 0) {
+            EXPECT_FALSE(p.tick(77 + c.now + 1000 * std::int64_t{c.wait - 1})) << c.now;
+        }
+        EXPECT_TRUE(p.tick(77 + c.now + 1000 * std::int64_t{c.wait})) << c.now;
+    }
 }
 
 // Quake engines split their command line at "+": nothing but a plain host and

@@ -1,0 +1,41 @@
+// The timetable of the shared tick thread, free of any thread: which timers
+// may tick, when each is due next, and how long the thread may sleep.
+// Times are milliseconds on one monotonic clock.
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace velmora {
+
+class TickSchedule {
+public:
+    // Adds timer `id` or changes it: it may tick when `runnable`, every
+    // `interval` ms, the first time `interval` ms after `now` (a change starts
+    // the wait over).
+    void set(std::uint64_t id, bool runnable, std::uint32_t interval, std::uint64_t now);
+    void remove(std::uint64_t id);
+    bool contains(std::uint64_t id) const;
+    bool empty() const { return entries_.empty(); }
+
+    // How long the thread may sleep from `now` until the earliest runnable
+    // timer is due (0 when one is due); nothing when none may tick.
+    std::optional<std::uint64_t> wait(std::uint64_t now) const;
+    // The runnable timers due at `now`, the earliest first (in the order they
+    // were added when equally due).
+    std::vector<std::uint64_t> due(std::uint64_t now) const;
+    // Timer `id`'s tick was handed over and returned at `now`: its next tick
+    // is one interval later. An unknown id is ignored.
+    void ticked(std::uint64_t id, std::uint64_t now);
+
+private:
+    struct Entry {
+        std::uint64_t id;
+        bool runnable;
+        std::uint32_t interval;
+        std::uint64_t due;
+    };
+    std::vector<Entry> entries_;
+};
+
+}  // namespace velmora
