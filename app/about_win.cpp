@@ -10,24 +10,6 @@
 
 namespace velmora {
 
-IconImage::IconImage(Form& parent, int left, int top, int width, int height) : GraphicControl(parent) {
-    setBounds(left, top, width, height);
-}
-
-IconImage::~IconImage() {
-    if (icon_) DestroyIcon(icon_);
-}
-
-void IconImage::setIcon(HICON icon) {
-    if (icon_ && icon_ != icon) DestroyIcon(icon_);
-    icon_ = icon;
-    invalidate();
-}
-
-void IconImage::paint(HDC dc) {
-    if (icon_) DrawIconEx(dc, 0, 0, icon_, width(), height(), 0, nullptr, DI_NORMAL);
-}
-
 namespace {
 // The host name of the maker's page: what stands between "://" and the next "/".
 std::string makerhost() {
@@ -41,8 +23,7 @@ HICON programicon(int id, int size) {
 }
 
 void aboutfont(TMarkupLabel& label) {
-    label.font.name = "Verdana";
-    label.font.height = -9;
+    label.font = verdanaFont();
     label.setURLColor(0xFF0000);  // blue
     label.anchorHint = false;
     label.setAutoSizing(false);

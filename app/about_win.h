@@ -6,24 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "ui/control_win.h"
+#include "ui/iconimage_win.h"
 
 namespace velmora {
 
 // A window-less picture: one icon drawn at the control's size.
-class IconImage : public GraphicControl {
-public:
-    IconImage(Form& parent, int left, int top, int width, int height);
-    ~IconImage() override;
-    HICON icon() const { return icon_; }
-    // Takes ownership of the icon.
-    void setIcon(HICON icon);
-    void paint(HDC dc) override;
-
-private:
-    HICON icon_ = nullptr;
-};
-
 // The maker's e-mail address (a reserved example domain, like its page).
 inline constexpr char kMakerMail[] = "velmora@example.org";
 

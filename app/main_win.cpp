@@ -1,44 +1,34 @@
 #include "app/main_win.h"
 
-#include "app/history.h"
-#include "app/pluginhost_win.h"
-#include "app/urllink.h"
+#include "core/history.h"
+#include "core/pluginhost_win.h"
+#include "core/urllink.h"
 #include "base/error.h"
 #include "base/text.h"
 #include "query/manual_win.h"
 #include "query/loading_win.h"
 #include "resources/resource.h"
-#include "settings/registry_win.h"
-#include "settings/settingsstore.h"
 #include "ui/application_win.h"
 #include "ui/handles_win.h"
 #include "ui/win32error_win.h"
 
 namespace velmora {
 
-std::string exefolder() {
-    const std::string folder = growingbuffertext([](char* buffer, std::size_t size) {
-        return static_cast<std::size_t>(GetModuleFileNameA(nullptr, buffer, static_cast<DWORD>(size)));
-    });
-    return folder.substr(0, folder.find_last_of("\\:") + 1);
-}
-
 std::optional<std::string> readlinkfile(const std::string& path) {
     const DWORD attributes = GetFileAttributesA(path.c_str());
     if (path.empty() || attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
         return std::nullopt;
-    const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) raiseLastWin32Error();
+    const ScopedFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) raiseLastWin32Error();
     DWORD failure = 0;
     const std::string bytes = readlinkbytes([&](char* buffer, std::size_t size) -> std::size_t {
         DWORD got = 0;
-        if (ReadFile(file, buffer, static_cast<DWORD>(size), &got, nullptr)) return got;
+        if (ReadFile(file.get(), buffer, static_cast<DWORD>(size), &got, nullptr)) return got;
         failure = GetLastError();
         if (failure == 0) failure = ERROR_READ_FAULT;
         return 0;
     });
-    CloseHandle(file);
     // A failed read is no end of file: the line read so far is not the link.
     if (failure != 0) throw Error(win32ErrorText(failure));
     return bytes;
@@ -56,8 +46,7 @@ Tmainform::Tmainform()
       Image2(*this, 8, 8, 32, 32),
       MarkupLabel1(*this, 8, 80, 34, 18),
       aboutlabel(*this, 48, 32, 217, 161) {
-    titlelabel.font.name = "Verdana";
-    titlelabel.font.height = -16;
+    titlelabel.font = verdanaFont(-16);
     titlelabel.font.bold = true;
     titlelabel.setMarkupText({kStoredTitleText});
     gameimages_ = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 4, 4);
@@ -79,9 +68,7 @@ void Tmainform::addgameimage(HICON icon) {
         // A plug-in without an icon still takes its place in the list, with an
         // empty image: black pixels under a mask that is transparent throughout.
         // A failed add would move every later game onto its neighbour's icon.
-        const HDC screen = GetDC(nullptr);
-        ScopedGdiObject blank(CreateCompatibleBitmap(screen, 16, 16));
-        ReleaseDC(nullptr, screen);
+        ScopedGdiObject blank(CreateCompatibleBitmap(WindowDC(nullptr).get(), 16, 16));
         const std::vector<BYTE> allTransparent(16 * 2, 0xFF);  // 16 rows of 16 bits, word-aligned
         ScopedGdiObject mask(CreateBitmap(16, 16, 1, 1, allTransparent.data()));
         if (!blank || !mask ||
@@ -134,36 +121,20 @@ void Tmainform::loadplugin(const std::string& file) {
     row.param = plugintext(e.getparam());
     row.pluginfile = file;
 
-    // Reading never creates the game key.
-    {
-        Registry reg;
-        reg.openKey(gamekey(row.gameid), false);
-        row.history = reg.readString("history");
-    }
-    {
-        Registry reg;
-        reg.openKey(gamekey(row.gameid), false);
-        row.path = reg.readString("path");
-    }
-    const std::vector<std::string> entries = historylist(row.history);
-
     addgameimage(e.getgameicon(file.c_str()));
     row.imageindex = ImageList_GetImageCount(gameimages_) - 1;
-    traymenu_.addgamemenu(row.gamename, row.imageindex, entries);
+    // A stored value that cannot be read is reported, and the game loads
+    // without it: the games after it load all the same.
+    const std::string problem = games_.add(std::move(row));
+    const tplugin& added = games_.rows().back();
+    traymenu_.addgamemenu(added.gamename, added.imageindex, historylist(added.history));
     syncmenu();
-    games_.push_back(std::move(row));
+    if (!problem.empty())
+        if (Application* app = Application::current()) app->showMessage(problem);
 }
-
-std::vector<GameKey> Tmainform::gamekeys() const {
-    std::vector<GameKey> keys;
-    for (const auto& row : games_) keys.push_back({row.gameid, row.defport});
-    return keys;
-}
-
-int Tmainform::gamefromport(const std::string& port) const { return velmora::gamefromport(port, gamekeys()); }
 
 void Tmainform::openlink(const std::string& arg) {
-    openresolved(resolvelink(linkline(arg, readlinkfile), gamekeys()));
+    openresolved(resolvelink(linkline(arg, readlinkfile), games_.keys()));
 }
 
 void Tmainform::opencmdline(const std::string& text) {
@@ -172,7 +143,7 @@ void Tmainform::opencmdline(const std::string& text) {
         case WebLink::Kind::NotWeb: openlink(text); return;
         case WebLink::Kind::Refused: Application::current()->showMessage(web.message); return;
         // Never read as a file name: the link line is the checked address alone.
-        case WebLink::Kind::Accepted: openresolved(resolveweblink(web, gamekeys())); return;
+        case WebLink::Kind::Accepted: openresolved(resolveweblink(web, games_.keys())); return;
     }
 }
 
@@ -214,35 +185,22 @@ void Tmainform::openmanual(int g) {
     dialog->onclosed = [this] { PostMessageA(handle(), WM_RELEASEMANUAL, 0, 0); };
     dialog->gamecombo.setItemIndex(g);
     dialog->addredit.setText("255.255.255.255");
-    dialog->portedit.setText(games_.at(static_cast<size_t>(g)).defport);
+    dialog->portedit.setText(games_.at(g).defport);
     dialog->show();
     manualforms_.push_back(std::move(dialog));
 }
 
 void Tmainform::addhistory(int g, const std::string& entry) {
-    tplugin& row = games_.at(static_cast<size_t>(g));
-    row.history = historyvalue(puthistoryentry(historylist(row.history), entry));
-    {
-        Registry reg;
-        reg.openKey(gamekey(row.gameid), true);
-        reg.writeString("history", row.history);
-    }
+    games_.addhistory(g, entry);
     rebuildmenu();
 }
 
 void Tmainform::rebuildmenu() {
     traymenu_.removegameitems();
-    for (auto& row : games_) {
-        // Every game's value is read back from the registry, so the menu shows
-        // what is stored, and games sharing a key show the same servers.
-        row.history.clear();
-        {
-            Registry reg;
-            reg.openKey(gamekey(row.gameid), true);
-            row.history = reg.readString("history");
-        }
+    // The menu shows what is stored: games sharing a key show the same servers.
+    games_.reloadhistory();
+    for (const auto& row : games_.rows())
         traymenu_.addgamemenu(row.gamename, row.imageindex, historylist(row.history));
-    }
     syncmenu();
 }
 

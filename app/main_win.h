@@ -11,13 +11,18 @@
 #include <vector>
 
 #include "app/about_win.h"
-#include "app/link.h"
+#include "core/gametable.h"
+#include "core/link.h"
 #include "app/tray/imagemenu_win.h"
 #include "app/tray/trayicon_win.h"
 #include "app/tray/traymenu.h"
-#include "app/velmoraglobal.h"
+#include "base/exepath_win.h"
+#include "core/velmoraglobal.h"
 #include "markup/markuplabel_win.h"
+#include "query/queryhost.h"
+#include "settings/gamestore_win.h"
 #include "ui/form_win.h"
+#include "velmora_version.h"
 
 namespace velmora {
 
@@ -39,9 +44,9 @@ inline constexpr char kMakerAddress[] = "http://velmora.example.org/";
 // The About window's title line for a version number given as a literal.
 #define VELMORA_TITLE_TEXT(version) \
     "<b><font color=\"clblue\">Velmora</font></b> <font size=\"7\">v<i>" version "</i>"
-inline constexpr char kTitleText[] = VELMORA_TITLE_TEXT("1.1");
+inline constexpr char kTitleText[] = VELMORA_TITLE_TEXT(VELMORA_VERSION_TEXT);
 
-class Tmainform : public Form {
+class Tmainform : public Form, public QueryHost {
 public:
     Tmainform();
     ~Tmainform() override;
@@ -59,7 +64,7 @@ public:
     // checked and opened for its scheme's game (a refused one is reported and
     // nothing opens); anything else goes to openlink.
     void opencmdline(const std::string& text);
-    int gamefromport(const std::string& port) const;
+    int gamefromport(const std::string& port) const { return games_.gamefromport(port); }
     void addhistory(int g, const std::string& entry);
     void rebuildmenu();
 
@@ -68,10 +73,10 @@ public:
     void openquery(int g, const std::string& address, const std::string& title);
     // The query windows open now; a closed one is released soon after.
     const std::vector<std::unique_ptr<Tloadform>>& queries() const { return queries_; }
-    // The tray icon's animation, switched by the query windows: each window
-    // switches it on once when its query starts and off once when it closes;
-    // the icon blinks while any window is still on.
-    void settrayanimated(bool on);
+    // What the query windows need of this window.
+    const GameTable& gametable() const override { return games_; }
+    void settrayanimated(bool on) override;
+    void showgamepaths(int g) override;
     // Opens a new manual join dialog for game g: that game, the broadcast
     // address, its default port. Open dialogs are kept here; a closed one is
     // released.
@@ -82,10 +87,10 @@ public:
     // use of it); null in tests that make none.
     Tsettingsform* settingsform = nullptr;
 
-    const std::vector<tplugin>& games() const { return games_; }
+    // The game table, which the settings window edits.
+    GameTable& gametable() { return games_; }
+    const std::vector<tplugin>& games() const { return games_.rows(); }
     HIMAGELIST gameimages() const { return gameimages_; }
-    // The settings window's path field: the game table has the path at once.
-    void setgamepath(int g, const std::string& path) { games_.at(static_cast<size_t>(g)).path = path; }
     const TrayMenu& traymenu() const { return traymenu_; }
 
     // The About window's title line; FormCreate replaces the stored text.
@@ -115,13 +120,13 @@ private:
     void syncmenu();
     void choose(const MenuItem& item, MenuChoice choice);
 
-    std::vector<GameKey> gamekeys() const;
     // History and query window for a resolved link, or the message when no
     // game serves it.
     void openresolved(const ResolvedLink& link);
     void addgameimage(HICON icon);
 
-    std::vector<tplugin> games_;
+    RegistryGameStore store_;
+    GameTable games_{store_};
     HIMAGELIST gameimages_ = nullptr;
     TrayMenu traymenu_;
     TImagePopupMenu traypopup_{traymenu_};
@@ -131,8 +136,6 @@ private:
     std::vector<std::unique_ptr<Tloadform>> queries_;
 };
 
-// The folder of the running executable, with its trailing backslash.
-std::string exefolder();
 // The start of the file at `path`, as far as its first line needs (a read
 // error raises the system's text), or nothing when it names no file.
 std::optional<std::string> readlinkfile(const std::string& path);

@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "app/cmdline.h"
+#include "core/cmdline.h"
 #include "app/main_win.h"
 #include "settings/registry_win.h"
 #include "settings/settingsform_win.h"
@@ -56,7 +56,7 @@ int firstcopy(bool hasArguments, const std::string& cmdline) {
         Application::reportError(e);
     }
 
-    Tsettingsform settingsform(mainform);
+    Tsettingsform settingsform(mainform.gametable(), mainform.gameimages());
     settingsform.firstrun = false;
     mainform.settingsform = &settingsform;
 

@@ -1,7 +1,7 @@
 // The main window's tray: the icon, its menu built from the menu model, and
 // what the menu's items do.
 #include "app/main_win.h"
-#include "app/velmoraglobal.h"
+#include "core/velmoraglobal.h"
 #include "base/error.h"
 #include "resources/resource.h"
 #include "settings/settingsform_win.h"
@@ -47,6 +47,10 @@ void Tmainform::showsettings() {
     if (settingsform) settingsform->show();
 }
 
+void Tmainform::showgamepaths(int g) {
+    if (settingsform) settingsform->showgamepaths(g);
+}
+
 // A server runs the link path again from the history entry as stored in
 // the game table (not from its caption, which may be only the title).
 void Tmainform::menutemplate(MenuChoice choice) {
@@ -57,7 +61,7 @@ void Tmainform::menutemplate(MenuChoice choice) {
     if (chosen.caption == kEnterAddress) {
         text = kEnterAddress;
     } else {
-        const std::vector<std::string> entries = splitstring(games_.at(static_cast<size_t>(g)).history, ',');
+        const std::vector<std::string> entries = splitstring(games_.at(g).history, ',');
         const int k = choice.sub - 2;
         if (k < 0 || k >= static_cast<int>(entries.size())) throwListIndex(k);
         text = entries[static_cast<size_t>(k)];
@@ -70,7 +74,7 @@ void Tmainform::openserver(int g, const std::string& text) {
         openmanual(g);
         return;
     }
-    openlink(historylink(text, games_.at(static_cast<size_t>(g)).gameid));
+    openlink(historylink(text, games_.at(g).gameid));
 }
 
 // Every query window switches the animation on when its query starts and

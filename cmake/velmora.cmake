@@ -44,7 +44,7 @@ endfunction()
 # velmora_fuzz(NAME SOURCES file... LIBS target... [SEEDS dir...])
 # A libFuzzer target, only in the fuzz build (clang, -DVELMORA_FUZZ=ON). As a
 # test it runs for VELMORA_FUZZ_SECONDS with a fixed seed, growing a corpus in
-# the build folder from the given seed folders; scripts/fuzz.sh runs it longer.
+# the build folder from the given seed folders; VELMORA_FUZZ_SECONDS runs it longer.
 set(VELMORA_FUZZ_SECONDS 20 CACHE STRING "seconds each fuzz target runs as a test")
 function(velmora_fuzz name)
   cmake_parse_arguments(F "" "" "SOURCES;LIBS;SEEDS" ${ARGN})

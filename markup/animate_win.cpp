@@ -18,27 +18,27 @@ void TImageControl::paint(HDC dc) {
     const int w = width(), h = height();
     if (w <= 0 || h <= 0) return;
     // Off screen first, so the frame never shows half drawn.
-    const HDC memory = CreateCompatibleDC(dc);
+    // Declared first, so it goes last, after the bitmap is deselected and deleted.
+    const MemoryDC memory(dc);
     ScopedGdiObject bitmap(CreateCompatibleBitmap(dc, w, h));
     {
-        SelectGuard selected(memory, bitmap.get());
+        SelectGuard selected(memory.get(), bitmap.get());
         {
             ScopedGdiObject brush(CreateSolidBrush(toColorRef(color)));
             const RECT all{0, 0, w, h};
-            FillRect(memory, &all, static_cast<HBRUSH>(brush.get()));
+            FillRect(memory.get(), &all, static_cast<HBRUSH>(brush.get()));
         }
         Guard guard(*this);
         drawing_ = true;
         try {
-            drawContent(memory);
+            drawContent(memory.get());
         } catch (...) {
             drawing_ = false;
             throw;
         }
         drawing_ = false;
-        BitBlt(dc, 0, 0, w, h, memory, 0, 0, SRCCOPY);
+        BitBlt(dc, 0, 0, w, h, memory.get(), 0, 0, SRCCOPY);
     }
-    DeleteDC(memory);
 }
 
 TAnimatedImage::TAnimatedImage(Form& parent, int left, int top, int width, int height) : TImageControl(parent) {
@@ -71,12 +71,9 @@ void TAnimatedImage::SetGlyph(HBITMAP strip) {
             stripWidth_ = info.bmWidth;
             stripHeight_ = info.bmHeight;
             // The strip's transparent colour is that of its bottom-left pixel.
-            const HDC dc = CreateCompatibleDC(nullptr);
-            {
-                SelectGuard selected(dc, strip);
-                TransparentColor = info.bmBitsPixel == 1 ? 0xFFFFFF : GetPixel(dc, 0, stripHeight_ - 1) & 0xFFFFFF;
-            }
-            DeleteDC(dc);
+            const MemoryDC dc(nullptr);
+            SelectGuard selected(dc.get(), strip);
+            TransparentColor = info.bmBitsPixel == 1 ? 0xFFFFFF : GetPixel(dc.get(), 0, stripHeight_ - 1) & 0xFFFFFF;
         }
         state_.glyphChanged(stripWidth_, stripHeight_, Orientation);
         computeFrameSize();
@@ -183,7 +180,8 @@ void TAnimatedImage::drawContent(HDC dc) {
     if (!glyph_ || frame_.width <= 0 || frame_.height <= 0) return;
     const FrameRect src = sourcerect(state_.shownFrame(), frame_, Orientation);
     const FrameRect dst = destination();
-    const HDC strip = CreateCompatibleDC(dc);
+    const MemoryDC stripDc(dc);
+    const HDC strip = stripDc.get();
     {
         SelectGuard selected(strip, glyph_);
         SetStretchBltMode(dc, COLORONCOLOR);
@@ -194,7 +192,8 @@ void TAnimatedImage::drawContent(HDC dc) {
             // A mask of the transparent pixels (white in the mask), then
             // dest ^ src, & mask, ^ src: the frame where it is opaque, the
             // background where it is not.
-            const HDC maskDc = CreateCompatibleDC(dc);
+            const MemoryDC maskMemory(dc);
+            const HDC maskDc = maskMemory.get();
             ScopedGdiObject mask(CreateBitmap(src.width, src.height, 1, 1, nullptr));
             {
                 SelectGuard maskSelected(maskDc, mask.get());
@@ -210,10 +209,8 @@ void TAnimatedImage::drawContent(HDC dc) {
                 SetBkColor(dc, oldBk);
                 SetTextColor(dc, oldText);
             }
-            DeleteDC(maskDc);
         }
     }
-    DeleteDC(strip);
 }
 
 void TAnimatedImage::FrameChanged() {

@@ -46,37 +46,18 @@ int clampedLength(std::string_view text) { return static_cast<int>(std::min<size
 
 bool pathExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-// A memory device context with one object selected into it, both undone at scope end.
-class MemoryDC {
-public:
-    MemoryDC(HDC like, HGDIOBJ object) : dc_(CreateCompatibleDC(like)) {
-        if (dc_) previous_ = SelectObject(dc_, object);
-    }
-    MemoryDC(const MemoryDC&) = delete;
-    MemoryDC& operator=(const MemoryDC&) = delete;
-    ~MemoryDC() {
-        if (!dc_) return;
-        SelectObject(dc_, previous_);
-        DeleteDC(dc_);
-    }
-    HDC get() const { return dc_; }
-
-private:
-    HDC dc_;
-    HGDIOBJ previous_ = nullptr;
-};
 }  // namespace
 
-GdiSurface::GdiSurface(HDC dc, const GdiFont& font, Colour brush)
+GdiSurface::GdiSurface(HDC dc, const Font& font, Colour brush)
     : dc_(dc), savedState_(SaveDC(dc)), dpi_(GetDeviceCaps(dc, LOGPIXELSY)), entry_(font), brush_(brush) {
     if (dpi_ <= 0) dpi_ = 96;
-    font_.face = font.face;
+    font_.face = font.name;
     font_.size = font.height < 0 ? MulDiv(-font.height, 72, dpi_) : MulDiv(font.height, 72, dpi_);
     font_.bold = font.bold;
     font_.italic = font.italic;
     font_.underline = font.underline;
     font_.strikeout = font.strikeout;
-    font_.colour = font.colour;
+    font_.colour = font.color;
     // The pen the device context has now is the one the engine restores to.
     LOGPEN pen{};
     if (GetObjectA(GetCurrentObject(dc_, OBJ_PEN), sizeof pen, &pen) == sizeof pen) pen_ = pen.lopnColor;
@@ -94,7 +75,7 @@ void GdiSurface::setFont(const MarkupFont& font) {
     // The entry face at the entry size keeps the exact entry height: points
     // are rounded and would not always give the same pixel height back.
     int height = -MulDiv(font.size, dpi_, 72);
-    if (font.face == entry_.face && font.size == MulDiv(std::abs(entry_.height), 72, dpi_)) height = entry_.height;
+    if (font.face == entry_.name && font.size == MulDiv(std::abs(entry_.height), 72, dpi_)) height = entry_.height;
     const int style = (font.bold ? 1 : 0) | (font.italic ? 2 : 0) | (font.underline ? 4 : 0) | (font.strikeout ? 8 : 0);
     const FontKey key{font.face, height, style};
     auto it = fonts_.find(key);
@@ -106,10 +87,10 @@ void GdiSurface::setFont(const MarkupFont& font) {
         gdiFont.italic = font.italic;
         gdiFont.underline = font.underline;
         gdiFont.strikeout = font.strikeout;
-        it = fonts_.emplace(key, GdiObject(createFont(gdiFont))).first;
+        it = fonts_.emplace(key, ScopedGdiObject(createFont(gdiFont))).first;
     }
-    if (it->second.handle) SelectObject(dc_, it->second.handle);
-    SetTextColor(dc_, markupColorRef(font.colour));
+    if (it->second.get()) SelectObject(dc_, it->second.get());
+    SetTextColor(dc_, toColorRef(font.colour));
 }
 
 int GdiSurface::textHeight(std::string_view sample) {
@@ -141,29 +122,29 @@ void GdiSurface::setBrushColour(Colour colour) {
     brush_ = colour;
     // From now on the character cells behind runs are filled.
     SetBkMode(dc_, OPAQUE);
-    SetBkColor(dc_, markupColorRef(colour));
-    GdiObject brush(CreateSolidBrush(markupColorRef(colour)));
-    if (brush.handle) {
-        SelectObject(dc_, brush.handle);
+    SetBkColor(dc_, toColorRef(colour));
+    ScopedGdiObject brush(CreateSolidBrush(toColorRef(colour)));
+    if (brush.get()) {
+        SelectObject(dc_, brush.get());
         brushObject_ = std::move(brush);
     }
 }
 
 void GdiSurface::setPenColour(Colour colour) {
     pen_ = colour;
-    GdiObject pen(CreatePen(PS_SOLID, 1, markupColorRef(colour)));
-    if (pen.handle) {
-        SelectObject(dc_, pen.handle);
+    ScopedGdiObject pen(CreatePen(PS_SOLID, 1, toColorRef(colour)));
+    if (pen.get()) {
+        SelectObject(dc_, pen.get());
         penObject_ = std::move(pen);
     }
 }
 
 void GdiSurface::rectangle(const MarkupRect& r) {
-    if (!brushObject_.handle) {
+    if (!brushObject_) {
         // The brush colour the surface was made with has not been selected yet.
-        GdiObject brush(CreateSolidBrush(markupColorRef(brush_)));
-        if (brush.handle) {
-            SelectObject(dc_, brush.handle);
+        ScopedGdiObject brush(CreateSolidBrush(toColorRef(brush_)));
+        if (brush.get()) {
+            SelectObject(dc_, brush.get());
             brushObject_ = std::move(brush);
         }
     }
@@ -212,12 +193,12 @@ void GdiSurface::drawSystemIcon(int index, bool large, int x, int y) {
 
 HBITMAP GdiSurface::loadBitmap(const std::string& path) {
     auto it = bitmaps_.find(path);
-    if (it != bitmaps_.end()) return static_cast<HBITMAP>(it->second.handle);
+    if (it != bitmaps_.end()) return static_cast<HBITMAP>(it->second.get());
     const DWORD attributes = GetFileAttributesA(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return nullptr;
     HANDLE loaded = LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE);
     if (!loaded) throw Error("Bitmap image is not valid");
-    return static_cast<HBITMAP>(bitmaps_.emplace(path, GdiObject(loaded)).first->second.handle);
+    return static_cast<HBITMAP>(bitmaps_.emplace(path, ScopedGdiObject(loaded)).first->second.get());
 }
 
 MarkupSize GdiSurface::bitmapSize(const std::string& path) {
@@ -231,8 +212,10 @@ void GdiSurface::drawBitmap(const std::string& path, int x, int y) {
     HBITMAP bitmap = loadBitmap(path);
     BITMAP info{};
     if (!bitmap || !GetObjectA(bitmap, sizeof info, &info)) return;
-    const MemoryDC memory(dc_, bitmap);
-    if (memory.get()) BitBlt(dc_, x, y, info.bmWidth, std::abs(info.bmHeight), memory.get(), 0, 0, SRCCOPY);
+    const MemoryDC memory(dc_);
+    if (!memory) return;
+    const SelectGuard selected(memory.get(), bitmap);
+    BitBlt(dc_, x, y, info.bmWidth, std::abs(info.bmHeight), memory.get(), 0, 0, SRCCOPY);
 }
 
 }  // namespace velmora

@@ -11,11 +11,9 @@
 
 #include "markup/markup.h"
 #include "ui/control_win.h"
+#include "ui/handles_win.h"
 
 namespace velmora {
-
-// The colour GDI draws for a colour value: the framework's one converter.
-inline COLORREF markupColorRef(Colour colour) { return toColorRef(colour); }
 
 // A common-control image list as the source of "idx:" images. Not owning the
 // list; whoever refers to it can ask to hear when it goes away.
@@ -40,21 +38,13 @@ private:
     std::map<const void*, std::function<void()>> listeners_;
 };
 
-// The entry font of a surface, as the controls hold it: a LOGFONT height
-// (negative: character height in pixels).
-struct GdiFont {
-    std::string face = "MS Sans Serif";
-    int height = -11;
-    bool bold = false, italic = false, underline = false, strikeout = false;
-    Colour colour = 0x80000008;  // the window-text colour
-};
-
 // Draws on `dc` for the surface's lifetime; every font, pen, brush and bitmap
 // it makes is its own, and the device context gets its former selections,
 // colours and modes back when the surface ends.
 class GdiSurface : public MarkupSurface {
 public:
-    GdiSurface(HDC dc, const GdiFont& font, Colour brush);
+    // `font` is the entry font, as the controls hold it (a LOGFONT height).
+    GdiSurface(HDC dc, const Font& font, Colour brush);
     GdiSurface(const GdiSurface&) = delete;
     GdiSurface& operator=(const GdiSurface&) = delete;
     ~GdiSurface() override;
@@ -82,27 +72,6 @@ public:
     void drawBitmap(const std::string& path, int x, int y) override;
 
 private:
-    struct GdiObject {
-        HGDIOBJ handle = nullptr;
-        GdiObject() = default;
-        explicit GdiObject(HGDIOBJ h) : handle(h) {}
-        GdiObject(const GdiObject&) = delete;
-        GdiObject& operator=(const GdiObject&) = delete;
-        GdiObject(GdiObject&& o) noexcept : handle(o.handle) { o.handle = nullptr; }
-        GdiObject& operator=(GdiObject&& o) noexcept {
-            if (this != &o) {
-                reset();
-                handle = o.handle;
-                o.handle = nullptr;
-            }
-            return *this;
-        }
-        ~GdiObject() { reset(); }
-        void reset() {
-            if (handle) DeleteObject(handle);
-            handle = nullptr;
-        }
-    };
     struct FontKey {
         std::string face;
         int height;
@@ -119,16 +88,16 @@ private:
     HDC dc_;
     int savedState_;
     int dpi_;
-    GdiFont entry_;
+    Font entry_;
     MarkupFont font_;
     Colour brush_;
     Colour pen_ = 0;
     // Declared after nothing that uses them at destruction: the device
     // context is restored (releasing these selections) before they are deleted.
-    std::map<FontKey, GdiObject> fonts_;
-    GdiObject penObject_;
-    GdiObject brushObject_;
-    std::map<std::string, GdiObject> bitmaps_;
+    std::map<FontKey, ScopedGdiObject> fonts_;
+    ScopedGdiObject penObject_;
+    ScopedGdiObject brushObject_;
+    std::map<std::string, ScopedGdiObject> bitmaps_;
     HIMAGELIST smallIcons_ = nullptr;  // the shell's lists: never destroyed
     HIMAGELIST largeIcons_ = nullptr;
 };

@@ -69,15 +69,9 @@ bool TMarkupComboBox::hasSelection() const {
     return index >= 0 && index < itemCount();
 }
 
-GdiFont TMarkupComboBox::markupFont(Colour colour) const {
-    GdiFont f;
-    f.face = font().name;
-    f.height = font().height;
-    f.bold = font().bold;
-    f.italic = font().italic;
-    f.underline = font().underline;
-    f.strikeout = font().strikeout;
-    f.colour = colour;
+Font TMarkupComboBox::markupFont(Colour colour) const {
+    Font f = font();
+    f.color = colour;
     return f;
 }
 

@@ -59,7 +59,7 @@ protected:
 private:
     void drawItem(const DRAWITEMSTRUCT& item);
     void dropDown();
-    GdiFont markupFont(Colour colour) const;
+    Font markupFont(Colour colour) const;
     bool hasSelection() const;
     void repaint();
 

@@ -47,8 +47,8 @@ void frame3D(HDC dc, RECT& r, Colour top, Colour bottom, int n) {
     --r.right;
     --r.bottom;
     for (int i = 0; i < n; ++i) {
-        polyline(dc, markupColorRef(top), {{r.left, r.bottom}, {r.left, r.top}, {r.right, r.top}});
-        polyline(dc, markupColorRef(bottom), {{r.right, r.top}, {r.right, r.bottom}, {r.left - 1, r.bottom}});
+        polyline(dc, toColorRef(top), {{r.left, r.bottom}, {r.left, r.top}, {r.right, r.top}});
+        polyline(dc, toColorRef(bottom), {{r.right, r.top}, {r.right, r.bottom}, {r.left - 1, r.bottom}});
         InflateRect(&r, -1, -1);
     }
     ++r.right;
@@ -141,16 +141,10 @@ void TMarkupLabel::setBorderStyle(LabelBorder style) {
     invalidate();
 }
 
-GdiFont TMarkupLabel::markupFont() const {
-    GdiFont f;
-    f.face = font.name;
-    f.height = font.height;
-    f.bold = font.bold;
-    f.italic = font.italic;
-    f.underline = font.underline;
-    f.strikeout = font.strikeout;
+Font TMarkupLabel::markupFont() const {
+    Font f = font;
     // A disabled label draws its markup in the button-shadow colour.
-    f.colour = enabled() ? static_cast<Colour>(font.color) : static_cast<Colour>(0x80000000 | COLOR_BTNSHADOW);
+    f.color = enabled() ? static_cast<Colour>(font.color) : static_cast<Colour>(0x80000000 | COLOR_BTNSHADOW);
     return f;
 }
 
@@ -159,7 +153,7 @@ MarkupRect TMarkupLabel::textBox() const { return labelTextBox(width(), height()
 void TMarkupLabel::paint(HDC dc) {
     RECT r = clientRect();
     if (!transparent) {
-        const ScopedGdiObject brush(CreateSolidBrush(markupColorRef(color)));
+        const ScopedGdiObject brush(CreateSolidBrush(toColorRef(color)));
         FillRect(dc, &r, static_cast<HBRUSH>(brush.get()));
     }
     bevel(dc, r, frame_.bevelOuter, frame_.bevelWidth);

@@ -63,7 +63,7 @@ public:
     void mouseMove(int x, int y) override;
 
 private:
-    GdiFont markupFont() const;
+    Font markupFont() const;
     MarkupRect textBox() const;
 
     std::vector<std::string> markupText_;

@@ -11,11 +11,20 @@ constexpr UINT WM_THREADTICK = WM_USER + 1;
 
 TThreadTimer::TThreadTimer() {
     InitializeCriticalSection(&lock_);
-    registerClass(kThreadTimerClass);
-    createWindow(kThreadTimerClass, "", 0, 0, 0, 0, 0, 0, HWND_MESSAGE);
-    wake_ = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-    thread_ = CreateThread(nullptr, 0, &TThreadTimer::worker, this, 0, nullptr);
-    if (!wake_ || !thread_) raiseLastWin32Error();
+    // Nothing may fail once the thread runs: a constructor that raises has no
+    // destructor to stop it.
+    try {
+        registerClass(kThreadTimerClass);
+        createWindow(kThreadTimerClass, "", 0, 0, 0, 0, 0, 0, HWND_MESSAGE);
+        wake_ = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+        if (!wake_) raiseLastWin32Error();
+        thread_ = CreateThread(nullptr, 0, &TThreadTimer::worker, this, 0, nullptr);
+        if (!thread_) raiseLastWin32Error();
+    } catch (...) {
+        if (wake_) CloseHandle(wake_);  // the window goes with the base class
+        DeleteCriticalSection(&lock_);
+        throw;
+    }
 }
 
 TThreadTimer::~TThreadTimer() {

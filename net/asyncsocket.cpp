@@ -19,55 +19,10 @@ const char* stateName(TSocketState state) {
     return "?";
 }
 
-std::string trimBlanks(std::string_view text) {
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos) return {};
-    const auto last = text.find_last_not_of(' ');
-    return std::string(text.substr(first, last - first + 1));
-}
-
 void SocketProperty::assign(std::string_view value) {
     text = trimBlanks(value);
     assigned = !text.empty();
     resolved = false;
-}
-
-std::uint32_t leadingNumber(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size() && text[i] == ' ') ++i;
-    std::uint32_t n = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
-        n = n * 10u + static_cast<std::uint32_t>(text[i] - '0');
-    return n;
-}
-
-bool startsWithDigit(std::string_view trimmed) {
-    return !trimmed.empty() && trimmed[0] >= '0' && trimmed[0] <= '9';
-}
-
-bool isDottedQuad(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size() && text[i] == ' ') ++i;
-    std::size_t end = text.size();
-    while (end > i && text[end - 1] == ' ') --end;
-    const std::string_view body = text.substr(i, end - i);
-    if (body.empty() || body[0] == '.') return false;
-    int dots = 0;
-    unsigned part = 0;
-    for (std::size_t k = 0; k < body.size(); ++k) {
-        const char c = body[k];
-        if (c == '.') {
-            ++dots;
-            if (k + 1 >= body.size() || body[k + 1] < '0' || body[k + 1] > '9') return false;
-            part = 0;
-        } else if (c >= '0' && c <= '9') {
-            part = part * 10 + static_cast<unsigned>(c - '0');
-            if (part > 255) return false;
-        } else {
-            return false;
-        }
-    }
-    return dots == 3;
 }
 
 const char* winsockErrorDesc(int code) {

@@ -1,10 +1,12 @@
 // The platform-free rules of the asynchronous socket: its states, how its
-// address properties are set, the resolvers' number rule and dotted-quad test,
-// and the texts of its error reports.
+// address properties are set, and the texts of its error reports. The address
+// rules its resolvers use are base/address.h's.
 #pragma once
 #include <cstdint>
 #include <string>
 #include <string_view>
+
+#include "base/address.h"
 
 namespace velmora::net {
 
@@ -37,26 +39,6 @@ struct SocketProperty {
     void assign(std::string_view value);
     void clear() { *this = SocketProperty{}; }
 };
-
-// Leading blanks, then decimal digits up to the first other character; the
-// rest is ignored ("27500..." gives 27500). The range is not tested: the
-// number wraps like the 32-bit integer it is read into.
-std::uint32_t leadingNumber(std::string_view text);
-
-// A port is the leading number's low 16 bits.
-inline std::uint16_t portNumber(std::string_view text) {
-    return static_cast<std::uint16_t>(leadingNumber(text) & 0xFFFFu);
-}
-
-// The resolvers read a number when the trimmed text starts with a digit.
-bool startsWithDigit(std::string_view trimmed);
-
-// Blanks around the text allowed, no leading dot, only digits and exactly
-// three dots, every dot followed by a digit, no part above 255.
-bool isDottedQuad(std::string_view text);
-
-// Leading and trailing blanks removed (blanks only, as the resolvers do).
-std::string trimBlanks(std::string_view text);
 
 // The standard Windows Sockets description of `code`: "No Error" for 0,
 // "Not a WinSock error" for codes outside the table.

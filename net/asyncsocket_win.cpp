@@ -462,21 +462,26 @@ void TCustomAsyncSocket::Connect() {
     local.sin_family = AF_INET;
     local.sin_port = WS(htons)(localPortNumber_);
     local.sin_addr.s_addr = WS(inet_addr)(localAddr_.c_str());
+    // A failed step ends the call: with OnError set the report returns here,
+    // and going on would report the session's start after its failure.
     if (WS(bind)(socket_, reinterpret_cast<const sockaddr*>(&local), sizeof local) == SOCKET_ERROR) {
         RaiseExceptionFmt("winsock.bind failed, error #%d", WS(WSAGetLastError)());
+        return;
     }
     int length = sizeof local;
     if (WS(getsockname)(socket_, reinterpret_cast<sockaddr*>(&local), &length) == SOCKET_ERROR) {
         RaiseExceptionFmt("winsock.getsockname failed, error #%d", WS(WSAGetLastError)());
-    } else {
-        localPortNumber_ = WS(ntohs)(local.sin_port);
-        localPort_ = std::to_string(localPortNumber_);
+        return;
     }
+    localPortNumber_ = WS(ntohs)(local.sin_port);
+    localPort_ = std::to_string(localPortNumber_);
     if (sin_.sin_addr.s_addr == INADDR_NONE) {
         const BOOL on = TRUE;
         if (WS(setsockopt)(socket_, SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&on), sizeof on) ==
-            SOCKET_ERROR)
+            SOCKET_ERROR) {
             SocketError("setsockopt(SO_BROADCAST)");
+            return;
+        }
     }
     if (WS(WSAAsyncSelect)(socket_, Handle(), WM_ASYNCSELECT,
                            FD_READ | FD_WRITE | FD_ACCEPT | FD_CONNECT | FD_CLOSE) == SOCKET_ERROR) {

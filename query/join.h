@@ -8,11 +8,6 @@ namespace velmora::query {
 
 extern const char kNoPathMessage[];
 
-// A dotted quad, or a name of letters, digits, "." and "-".
-bool joinablehost(std::string_view host);
-// 1-65535 in decimal digits only.
-bool joinableport(std::string_view port);
-
 // The folder part of a path: up to and including its last "\" or ":";
 // empty without either.
 std::string startfolder(std::string_view path);

@@ -3,11 +3,10 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include "app/main_win.h"
 #include "base/error.h"
 #include "query/join.h"
-#include "settings/settingsform_win.h"
 #include "ui/application_win.h"
+#include "ui/win32error_win.h"
 
 namespace velmora {
 
@@ -26,23 +25,17 @@ std::string shellreason(int code) {
         case SE_ERR_SHARE: return "A sharing violation occurred.";
         default: break;
     }
-    char text[512] = {};
-    const DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                                   static_cast<DWORD>(code), 0, text, sizeof text, nullptr);
-    std::string reason(text, n);
-    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == ' '))
-        reason.pop_back();
-    return reason;
+    return systemMessage(static_cast<DWORD>(code));
 }
 }  // namespace
 
-void joingame(Tmainform& mainform, int g, const std::string& addressLabel) {
-    const tplugin& row = mainform.games().at(static_cast<size_t>(g));
+void joingame(QueryHost& host, HWND owner, int g, const std::string& addressLabel) {
+    const tplugin& row = host.gametable().at(g);
     const query::JoinPlan plan = query::planjoin(row.path, row.param, addressLabel);
     Application* app = Application::current();
     if (plan.kind == query::JoinPlan::Kind::NoPath) {
         if (app) app->showMessage(plan.message);
-        if (mainform.settingsform) mainform.settingsform->showgamepaths(g);
+        host.showgamepaths(g);
         return;
     }
     if (plan.kind == query::JoinPlan::Kind::Refused) {
@@ -51,7 +44,7 @@ void joingame(Tmainform& mainform, int g, const std::string& addressLabel) {
     }
     // The texts go to the shell whole, however long.
     const HINSTANCE result =
-        ShellExecuteA(mainform.handle(), nullptr, plan.file.c_str(), plan.parameters.c_str(),
+        ShellExecuteA(owner, nullptr, plan.file.c_str(), plan.parameters.c_str(),
                       plan.folder.empty() ? nullptr : plan.folder.c_str(), SW_SHOW);
     const int code = static_cast<int>(reinterpret_cast<INT_PTR>(result));
     if (code <= 32 && app) app->showMessage(query::startfailure(plan.file, code, shellreason(code)));

@@ -2,9 +2,8 @@
 
 #include <mmsystem.h>
 
-#include "app/main_win.h"
-#include "app/pluginhost_win.h"
-#include "app/velmoraglobal.h"
+#include "core/pluginhost_win.h"
+#include "core/velmoraglobal.h"
 #include "query/join_win.h"
 #include "resources/resource.h"
 #include "ui/application_win.h"
@@ -21,14 +20,14 @@ void say(const std::string& text) {
 }
 }  // namespace
 
-Tloadform::Tloadform(Tmainform& mainform)
+Tloadform::Tloadform(QueryHost& host)
     : Form("Tloadform", "Getting Server Info", 202, 177, FormStyle::ToolWindow),
       Label1(*this, 8, 8, "Getting server info for"),
       Label2(*this, 16, 24, ""),
       hand(*this, 160, 8, 25, 25),
       commands(*this, 8, 160, 187, 18),
       results(*this, 8, 48, 193, 97),
-      mainform_(mainform) {
+      host_(host) {
     Label2.font.bold = true;
     Label2.setText("xxx.xxx.xxx.xxx:xxxxx...");
 
@@ -47,8 +46,7 @@ Tloadform::Tloadform(Tmainform& mainform)
     hand.OnFrameChanged = [this](TAnimatedImage& sender) { handFrameChanged(sender); };
 
     for (TMarkupLabel* label : {&commands, &results}) {
-        label->font.name = "Verdana";
-        label->font.height = -9;
+        label->font = verdanaFont();
         label->setAutoSizing(false);
     }
     commands.setMarkupText({query::kCommandsText});
@@ -120,13 +118,13 @@ void Tloadform::StartQuery() {
     holdClock(true);
     // The tray blinks from the first query until the window closes: a
     // refresh does not switch it on a second time.
-    if (!trayAnimated_) mainform_.settrayanimated(true);
+    if (!trayAnimated_) host_.settrayanimated(true);
     trayAnimated_ = true;
     hand.SetActive(true);
     hand.SetGlyphNum(0);
-    const bool known = gameIndex >= 0 && static_cast<size_t>(gameIndex) < mainform_.games().size();
+    const bool known = host_.gametable().has(gameIndex);
     if (known && results.markupText().size() > 1)
-        results.setMarkupLine(1, query::gameline(mainform_.games()[static_cast<size_t>(gameIndex)].gamename));
+        results.setMarkupLine(1, query::gameline(host_.gametable().at(gameIndex).gamename));
     udpclient.Close();
     const std::string address = Label2.text();
     udpclient.SetAddr(gethost(address));
@@ -140,9 +138,11 @@ void Tloadform::StartQuery() {
         return;
     }
     udpclient.Connect();
+    // A socket that could not open has finished the query through its error.
+    if (finished) return;
     pingtimer.SetEnabled(true);
     ping_.start(timeGetTime());
-    udpclient.SendText(mainform_.games()[static_cast<size_t>(gameIndex)].sendstr);
+    udpclient.SendText(host_.gametable().at(gameIndex).sendstr);
 }
 
 void Tloadform::endQuietly() {
@@ -163,12 +163,11 @@ void Tloadform::FinishQuery() {
 }
 
 void Tloadform::ShowResults() {
-    const bool known = gameIndex >= 0 && static_cast<size_t>(gameIndex) < mainform_.games().size();
-    if (!known) {
+    if (!host_.gametable().has(gameIndex)) {
         say("dont know what game");
         return;
     }
-    DecodeReply(mainform_.games()[static_cast<size_t>(gameIndex)].pluginfile, reply);
+    DecodeReply(host_.gametable().at(gameIndex).pluginfile, reply);
 }
 
 void Tloadform::DecodeReply(const std::string& pluginfile, const std::string& datagram) {
@@ -221,7 +220,7 @@ void Tloadform::dostuff(TMarkupLabel&, const std::string& anchor) {
     if (anchor == "cancel")
         close();
     else if (anchor == "go")
-        joingame(mainform_, gameIndex, Label2.text());
+        joingame(host_, handle(), gameIndex, Label2.text());
     else if (anchor == "refresh")
         StartQuery();
 }
@@ -229,7 +228,7 @@ void Tloadform::dostuff(TMarkupLabel&, const std::string& anchor) {
 void Tloadform::formClose(CloseAction& action) {
     // A query still waiting ends here without showing anything.
     if (waiting_) endQuietly();
-    if (trayAnimated_) mainform_.settrayanimated(false);
+    if (trayAnimated_) host_.settrayanimated(false);
     trayAnimated_ = false;
     action = CloseAction::Hide;
     if (onClosed) onClosed(*this);

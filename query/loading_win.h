@@ -11,20 +11,19 @@
 #include "markup/markuplabel_win.h"
 #include "net/asyncsocket_win.h"
 #include "net/frametimer_win.h"
+#include "query/queryhost.h"
 #include "query/querytexts.h"
 #include "ui/form_win.h"
 #include "ui/label_win.h"
 
 namespace velmora {
 
-class Tmainform;
-
 // The window's own start message, posted after its first paint.
 constexpr UINT WM_STARTQUERY = WM_USER + 1;
 
 class Tloadform : public Form {
 public:
-    explicit Tloadform(Tmainform& mainform);
+    explicit Tloadform(QueryHost& host);
     ~Tloadform() override;
 
     Label Label1;
@@ -67,7 +66,7 @@ private:
     void holdClock(bool on);
     void endQuietly();
 
-    Tmainform& mainform_;
+    QueryHost& host_;
     query::PingCount ping_;
     bool waiting_ = false;
     bool trayAnimated_ = false;  // this window has switched the tray animation on

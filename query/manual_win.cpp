@@ -4,16 +4,7 @@
 
 namespace velmora {
 
-namespace {
-Font verdana9() {
-    Font f;
-    f.name = "Verdana";
-    f.height = -9;
-    return f;
-}
-}  // namespace
-
-Tmanualform::Tmanualform(const std::vector<tplugin>& games, HIMAGELIST images, JoinAction join)
+Tmanualform::Tmanualform(const GameTable& games, HIMAGELIST images, JoinAction join)
     : Form("Tmanualform", "Join Server", 216, 95, FormStyle::Dialog),
       MarkupLabel1(*this, 112, 80, 104, 18),
       Label1(*this, 16, 16, "&Game"),
@@ -27,14 +18,14 @@ Tmanualform::Tmanualform(const std::vector<tplugin>& games, HIMAGELIST images, J
       join_(std::move(join)) {
     font.name = "MS Sans Serif";
     font.height = -11;
-    MarkupLabel1.font = verdana9();
+    MarkupLabel1.font = verdanaFont();
     MarkupLabel1.setAutoSizing(true);
     MarkupLabel1.setMarkupText({"<a href=\"go\">Join Server</a>   <a href=\"cancel\">cancel</a>"});
     MarkupLabel1.OnAnchorClick = [this](TMarkupLabel&, const std::string& a) { MarkupLabel1AnchorClick(a); };
     Label1.focusControl = gamecombo.handle();
     Label2.focusControl = addredit.handle();
     addredit.setFont(font);
-    portedit.setFont(verdana9());
+    portedit.setFont(verdanaFont());
     gamecombo.setFont(font);
     gamecombo.setEditHeight(16);
     gamecombo.setDropWidth(153);
@@ -49,15 +40,15 @@ Tmanualform::~Tmanualform() { gamecombo.setImages(nullptr); }
 
 void Tmanualform::FormCreate() {
     gamecombo.clearItems();
-    for (size_t i = 0; i < games_.size(); ++i) gamecombo.addItem(gamelistitem(static_cast<int>(i), games_[i].gamename));
+    for (int g = 0; g < games_.size(); ++g) gamecombo.addItem(gamelistitem(g, games_.at(g).gamename));
     // By index: no change event, the port keeps its text.
     gamecombo.setItemIndex(0);
 }
 
 void Tmanualform::gamecomboChange() {
     const int g = gamecombo.ItemIndex();
-    if (g < 0 || static_cast<size_t>(g) >= games_.size()) return;
-    portedit.setText(games_[static_cast<size_t>(g)].defport);
+    if (!games_.has(g)) return;
+    portedit.setText(games_.at(g).defport);
 }
 
 void Tmanualform::MarkupLabel1AnchorClick(const std::string& anchor) {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/velmoraglobal.h"
+#include "core/gametable.h"
 #include "markup/markupcombo_win.h"
 #include "markup/markuplabel_win.h"
 #include "ui/childwindow_win.h"
@@ -22,8 +22,8 @@ class Tmanualform : public Form {
 public:
     using JoinAction = std::function<void(int game, const std::string& address)>;
 
-    // Item i of the game list is games[i]; `images` is the game image list.
-    Tmanualform(const std::vector<tplugin>& games, HIMAGELIST images, JoinAction join);
+    // Item i of the game list is game i; `images` is the game image list.
+    Tmanualform(const GameTable& games, HIMAGELIST images, JoinAction join);
     ~Tmanualform() override;
 
     // After the dialog was closed (hidden); its opener may release it then.
@@ -49,7 +49,7 @@ protected:
 private:
     void FormCreate();
 
-    const std::vector<tplugin>& games_;
+    const GameTable& games_;
     GdiImageList images_;
     JoinAction join_;
 };

@@ -1,5 +1,6 @@
 #!/bin/bash
-# build.sh native|win|win64|fuzz : configures and builds one build in build/<kind>.
+# build.sh native|win|win64|fuzz [target...] : configures and builds one build
+# in build/<kind>, every target or only those named.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 kind=${1:?native, win, win64 or fuzz}
@@ -12,7 +13,10 @@ case "$kind" in
 esac
 cmake -S "$top" -B "$top/build/$kind" -G Ninja "${args[@]}" >/dev/null
 log="$top/build/$kind-build.log"
-if ! cmake --build "$top/build/$kind" -- -j"$(nproc)" >"$log" 2>&1; then
+shift
+targets=()
+[ $# -eq 0 ] || targets=(--target "$@")
+if ! cmake --build "$top/build/$kind" "${targets[@]}" -- -j"$(nproc)" >"$log" 2>&1; then
   grep -vE '^\[[0-9]+/[0-9]+\] ' "$log" | tail -60
   exit 1
 fi

@@ -1,19 +1,30 @@
 #!/bin/bash
-# Installs what Velmora's build, run and tests need on Debian 12, as root.
+# Installs what Velmora needs on Debian 12, as root: setup.sh run for building
+# and running the program, setup.sh test (the default) for every test too.
 # Idempotent and quiet: it does nothing when everything is there already.
 set -euo pipefail
+need=${1:-test}
 
 packages=(
-  # build: native, 32-bit Windows, and 64-bit Windows for testing where 32-bit programs cannot run
-  g++ cmake ninja-build googletest g++-mingw-w64-i686 binutils-mingw-w64-i686
+  # build: 32-bit Windows, and 64-bit Windows where 32-bit programs cannot run
+  cmake ninja-build googletest python3 g++-mingw-w64-i686 binutils-mingw-w64-i686
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
-  # run and test the Windows program
-  wine wine32:i386 wine64 xvfb xauth fonts-wine fonts-liberation imagemagick
-  # fuzzing (libFuzzer, sanitizers)
-  clang libclang-rt-14-dev
-  # real game servers and a reference query tool, on loopback only
-  python3 mvdsv ktx darkplaces-server fteqcc qstat openarena-server ioquake3-server
+  # run the Windows program
+  wine wine32:i386 wine64 xvfb xauth fonts-wine fonts-liberation
 )
+if [ "$need" = test ]; then
+  packages+=(
+    # the native build and its tests
+    g++ libgtest-dev libgmock-dev imagemagick
+    # fuzzing (libFuzzer, sanitizers)
+    clang libclang-rt-14-dev
+    # real game servers and a reference query tool, on loopback only
+    mvdsv ktx darkplaces-server fteqcc qstat openarena-server ioquake3-server
+  )
+elif [ "$need" != run ]; then
+  echo "setup.sh: run or test, not '$need'" >&2
+  exit 2
+fi
 
 missing=()
 for p in "${packages[@]}"; do

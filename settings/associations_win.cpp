@@ -8,12 +8,6 @@
 
 namespace velmora {
 
-std::string exepath() {
-    char path[MAX_PATH + 1] = {};
-    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    return std::string(path, length);
-}
-
 namespace {
 // Each value's key is opened (created) for its own write: a key that cannot be
 // made leaves no key open, so its first write fails with the value's name

@@ -6,10 +6,9 @@
 
 #include <string>
 
-namespace velmora {
+#include "base/exepath_win.h"  // exepath(): what the actions write by default
 
-// The full path of the running executable, unquoted.
-std::string exepath();
+namespace velmora {
 
 // Writes the twelve values per user (HKEY_CURRENT_USER\Software\Classes, which
 // needs no administrator rights and which Windows merges into

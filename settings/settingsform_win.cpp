@@ -4,7 +4,6 @@
 
 #include <vector>
 
-#include "app/main_win.h"
 #include "markup/markupcombo.h"
 #include "settings/associations_win.h"
 #include "settings/registry_win.h"
@@ -46,25 +45,13 @@ HIMAGELIST makeIcons() {
 }
 
 void verdana9(TMarkupLabel& label) {
-    label.font.name = "Verdana";
-    label.font.height = -9;
+    label.font = verdanaFont();
     label.setURLColor(0xFF0000);
 }
 
 }  // namespace
 
-SharedIconImage::SharedIconImage(Form& parent, int left, int top, int size, HICON icon) : GraphicControl(parent), icon_(icon) {
-    setBounds(left, top, size, size);
-}
-
-void SharedIconImage::paint(HDC dc) {
-    const ScopedGdiObject brush(CreateSolidBrush(toColorRef(color)));
-    RECT r = clientRect();
-    FillRect(dc, &r, static_cast<HBRUSH>(brush.get()));
-    if (icon_) DrawIconEx(dc, 0, 0, icon_, width(), height(), 0, nullptr, DI_NORMAL);
-}
-
-Tsettingsform::Tsettingsform(Tmainform& mainform)
+Tsettingsform::Tsettingsform(GameTable& games, HIMAGELIST gameimages)
     : Form("Tsettingsform", "Velmora Settings", 279, 235, FormStyle::FixedDialog),
       MarkupLabel1(*this, 240, 220, 32, 18),
       pages(handle(), 8, 8, 265, 208),
@@ -73,16 +60,19 @@ Tsettingsform::Tsettingsform(Tmainform& mainform)
       vlmsheet(handle(), pages.pageRect()),
       pathspage(handle(), pages.pageRect()),
       aboutlabel(vlmsheet, 40, 8, 209, 161),
-      Image1(vlmsheet, 2, 8, 32, programIcon(32)),
+      Image1(vlmsheet, 2, 8, 32, 32),
       MarkupLabel2(pathspage, 40, 8, 209, 161),
-      Image2(pathspage, 2, 8, 32, programIcon(32)),
+      Image2(pathspage, 2, 8, 32, 32),
       // The path field comes first in the tab order, then the game list.
       pathedit(pathspage.handle(), 96, 79, 137, 21),
       gamecombo(pathspage.handle(), 96, 51, 153, 22),
-      mainform_(mainform),
+      games_(games),
       iconlist_(makeIcons()),
       icons_(iconlist_),
-      gameimages_(mainform.gameimages()) {
+      gameimages_(gameimages) {
+    // LR_SHARED icons: the system keeps them.
+    Image1.setIcon(programIcon(32), true);
+    Image2.setIcon(programIcon(32), true);
     font.name = "MS Sans Serif";
     font.height = -11;
     pages.setFont(font);
@@ -158,8 +148,7 @@ Tsettingsform::~Tsettingsform() {
 void Tsettingsform::FormCreate() {
     pages.setActiveTab(kPageVelmora);
     gamecombo.clearItems();
-    const auto& games = mainform_.games();
-    for (size_t i = 0; i < games.size(); ++i) gamecombo.addItem(gamelistitem(static_cast<int>(i), games[i].gamename));
+    for (int g = 0; g < games_.size(); ++g) gamecombo.addItem(gamelistitem(g, games_.at(g).gamename));
     gamecombo.setItemIndex(0);
 }
 
@@ -220,19 +209,15 @@ void Tsettingsform::doclicks(const std::string& anchor) {
 
 void Tsettingsform::loadpath() {
     const int g = gamecombo.ItemIndex();
-    if (g < 0 || static_cast<size_t>(g) >= mainform_.games().size()) return;
-    pathedit.setText(mainform_.games()[static_cast<size_t>(g)].path);
+    if (!games_.has(g)) return;
+    pathedit.setText(games_.at(g).path);
 }
 
 void Tsettingsform::pathChange() {
     // With no game in the table there is nothing to store the text to.
     const int g = gamecombo.ItemIndex();
-    if (g < 0 || static_cast<size_t>(g) >= mainform_.games().size()) return;
-    const std::string path = pathedit.text();
-    mainform_.setgamepath(g, path);
-    Registry reg;
-    reg.openKey(gamekey(mainform_.games()[static_cast<size_t>(g)].gameid), true);
-    reg.writeString("path", path);
+    if (!games_.has(g)) return;
+    games_.setpath(g, pathedit.text());
 }
 
 void Tsettingsform::MarkupLabel2AnchorClick(const std::string& anchor) {

@@ -1,33 +1,24 @@
 // The settings window, created hidden once at start, right after the main
-// window whose game table it shows. Closing it only hides it.
+// window whose game table it shows and edits. Closing it only hides it.
 #pragma once
 #include <functional>
 #include <optional>
 #include <string>
 
+#include "core/gametable.h"
 #include "markup/markupcombo_win.h"
 #include "markup/markuplabel_win.h"
 #include "ui/childwindow_win.h"
 #include "ui/form_win.h"
+#include "ui/iconimage_win.h"
 
 namespace velmora {
 
-class Tmainform;
-
-// A picture: one icon drawn at its own size.
-// A window-less picture of an icon it does not own (the About window's IconImage owns its own).
-class SharedIconImage : public GraphicControl {
-public:
-    SharedIconImage(Form& parent, int left, int top, int size, HICON icon);
-    void paint(HDC dc) override;
-
-private:
-    HICON icon_;  // shared, never destroyed
-};
-
 class Tsettingsform : public Form {
 public:
-    explicit Tsettingsform(Tmainform& mainform);
+    // The game table and its image list belong to the main window, which
+    // outlives this window.
+    Tsettingsform(GameTable& games, HIMAGELIST gameimages);
     ~Tsettingsform() override;
 
     // Set by the program start when the settings root key did not exist; the
@@ -47,9 +38,9 @@ public:
     Panel vlmsheet;
     Panel pathspage;
     TMarkupLabel aboutlabel;
-    SharedIconImage Image1;
+    IconImage Image1;
     TMarkupLabel MarkupLabel2;
-    SharedIconImage Image2;
+    IconImage Image2;
     EditBox pathedit;
     TMarkupComboBox gamecombo;
 
@@ -70,7 +61,7 @@ private:
     void FormCreate();
     void showpage(int page);
 
-    Tmainform& mainform_;
+    GameTable& games_;
     HIMAGELIST iconlist_;
     GdiImageList icons_;
     GdiImageList gameimages_;

@@ -74,8 +74,8 @@ void Application::idle() {
             // Copy: the handler may replace or clear the slot while it runs.
             const IdleHandler handler = onIdle_;
             handler(done);
-        } catch (const std::exception& e) {
-            reportError(e);
+        } catch (...) {
+            reportCurrentError();
         }
     }
     if (!done || terminated_) return;
@@ -100,6 +100,16 @@ void Application::showMessage(const std::string& text) {
 void Application::reportError(const std::exception& error) {
     const char* title = current_ ? current_->title_.c_str() : "Velmora";
     MessageBoxA(nullptr, error.what(), title, MB_OK | MB_ICONERROR | MB_TASKMODAL | MB_SETFOREGROUND);
+}
+
+void Application::reportCurrentError() noexcept {
+    try {
+        throw;
+    } catch (const std::exception& e) {
+        reportError(e);
+    } catch (...) {
+        reportError(std::runtime_error("Unknown error"));
+    }
 }
 
 }  // namespace velmora

@@ -75,6 +75,10 @@ public:
     // The error report: the error's text in a modal "Velmora" box; the
     // program goes on.
     static void reportError(const std::exception& error);
+    // The error in flight, from inside a catch block: every boundary between
+    // the system and the program's handlers (window procedures, the idle
+    // handler) reports with this, so none lets an exception through.
+    static void reportCurrentError() noexcept;
 
 protected:
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;

@@ -45,8 +45,8 @@ LRESULT CALLBACK ChildWindow::subclassProc(HWND hwnd, UINT message, WPARAM wPara
     try {
         LRESULT result = 0;
         if (self->ownMessage(message, wParam, lParam, result)) return result;
-    } catch (const std::exception& e) {
-        Application::reportError(e);
+    } catch (...) {
+        Application::reportCurrentError();
         return 0;
     }
     return self->systemHandling(message, wParam, lParam);

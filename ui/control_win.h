@@ -30,6 +30,13 @@ struct Font {
     bool strikeout = false;
     Color color = clWindowText;
 };
+// The program's own face for its texts: Verdana at a LOGFONT height.
+inline Font verdanaFont(int height = -9) {
+    Font font;
+    font.name = "Verdana";
+    font.height = height;
+    return font;
+}
 // A new GDI font for `font` (the caller owns it).
 HFONT createFont(const Font& font);
 

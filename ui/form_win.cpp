@@ -258,16 +258,9 @@ LRESULT Form::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     if (formMessage(message, wParam, lParam, result)) return result;
     switch (message) {
         case WM_PAINT: {
-            PAINTSTRUCT ps;
-            const HDC dc = BeginPaint(handle(), &ps);
-            try {
-                paintControls(dc, ps.rcPaint);
-                if (onPaint) onPaint();
-            } catch (...) {
-                EndPaint(handle(), &ps);
-                throw;
-            }
-            EndPaint(handle(), &ps);
+            const PaintScope paint(handle());
+            paintControls(paint.dc(), paint.area());
+            if (onPaint) onPaint();
             return 0;
         }
         case WM_ERASEBKGND: return 1;  // the paint fills the background itself

@@ -55,11 +55,34 @@ struct KeyTraits {
     static void close(HKEY h) { RegCloseKey(h); }
 };
 
+struct FileTraits {
+    static HANDLE none() { return INVALID_HANDLE_VALUE; }
+    static void close(HANDLE h) { CloseHandle(h); }
+};
+struct FindTraits {
+    static HANDLE none() { return INVALID_HANDLE_VALUE; }
+    static void close(HANDLE h) { FindClose(h); }
+};
+struct MemoryDCTraits {
+    static HDC none() { return nullptr; }
+    static void close(HDC dc) { DeleteDC(dc); }
+};
+
 using ScopedModule = Scoped<HMODULE, ModuleTraits>;
 using ScopedGdiObject = Scoped<HGDIOBJ, GdiTraits>;
 using ScopedIcon = Scoped<HICON, IconTraits>;
 using ScopedAtom = Scoped<ATOM, AtomTraits>;
 using ScopedKey = Scoped<HKEY, KeyTraits>;
+// CreateFile's handle; INVALID_HANDLE_VALUE is its "none".
+using ScopedFile = Scoped<HANDLE, FileTraits>;
+// FindFirstFile's search handle.
+using ScopedFind = Scoped<HANDLE, FindTraits>;
+
+// A memory device context compatible with `dc` (the screen's for null).
+class MemoryDC : public Scoped<HDC, MemoryDCTraits> {
+public:
+    explicit MemoryDC(HDC dc) : Scoped(CreateCompatibleDC(dc)) {}
+};
 
 // Selects a GDI object into a DC and puts the previous one back.
 class SelectGuard {
@@ -88,6 +111,21 @@ public:
 private:
     HWND window_;
     HDC dc_;
+};
+
+// BeginPaint / EndPaint for one WM_PAINT.
+class PaintScope {
+public:
+    explicit PaintScope(HWND window) : window_(window) { BeginPaint(window, &paint_); }
+    PaintScope(const PaintScope&) = delete;
+    PaintScope& operator=(const PaintScope&) = delete;
+    ~PaintScope() { EndPaint(window_, &paint_); }
+    HDC dc() const { return paint_.hdc; }
+    const RECT& area() const { return paint_.rcPaint; }
+
+private:
+    HWND window_;
+    PAINTSTRUCT paint_{};
 };
 
 // SaveDC / RestoreDC around a block that changes clip region or origin.

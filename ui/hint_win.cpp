@@ -24,14 +24,13 @@ HintWindow::HintWindow() {
 void HintWindow::showAt(const std::string& text, POINT where) {
     text_ = text;
     SetWindowTextA(handle(), text_.c_str());
-    const HDC dc = GetDC(handle());
     RECT r{0, 0, 0, 0};
     {
+        const WindowDC dc(handle());
         ScopedGdiObject font(hintFont());
-        SelectGuard select(dc, font.get());
-        DrawTextA(dc, text_.c_str(), -1, &r, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+        SelectGuard select(dc.get(), font.get());
+        DrawTextA(dc.get(), text_.c_str(), -1, &r, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
     }
-    ReleaseDC(handle(), dc);
     RECT frame{0, 0, r.right + 2 * kPadding, r.bottom + 2 * kPadding};
     AdjustWindowRectEx(&frame, WS_POPUP | WS_BORDER, FALSE, WS_EX_TOOLWINDOW);
     SetWindowPos(handle(), HWND_TOPMOST, where.x, where.y, frame.right - frame.left, frame.bottom - frame.top,
@@ -47,8 +46,8 @@ bool HintWindow::visible() const { return IsWindowVisible(handle()) != FALSE; }
 
 LRESULT HintWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_PAINT) {
-        PAINTSTRUCT ps;
-        const HDC dc = BeginPaint(handle(), &ps);
+        const PaintScope paint(handle());
+        const HDC dc = paint.dc();
         RECT r;
         GetClientRect(handle(), &r);
         FillRect(dc, &r, GetSysColorBrush(COLOR_INFOBK));
@@ -58,7 +57,6 @@ LRESULT HintWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         SetTextColor(dc, GetSysColor(COLOR_INFOTEXT));
         InflateRect(&r, -kPadding, -kPadding);
         DrawTextA(dc, text_.c_str(), -1, &r, DT_SINGLELINE | DT_NOPREFIX);
-        EndPaint(handle(), &ps);
         return 0;
     }
     if (message == WM_NCHITTEST) return HTTRANSPARENT;  // the tip never takes the mouse

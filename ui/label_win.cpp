@@ -41,15 +41,14 @@ void Label::setAutoSize(bool autoSize) {
 
 void Label::adjustSize() {
     if (!autoSize_) return;
-    const HDC dc = GetDC(nullptr);
     ScopedGdiObject gdiFont(createFont(font));
     RECT r{0, 0, 0, 0};
     {
-        SelectGuard select(dc, gdiFont.get());
+        const WindowDC dc(nullptr);
+        SelectGuard select(dc.get(), gdiFont.get());
         // An empty text still has the height of one line.
-        DrawTextA(dc, text_.empty() ? " " : text_.c_str(), -1, &r, DT_CALCRECT | DT_SINGLELINE);
+        DrawTextA(dc.get(), text_.empty() ? " " : text_.c_str(), -1, &r, DT_CALCRECT | DT_SINGLELINE);
     }
-    ReleaseDC(nullptr, dc);
     setBounds(left(), top(), r.right - r.left, r.bottom - r.top);
 }
 

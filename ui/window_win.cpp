@@ -64,10 +64,8 @@ LRESULT CALLBACK Window::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
     }
     try {
         return self->handleMessage(message, wParam, lParam);
-    } catch (const std::exception& e) {
-        Application::reportError(e);
     } catch (...) {
-        Application::reportError(std::runtime_error("Unknown error"));
+        Application::reportCurrentError();
     }
     return 0;
 }

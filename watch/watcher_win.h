@@ -24,10 +24,8 @@ struct tplugin;
 namespace velmora::watch {
 
 // The plug-ins' decoders for the rows of a game table, each library loaded
-// for one call as the query window does. The table is read when called.
+// for one call as the query window does. The rows are read when called.
 WatchDecoder plugindecoder(const std::vector<tplugin>& games);
-// The watch list of a game table: its history values and status queries.
-std::vector<WatchTarget> tabletargets(const std::vector<tplugin>& games);
 
 class Watcher : private WatchTransport {
 public:

@@ -1,7 +1,6 @@
-// The watcher's view of the game table: the histories it watches and the
-// plug-ins that decode the answers.
-#include "app/pluginhost_win.h"
-#include "app/velmoraglobal.h"
+// The plug-ins that decode the watcher's answers.
+#include "core/pluginhost_win.h"
+#include "core/velmoraglobal.h"
 #include "watch/watcher_win.h"
 
 namespace velmora::watch {
@@ -20,12 +19,6 @@ WatchDecoder plugindecoder(const std::vector<tplugin>& games) {
         }
         return decoded;
     };
-}
-
-std::vector<WatchTarget> tabletargets(const std::vector<tplugin>& games) {
-    std::vector<WatchedGame> watched;
-    for (const tplugin& game : games) watched.push_back({game.history, game.sendstr});
-    return watchtargets(watched);
 }
 
 }  // namespace velmora::watch

@@ -2,12 +2,8 @@
 
 #include <algorithm>
 
-#include "app/history.h"
-#include "app/tray/traymenu.h"
-#include "app/tray/trayrules.h"
-#include "app/velmoraglobal.h"
+#include "base/address.h"
 #include "base/text.h"
-#include "net/asyncsocket.h"
 
 namespace velmora::watch {
 
@@ -20,27 +16,20 @@ std::uint32_t watchinterval(std::string_view value) {
 bool notifyon(std::string_view value) { return value != "0"; }
 
 std::optional<std::uint32_t> dottedaddress(std::string_view host) {
-    if (!net::isDottedQuad(host)) return std::nullopt;
-    const std::string text = net::trimBlanks(host);
+    if (!isDottedQuad(host)) return std::nullopt;
+    const std::string text = trimBlanks(host);
     std::uint32_t ip = 0;
     size_t at = 0;
     for (int part = 0; part < 4; ++part) {
         const size_t dot = text.find('.', at);
         const std::string_view piece = std::string_view(text).substr(at, dot == std::string::npos ? std::string::npos : dot - at);
-        ip = (ip << 8) | (net::leadingNumber(piece) & 0xFFu);
+        ip = (ip << 8) | (leadingNumber(piece) & 0xFFu);
         at = dot == std::string::npos ? text.size() : dot + 1;
     }
     return ip;
 }
 
 namespace {
-// The address part of a history entry, "host:port": the link a chosen entry
-// opens starts with it, followed by a blank.
-std::string entryaddress(const std::string& entry) {
-    const std::string link = historylink(entry, "");
-    return link.substr(0, link.find(' '));
-}
-
 int leadingcount(std::string_view text) {
     long long n = 0;
     for (const char c : text) {
@@ -57,24 +46,19 @@ std::string cut(std::string text, size_t limit) {
 }  // namespace
 
 std::vector<WatchTarget> watchtargets(const std::vector<WatchedGame>& games) {
-    std::vector<std::vector<std::string>> lists;
     size_t longest = 0;
-    for (const WatchedGame& game : games) {
-        lists.push_back(historylist(game.history));
-        longest = std::max(longest, lists.back().size());
-    }
+    for (const WatchedGame& game : games) longest = std::max(longest, game.entries.size());
     std::vector<WatchTarget> targets;
     for (size_t place = 0; place < longest; ++place) {
         for (size_t k = games.size(); k-- > 0;) {
-            if (place >= lists[k].size() || games[k].sendstr.empty()) continue;
-            const std::string& entry = lists[k][place];
-            const std::string address = entryaddress(entry);
-            const std::optional<std::int32_t> port = tryStrToInt(getport(address));
+            if (place >= games[k].entries.size() || games[k].sendstr.empty()) continue;
+            const WatchedEntry& e = games[k].entries[place];
+            const std::optional<std::int32_t> port = tryStrToInt(getport(e.address));
             WatchTarget t;
             t.game = static_cast<int>(k);
-            t.entry = entry;
-            t.caption = historycaption(entry);
-            t.host = gethost(address);
+            t.entry = e.entry;
+            t.caption = e.caption;
+            t.host = gethost(e.address);
             if (t.host.empty() || !port || *port < 1 || *port > 65535) continue;
             t.port = static_cast<std::uint16_t>(*port);
             t.query = games[k].sendstr;
@@ -297,8 +281,7 @@ std::string Watch::tip() const {
             (!best || s.status.playercount > best->status.playercount))
             best = &s;
     if (!best) return kTipText;
-    return shorthint(std::string(kTipText) + ": " + std::to_string(best->status.playercount) + " on " +
-                     best->target.caption);
+    return std::string(kTipText) + ": " + std::to_string(best->status.playercount) + " on " + best->target.caption;
 }
 
 }  // namespace velmora::watch

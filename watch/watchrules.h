@@ -47,10 +47,17 @@ struct Endpoint {
 // The address of a dotted quad, or nothing for a host name.
 std::optional<std::uint32_t> dottedaddress(std::string_view host);
 
-// One game as the watcher needs it: its history value as stored and the
+// One history entry as stored, what the tray menu shows for it, and its
+// address ("host:port").
+struct WatchedEntry {
+    std::string entry;
+    std::string caption;
+    std::string address;
+};
+// One game as the watcher needs it: its history, most recent first, and the
 // bytes of its status query.
 struct WatchedGame {
-    std::string history;
+    std::vector<WatchedEntry> entries;
     std::string sendstr;
 };
 
@@ -156,7 +163,8 @@ public:
     // The status text of a history entry of game `game` ("" when unknown).
     std::string status(int game, const std::string& entry) const;
     // The icon's tip: "the Velmora: ‹players› on ‹caption›" for the server
-    // with most players, or "the Velmora" while nobody plays.
+    // with most players, or "the Velmora" while nobody plays. The icon cuts
+    // it as every tip (at "|", to 63 characters).
     std::string tip() const;
     int inflight() const;
     size_t size() const { return servers_.size(); }

@@ -1,6 +1,6 @@
 #include "app/tray/traymenu.h"
 
-#include "app/velmoraglobal.h"
+#include "core/velmoraglobal.h"
 
 namespace velmora {
 

@@ -110,16 +110,23 @@ TEST_F(MainformTest, PlugInsSharingThreeIdCharactersShareOneKey) {
     EXPECT_EQ(sub[3].caption, "Fri");
 }
 
-TEST_F(MainformTest, AWronglyTypedValueStopsLoadingAfterTheRowsSoFar) {
+// One game's value of the wrong type must not cost the player the games after
+// it: it is reported once, and that game loads without the value.
+TEST_F(MainformTest, AWronglyTypedValueIsReportedOnceAndLoadingGoesOn) {
     install({"alpha.vlm", "gamma.vlm", "noicon.vlm"});
     const DWORD number = 7;
     setUserValue(kRoot + "\\gam", "path", REG_DWORD, &number, sizeof number);
+    setUserString(kRoot + "\\gam", "history", "127.1.2.3:27960,");
+    MessageBoxWatcher boxes;
     Tmainform form;
-    EXPECT_EQ(loadError(form), "Invalid data type for 'path'");
-    EXPECT_EQ(gameids(form), (std::vector<std::string>{"alp"}));
+    EXPECT_EQ(loadError(form), "");
+    EXPECT_EQ(gameids(form), (std::vector<std::string>{"alp", "gam", "non"}));
     checkImageInvariant(form);
-    EXPECT_EQ(form.titlelabel.markupText(),  // the title line is left as stored
-              std::vector<std::string>{"<b><font color=\"clblue\">Velmora</font></b> <font size=\"7\">v<i>1.0</i>"});
+    EXPECT_EQ(form.games()[1].path, "");
+    EXPECT_EQ(form.games()[1].history, "127.1.2.3:27960,") << "the readable value still loads";
+    ASSERT_EQ(boxes.messages().size(), 1u);
+    EXPECT_EQ(boxes.messages()[0].text, "Invalid data type for 'path'");
+    EXPECT_EQ(form.titlelabel.markupText(), std::vector<std::string>{kTitleText});
 }
 
 TEST_F(MainformTest, AnIconSmallerThan16IsRefused) {

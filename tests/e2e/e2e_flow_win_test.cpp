@@ -129,7 +129,7 @@ struct Layout {
         main.loadplugins(app().string() + "\\");
         for (size_t g = 0; g < main.games().size(); ++g)
             if (main.games()[g].gamename == gamename) gameRow = static_cast<int>(g);
-        Tsettingsform settings(main);
+        Tsettingsform settings(main.gametable(), main.gameimages());
         fix = anchorPoint(settings.aboutlabel, "fix");
         RECT tab{};
         TabCtrl_GetItemRect(settings.pages.handle(), 1, &tab);

@@ -49,8 +49,8 @@ int main() {
     HDC memory = CreateCompatibleDC(screen);
     HBITMAP bitmap = CreateCompatibleBitmap(screen, 217, 161);
     HGDIOBJ previous = SelectObject(memory, bitmap);
-    GdiFont font;
-    font.face = "Verdana";
+    Font font;
+    font.name = "Verdana";
     font.height = -9;
     for (MarkupMode mode : {MarkupMode::Draw, MarkupMode::HitTest})
         measure("GDI surface (memory DC)", [&] { return std::make_unique<GdiSurface>(memory, font, 0x8000000F); },

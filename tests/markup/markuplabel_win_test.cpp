@@ -70,11 +70,11 @@ private:
     MarkupSurface& inner_;
 };
 
-GdiFont verdana9() {
-    GdiFont f;
-    f.face = "Verdana";
+Font verdana9() {
+    Font f;
+    f.name = "Verdana";
     f.height = -9;
-    f.colour = 0x80000000 | COLOR_WINDOWTEXT;
+    f.color = 0x80000000 | COLOR_WINDOWTEXT;
     return f;
 }
 
@@ -89,7 +89,7 @@ private:
 };
 
 // Where the runs of `text` land in a label box, with the real font.
-std::vector<Drawn> layout(const std::string& text, const MarkupRect& box, const GdiFont& font = verdana9()) {
+std::vector<Drawn> layout(const std::string& text, const MarkupRect& box, const Font& font = verdana9()) {
     ScreenDC dc;
     GdiSurface gdi(dc.get(), font, 0x80000000 | COLOR_BTNFACE);
     RecordingSurface rec(gdi);
@@ -363,7 +363,7 @@ TEST(MarkupLabelWindow, TwoLinesOfMarkupTextAreOneWord) {
     label.setMarkupText({"<a href=\"x\">x", "y</a>"});
     std::string hit;
     // "xy" is one run: a point near its right end hits it although "y" came from the second line.
-    const auto runs = layout(joinMarkupLines(label.markupText()), {0, 0, 150, 20}, GdiFont{});
+    const auto runs = layout(joinMarkupLines(label.markupText()), {0, 0, 150, 20}, Font{});
     ASSERT_EQ(runs.size(), 1u);
     EXPECT_EQ(runs[0].text, "xy");
     EXPECT_EQ(label.AnchorAt(runs[0].cell.left + runs[0].width - 1, runs[0].height / 2), "x");
@@ -464,7 +464,7 @@ TEST(MarkupLabelWindow, ScreenshotShowsBoldItalicsColoursAnImageAndAnchors) {
     EXPECT_GT(count(0, 0, 255), 20) << "the blue anchors";
     // The picture hangs from the second line's top at the left edge.
     const auto runs = layout(joinMarkupLines(label.markupText()), {0, 0, width, height},
-                             GdiFont{"Verdana", -16, false, false, false, false, 0});
+                             Font{"Verdana", -16, false, false, false, false, 0});
     const Drawn& join = findRun(runs, "Join ");
     const int imageTop = join.cell.top;
     EXPECT_EQ(count(0, 255, 0), 16 * 16) << "the image, whole";

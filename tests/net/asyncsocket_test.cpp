@@ -1,5 +1,5 @@
-// The socket's platform-free rules: property setting, the resolvers' number
-// rule and dotted-quad test, and the error report texts.
+// The socket's platform-free rules: property setting and the error report
+// texts (its address rules are tested with the address module).
 #include "net/asyncsocket.h"
 
 #include <gtest/gtest.h>
@@ -9,55 +9,6 @@
 #include <vector>
 
 using namespace velmora::net;
-
-// The resolvers read digits up to the first other character: "27500..." is a port.
-TEST(SocketNumberRule, ReadsLeadingDigitsOnly) {
-    struct Case {
-        const char* text;
-        std::uint32_t number;
-    };
-    const Case cases[] = {
-        {"27500", 27500}, {"27500...", 27500}, {"  27960", 27960}, {"0x1f", 0}, {"0abc", 0},
-        {"17", 17},       {"12ab34", 12},     {"", 0},            {"abc", 0}, {"007", 7},
-    };
-    for (const Case& c : cases) EXPECT_EQ(leadingNumber(c.text), c.number) << c.text;
-}
-
-// A port keeps only the low 16 bits; the range is never tested.
-TEST(SocketNumberRule, PortKeepsLowSixteenBits) {
-    EXPECT_EQ(portNumber("65535"), 65535);
-    EXPECT_EQ(portNumber("65536"), 0);
-    EXPECT_EQ(portNumber("92036"), 92036 - 65536);
-    EXPECT_EQ(portNumber("27500..."), 27500);
-}
-
-// Only the form a dotted quad can take goes to direct conversion; anything else is a host name.
-TEST(DottedQuad, Table) {
-    struct Case {
-        const char* text;
-        bool quad;
-    };
-    const Case cases[] = {
-        {"127.0.0.1", true},
-        {"  127.0.0.1  ", true},
-        {"255.255.255.255", true},
-        {"0.0.0.0", true},
-        {".1.2.3", false},
-        {" .1.2.3.4", false},
-        {"1.2.3", false},
-        {"1.2.3.4.5", false},
-        {"1.2.3.256", false},
-        {"300.1.1.1", false},
-        {"1..2.3", false},
-        {"1.2.3.", false},
-        {"1.2.3.4a", false},
-        {"localhost", false},
-        {"1.2. 3.4", false},
-        {"", false},
-        {"   ", false},
-    };
-    for (const Case& c : cases) EXPECT_EQ(isDottedQuad(c.text), c.quad) << "'" << c.text << "'";
-}
 
 // Setting a property: same text is no change; trimmed; empty unassigns.
 TEST(SocketProperty, AssignTrimsAndEmptyUnassigns) {
@@ -107,11 +58,4 @@ TEST(SocketErrorCodes, GoneAndClosingCodes) {
     EXPECT_TRUE(errorClosesHandle(10054));
     EXPECT_TRUE(errorClosesHandle(10057));
     EXPECT_FALSE(errorClosesHandle(10038));
-}
-
-// Blanks only: the resolvers trim spaces and nothing else.
-TEST(SocketText, TrimBlanks) {
-    EXPECT_EQ(trimBlanks("  a b  "), "a b");
-    EXPECT_EQ(trimBlanks("\tab"), "\tab");
-    EXPECT_EQ(trimBlanks("    "), "");
 }

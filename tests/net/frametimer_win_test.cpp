@@ -38,6 +38,18 @@ void loadLikeQueryWindow(TCustomFrameTimer& t, bool enabled) {
     t.Loaded();
 }
 
+// Runs the loop until a witness timer that ticks freely has ticked `count`
+// times: a timer that should stay silent would have ticked in that time too,
+// however slow the machine. Tests that assert "no tick" wait for this.
+void pumpWitnessTicks(int count = 20) {
+    TFrameTimer witness;
+    int ticked = 0;
+    witness.OnTimer = [&](TCustomFrameTimer&, int) { ++ticked; };
+    loadLikeQueryWindow(witness, true);
+    EXPECT_TRUE(pump(20000, [&] { return ticked >= count; })) << "the witness timer never ticked";
+    witness.SetEnabled(false);
+}
+
 }  // namespace
 
 class FrameTimer : public ::testing::Test {
@@ -100,7 +112,7 @@ TEST_F(FrameTimer, EnabledWhileLoadingStartsAfterLoading) {
     t.SetEnabled(false);
     t.SetEnabled(true);
     EXPECT_FALSE(t.Running());
-    pump(50);
+    pumpWitnessTicks();
     EXPECT_TRUE(ticks.times.empty());
     t.Loaded();
     EXPECT_TRUE(t.Running());
@@ -131,7 +143,7 @@ TEST_F(FrameTimer, CreatedInCodeRunsOnlyAfterToggle) {
     t.SetInterval(1);
     EXPECT_TRUE(t.Enabled());
     t.SetEnabled(true);
-    pump(50);
+    pumpWitnessTicks();
     EXPECT_FALSE(t.Running());
     EXPECT_TRUE(ticks.times.empty());
     t.SetEnabled(false);
@@ -243,7 +255,7 @@ TEST_F(FrameTimer, ActiveOnlyFollowsTheApplicationsActivation) {
     t.Loaded();  // ActiveOnly true by default, application inactive
     EXPECT_TRUE(t.Running());
     EXPECT_FALSE(t.Attached());
-    pump(50);
+    pumpWitnessTicks();
     EXPECT_TRUE(ticks.times.empty());
 
     PostMessageA(app().handle(), CM_ACTIVATE, 0, 0);
@@ -257,7 +269,7 @@ TEST_F(FrameTimer, ActiveOnlyFollowsTheApplicationsActivation) {
     EXPECT_FALSE(t.Attached());
     EXPECT_TRUE(t.Running());
     const std::size_t before = ticks.times.size();
-    pump(50);
+    pumpWitnessTicks();
     EXPECT_EQ(ticks.times.size(), before);
     t.SetEnabled(false);
     EXPECT_FALSE(t.Running());

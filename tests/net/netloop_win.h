@@ -33,4 +33,28 @@ inline bool pump(DWORD ms, const std::function<bool()>& until = nullptr) {
     }
 }
 
+// Runs the loop until everything posted to this thread before the call has
+// been handled: a marker posted now comes after them. A test that asserts that
+// something did not happen waits for this, not for a time.
+inline bool drainPosted(DWORD ms = 10000) {
+    static const UINT marker = RegisterWindowMessageA("velmora test marker");
+    bool seen = false;
+    if (!PostThreadMessageA(GetCurrentThreadId(), marker, 0, 0)) return false;
+    const DWORD start = GetTickCount();
+    while (!seen && GetTickCount() - start < ms) {
+        MSG msg;
+        if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+            continue;
+        }
+        if (msg.hwnd == nullptr && msg.message == marker) {
+            seen = true;
+            continue;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    return seen;
+}
+
 }  // namespace velmora::test

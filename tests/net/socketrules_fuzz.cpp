@@ -12,6 +12,7 @@
 #include "net/asyncsocket.h"
 #include "net/sendbuf.h"
 
+using namespace velmora;
 using namespace velmora::net;
 
 namespace {

@@ -240,7 +240,7 @@ TEST_F(LoadformTest, JoinStartsTheGameOrSaysWhyNot) {
     fs::copy_file(fs::path(VELMORA_FAKEGAME), game);
     setUserString(kRoot + "\\gam", "path", game.string());
     const fs::path record = game.parent_path() / "game_record.txt";
-    Tsettingsform settings(mainform());
+    Tsettingsform settings(mainform().gametable(), mainform().gameimages());
     mainform().settingsform = &settings;
     MessageBoxWatcher boxes;
     UdpResponder silent;
@@ -302,7 +302,7 @@ TEST_F(LoadformTest, APathTypedAfterTheMessageLetsTheSameWindowJoin) {
     fs::create_directories(game.parent_path());
     fs::copy_file(fs::path(VELMORA_FAKEGAME), game);
     const fs::path record = game.parent_path() / "game_record.txt";
-    Tsettingsform settings(mainform());
+    Tsettingsform settings(mainform().gametable(), mainform().gameimages());
     mainform().settingsform = &settings;
     MessageBoxWatcher boxes;
     UdpResponder server(velmora::test::answerWithPrefix);

@@ -43,7 +43,7 @@ TEST_F(ManualTest, OpenedForAGameItShowsThatGameTheBroadcastAddressAndItsPort) {
 }
 
 TEST_F(ManualTest, WithoutAnOpenerThePlaceholdersStayAndTheFirstGameIsSelected) {
-    Tmanualform dialog(mainform->games(), mainform->gameimages(), nullptr);
+    Tmanualform dialog(mainform->gametable(), mainform->gameimages(), nullptr);
     EXPECT_EQ(dialog.addredit.text(), "xxx.xxx.xxx.xxx");
     EXPECT_EQ(dialog.portedit.text(), "xxxxx");
     EXPECT_EQ(dialog.gamecombo.ItemIndex(), 0);

@@ -45,7 +45,7 @@ protected:
         fs::remove_all(top_);
         // Where the pointers are (on the test's own layout of the label: same fonts, same prefix).
         Tmainform nogames;
-        Tsettingsform layout(nogames);
+        Tsettingsform layout(nogames.gametable(), nogames.gameimages());
         fix_ = anchorPoint(layout.aboutlabel, "fix");
         startup_ = anchorPoint(layout.aboutlabel, "dostartup");
     }

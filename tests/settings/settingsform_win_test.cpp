@@ -34,7 +34,7 @@ protected:
     void SetUp() override {
         GameTableTest::SetUp();
         if (HasFatalFailure()) return;
-        form = std::make_unique<Tsettingsform>(*mainform);
+        form = std::make_unique<Tsettingsform>(mainform->gametable(), mainform->gameimages());
         mainform->settingsform = form.get();
     }
     void TearDown() override {
@@ -77,7 +77,7 @@ TEST_F(SettingsTest, TypingAPathStoresEveryIntermediateTextAndDeletingStoresEmpt
 }
 
 TEST_F(SettingsTest, PickingAGameShowsItsPath) {
-    mainform->setgamepath(1, "C:\\gamma.exe");
+    mainform->gametable().setpath(1, "C:\\gamma.exe");
     SendMessageA(form->gamecombo.handle(), WM_KEYDOWN, VK_DOWN, 0);
     EXPECT_EQ(form->gamecombo.ItemIndex(), 1);
     EXPECT_EQ(form->pathedit.text(), "C:\\gamma.exe");
@@ -87,7 +87,7 @@ TEST_F(SettingsTest, PickingAGameShowsItsPath) {
 // game's path: the field empties (storing the chosen game's empty path) and
 // the page is "Game Paths".
 TEST_F(SettingsTest, ShowGamePathsLandsOnGamePathsWithThatGameSelected) {
-    mainform->setgamepath(0, "C:\\alpha.exe");
+    mainform->gametable().setpath(0, "C:\\alpha.exe");
     form->loadpath();
     ASSERT_EQ(form->pathedit.text(), "C:\\alpha.exe");
     int changes = 0;
@@ -132,7 +132,7 @@ TEST_F(SettingsTest, TheFirstRunGreetingIsShownOnceOnTheFirstPage) {
 TEST_F(SettingsTest, TheKeyboardMovesTheFocusTurnsThePagesAndCloses) {
     using test::Keyboard;
     MessageBoxWatcher boxes;
-    mainform->setgamepath(1, "C:\\gamma.exe");
+    mainform->gametable().setpath(1, "C:\\gamma.exe");
     Keyboard::releaseModifiers();
     test::Pointer::park();
     form->show();
@@ -370,7 +370,7 @@ TEST_F(DesktopActionsTest, WebLinksGoToTheMergedRootOnlyWhereItLacksTheirOpenCom
 // Pictures of both pages, with the three games' pictures in the list.
 TEST_F(SettingsTest, ScreenshotsOfBothPages) {
     MessageBoxWatcher boxes;
-    mainform->setgamepath(1, "C:\\Games\\Gamma\\gamma.exe");
+    mainform->gametable().setpath(1, "C:\\Games\\Gamma\\gamma.exe");
     test::Pointer::park();
     form->show();
     pump();

@@ -100,7 +100,7 @@ protected:
         for (const char* plugin : {"quakeworld.vlm", "quake3.vlm"})
             fs::copy_file(winePath(VELMORA_PLUGINS_UNIX) / plugin, top_ / "plugins" / plugin);
         Tmainform nogames;
-        Tsettingsform layout(nogames);
+        Tsettingsform layout(nogames.gametable(), nogames.gameimages());
         dolinks_ = anchorPoint(layout.aboutlabel, "dolinks");
     }
     void TearDown() override {

@@ -89,11 +89,16 @@ TEST(WatchRules, StoredValuesGiveIntervalAndNotifications) {
 // Servers come from every game's history: first places before second
 // places, the game listed higher in the menu (later in the table) first.
 TEST(WatchRules, TargetsComeInTieBreakingOrder) {
+    const auto e = [](const char* entry, const char* caption, const char* address) {
+        return WatchedEntry{entry, caption, address};
+    };
     const std::vector<WatchedGame> games = {
-        {"127.0.0.1:26000,\"Friday night\"127.0.0.2:26001,", "q1"},
-        {"127.0.0.5:27500,", "qw"},
-        {"127.0.0.3:27960,", ""},                    // no query: not watched
-        {"nameless,127.0.0.4:0,host.lan:27910,", "q2"},  // no port / port 0 skipped
+        {{e("127.0.0.1:26000", "127.0.0.1:26000", "127.0.0.1:26000"),
+          e("\"Friday night\"127.0.0.2:26001", "Friday night", "127.0.0.2:26001")}, "q1"},
+        {{e("127.0.0.5:27500", "127.0.0.5:27500", "127.0.0.5:27500")}, "qw"},
+        {{e("127.0.0.3:27960", "127.0.0.3:27960", "127.0.0.3:27960")}, ""},  // no query: not watched
+        {{e("nameless", "nameless", "nameless"), e("127.0.0.4:0", "127.0.0.4:0", "127.0.0.4:0"),  // no port, port 0
+          e("host.lan:27910", "host.lan:27910", "host.lan:27910")}, "q2"},
     };
     const std::vector<WatchTarget> t = watchtargets(games);
     ASSERT_EQ(t.size(), 4u);
@@ -111,6 +116,7 @@ TEST(WatchRules, TargetsComeInTieBreakingOrder) {
         EXPECT_EQ(t[k].port, expected[k].port) << k;
     }
     EXPECT_EQ(t[2].entry, "\"Friday night\"127.0.0.2:26001");
+    EXPECT_EQ(t[0].query, "qw");
     EXPECT_EQ(dottedaddress("127.0.0.1"), kLoop);
     EXPECT_EQ(dottedaddress("host.lan"), std::nullopt);
 }
@@ -345,16 +351,13 @@ TEST(WatchRules, TipNamesTheBusiestServer) {
         for (std::uint16_t k = 0; k < 3; ++k) rig.answer(27500 + k, reply(c.players[k], "8", "dm4"));
         EXPECT_EQ(rig.watch.tip(), c.tip);
     }
-    // A caption cut at "|" and 63 characters, as every tip of the icon.
+    // The caption as it is: the icon cuts every tip at "|" and to 63 characters.
     FakeNet net;
     Watch watch(net, decode);
-    watch.settargets({target(0, std::string(70, 'c'), "127.0.0.1", 27500),
-                      target(0, "Tom|Jerry", "127.0.0.1", 27501)}, 0);
+    watch.settargets({target(0, "Tom|Jerry", "127.0.0.1", 27501)}, 0);
     watch.setinterval(60000, 0);
-    watch.received({kLoop, 27500}, reply("1", "8", "dm4"), 1);
-    EXPECT_EQ(watch.tip(), "the Velmora: 1 on " + std::string(45, 'c'));
-    watch.received({kLoop, 27501}, reply("2", "8", "dm4"), 1);
-    EXPECT_EQ(watch.tip(), "the Velmora: 2 on Tom");
+    watch.received({kLoop, 27501}, reply("12", "16", "dm4"), 1);
+    EXPECT_EQ(watch.tip(), "the Velmora: 12 on Tom|Jerry");
 }
 
 // A history change keeps the results of servers still listed and asks a new

@@ -1,8 +1,8 @@
-#include "app/history.h"
+#include "core/history.h"
 
 #include <algorithm>
 
-#include "app/velmoraglobal.h"
+#include "core/velmoraglobal.h"
 
 namespace velmora {
 

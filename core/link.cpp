@@ -1,9 +1,9 @@
-#include "app/link.h"
+#include "core/link.h"
 
 #include <algorithm>
 #include <cstdint>
 
-#include "app/velmoraglobal.h"
+#include "core/velmoraglobal.h"
 #include "base/error.h"
 #include "base/text.h"
 

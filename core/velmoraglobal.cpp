@@ -1,25 +1,6 @@
-#include "app/velmoraglobal.h"
+#include "core/velmoraglobal.h"
 
 namespace velmora {
-
-namespace {
-std::string_view withoutDots(std::string_view address) {
-    if (address.size() >= 3 && address.substr(address.size() - 3) == "...") address.remove_suffix(3);
-    return address;
-}
-}  // namespace
-
-std::string gethost(std::string_view address) {
-    address = withoutDots(address);
-    const size_t colon = address.rfind(':');
-    return colon == std::string_view::npos ? std::string() : std::string(address.substr(0, colon));
-}
-
-std::string getport(std::string_view address) {
-    address = withoutDots(address);
-    const size_t colon = address.rfind(':');
-    return colon == std::string_view::npos ? std::string() : std::string(address.substr(colon + 1));
-}
 
 std::vector<std::string> splitstring(std::string_view text, char sep) {
     // Positions 0..n, 1-based characters; position 0 looks at the first

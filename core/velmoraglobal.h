@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/address.h"  // gethost, getport: the shared unit's address functions
+
 namespace velmora {
 
 // One game of the game table, filled from its plug-in at start-up.
@@ -20,12 +22,6 @@ struct tplugin {
     std::string path;     // the game's executable
     std::string param;    // put directly before host:port on the game's command line
 };
-
-// Address texts look like "host:port" or "host:port..." (the query window's
-// label). Both split at the last ':' after dropping a trailing "..."; without
-// a ':' both are empty.
-std::string gethost(std::string_view address);
-std::string getport(std::string_view address);
 
 // Splits at `sep`. A text that does not end with `sep` loses its last
 // character: stored history values end with "," so their last entry stays

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/link.h"
+#include "core/link.h"
 
 namespace velmora {
 

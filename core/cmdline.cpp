@@ -1,4 +1,4 @@
-#include "app/cmdline.h"
+#include "core/cmdline.h"
 
 #include "base/text.h"
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <map>
 
-#include "app/link.h"
+#include "core/link.h"
 #include "base/error.h"
 
 using namespace velmora;

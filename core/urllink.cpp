@@ -1,7 +1,7 @@
-#include "app/urllink.h"
+#include "core/urllink.h"
 
 #include "base/text.h"
-#include "query/join.h"
+#include "base/address.h"
 
 namespace velmora {
 
@@ -63,9 +63,9 @@ WebLink parseweblink(std::string_view text) {
     const size_t colon = body.rfind(':');
     const std::string_view host = body.substr(0, colon);
     if (host.empty()) return refused(text, *scheme, "It names no server.");
-    if (!query::joinablehost(host))
+    if (!joinablehost(host))
         return refused(text, *scheme, "Its host is not a dotted quad or a name of letters, digits, \".\" and \"-\".");
-    if (colon != std::string_view::npos && !query::joinableport(body.substr(colon + 1)))
+    if (colon != std::string_view::npos && !joinableport(body.substr(colon + 1)))
         return refused(text, *scheme, "Its port is not a number from 1 to 65535.");
 
     WebLink web;

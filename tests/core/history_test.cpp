@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/history.h"
+#include "core/history.h"
 
 using namespace velmora;
 

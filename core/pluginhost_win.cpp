@@ -1,4 +1,4 @@
-#include "app/pluginhost_win.h"
+#include "core/pluginhost_win.h"
 
 #include <algorithm>
 
@@ -34,13 +34,12 @@ std::optional<PluginLibrary> PluginLibrary::load(const std::string& file) {
 std::vector<std::string> listplugins(const std::string& folder) {
     std::vector<std::string> names;
     WIN32_FIND_DATAA found;
-    const HANDLE search = FindFirstFileA((folder + "plugins\\*.vlm").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return names;
+    const ScopedFind search(FindFirstFileA((folder + "plugins\\*.vlm").c_str(), &found));
+    if (!search) return names;
     do {
         const std::string name = found.cFileName;
         if (name != "." && name != "..") names.push_back(name);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
+    } while (FindNextFileA(search.get(), &found));
     std::sort(names.begin(), names.end());
     return names;
 }

@@ -1,0 +1,32 @@
+#include "ui/iconimage_win.h"
+
+#include "ui/handles_win.h"
+
+namespace velmora {
+
+IconImage::IconImage(Form& parent, int left, int top, int width, int height) : GraphicControl(parent) {
+    setBounds(left, top, width, height);
+}
+
+IconImage::~IconImage() { release(); }
+
+void IconImage::release() {
+    if (icon_ && !shared_) DestroyIcon(icon_);
+    icon_ = nullptr;
+}
+
+void IconImage::setIcon(HICON icon, bool shared) {
+    if (icon != icon_) release();
+    icon_ = icon;
+    shared_ = shared;
+    invalidate();
+}
+
+void IconImage::paint(HDC dc) {
+    const ScopedGdiObject brush(CreateSolidBrush(toColorRef(color)));
+    RECT r = clientRect();
+    FillRect(dc, &r, static_cast<HBRUSH>(brush.get()));
+    if (icon_) DrawIconEx(dc, 0, 0, icon_, width(), height(), 0, nullptr, DI_NORMAL);
+}
+
+}  // namespace velmora
