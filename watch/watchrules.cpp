@@ -8,9 +8,9 @@
 namespace velmora::watch {
 
 std::uint32_t watchinterval(std::string_view value) {
-    for (const char* choice : kWatchChoices)
+    for (const char* choice : velmora::kWatchChoices)
         if (value == choice) return static_cast<std::uint32_t>(std::stoul(choice)) * 60u * 1000u;
-    return watchinterval(kWatchDefault);
+    return watchinterval(velmora::kWatchDefault);
 }
 
 bool notifyon(std::string_view value) { return value != "0"; }

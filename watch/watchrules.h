@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "query/querytexts.h"
+#include "settings/settingsstore.h"
 
 namespace velmora::watch {
 
@@ -26,9 +27,6 @@ constexpr std::uint32_t kBalloonQuietMs = 10 * 60 * 1000;
 // The menu's status is cut to this many characters.
 constexpr size_t kStatusLimit = 48;
 
-// The "watch" registry value: minutes between two queries of one server.
-inline constexpr const char* kWatchChoices[] = {"0", "1", "2", "5", "10"};
-inline constexpr char kWatchDefault[] = "2";
 inline constexpr char kNoAnswer[] = "no answer";
 inline constexpr char kTipText[] = "the Velmora";
 
