@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -164,4 +165,31 @@ TEST_F(WatchMainTest, OffAsksNothingAndShowsNoStatus) {
     setUserString(kRoot, "watch", "1");
     off->readwatchsettings();
     EXPECT_TRUE(velmora::test::pump(10000, [&] { return !qw.received().empty(); }));
+}
+
+// Real servers on loopback, started by watch_servers_test.py (skipped when
+// run without them): a QuakeWorld server with two fake players, an OpenArena
+// server with none and a port that never answers.
+TEST_F(WatchMainTest, RealServersAfterOneRound) {
+    const char* qw = std::getenv("VELMORA_WATCH_QW");
+    const char* oa = std::getenv("VELMORA_WATCH_OA");
+    const char* silent = std::getenv("VELMORA_WATCH_SILENT");
+    if (!qw || !oa || !silent) GTEST_SKIP() << "started by watch_servers_test.py";
+    const std::string qwAddr = std::string("127.0.0.1:") + qw, oaAddr = std::string("127.0.0.1:") + oa;
+    setUserString(kRoot + "\\qws", "history", qwAddr + ",\"Silent\"127.0.0.1:" + silent + ",");
+    setUserString(kRoot + "\\oa", "history", oaAddr + ",");
+    setUserString(kRoot, "watch", "1");
+    auto form = start(60000);  // one round only
+    const HMENU menu = form->imagemenu().handle();
+    ASSERT_TRUE(velmora::test::pump(15000, [&] {
+        const auto q = texts(GetSubMenu(menu, 0)), o = texts(GetSubMenu(menu, 1));
+        return q.back() == "Silent\tno answer" && q[2].find('\t') != std::string::npos &&
+               o[2].find('\t') != std::string::npos;
+    }));
+    const auto q = texts(GetSubMenu(menu, 0)), o = texts(GetSubMenu(menu, 1));
+    EXPECT_EQ(q[2].rfind(qwAddr + "\t2/8 ", 0), 0u) << q[2];
+    EXPECT_EQ(o[2].rfind(oaAddr + "\t0/8 ", 0), 0u) << o[2];
+    EXPECT_GT(q[2].size(), (qwAddr + "\t2/8 ").size()) << "the map follows";
+    EXPECT_GT(o[2].size(), (oaAddr + "\t0/8 ").size()) << "the map follows";
+    EXPECT_EQ(form->tray.hint(), "the Velmora: 2 on " + qwAddr);
 }
