@@ -98,7 +98,15 @@ def main():
 
     exe = os.path.join(os.path.abspath(args.build), "bin", "velmora.exe")
     started = wine.start(exe)
-    pid = bench.find_program("velmora.exe")
+    # This prefix's program: other Wine sessions may run a velmora.exe too.
+    pid = None
+    for _ in range(300):
+        pid = bench.session_process(wine.prefix, lambda argv: argv[0].lower().endswith(b"velmora.exe"))
+        if pid:
+            break
+        time.sleep(0.1)
+    if not pid:
+        sys.exit("watch_bench: velmora.exe did not start")
     time.sleep(5)  # start-up and the first round
     watched = [pid, bench.find_wineserver(wine.prefix)]
     rss_start = bench.rss_kib(pid)
