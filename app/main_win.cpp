@@ -59,6 +59,7 @@ Tmainform::Tmainform()
 }
 
 Tmainform::~Tmainform() {
+    stopwatch();
     queries_.clear();
     if (gameimages_) ImageList_Destroy(gameimages_);
 }
@@ -129,6 +130,7 @@ void Tmainform::loadplugin(const std::string& file) {
     const tplugin& added = games_.rows().back();
     traymenu_.addgamemenu(added.gamename, added.imageindex, historylist(added.history));
     syncmenu();
+    watchhistory();
     if (!problem.empty())
         if (Application* app = Application::current()) app->showMessage(problem);
 }
@@ -209,6 +211,8 @@ void Tmainform::rebuildmenu() {
     for (const auto& row : games_.rows())
         traymenu_.addgamemenu(row.gamename, row.imageindex, historylist(row.history));
     syncmenu();
+    // A new link or a server moved to the top counts from the next round.
+    watchhistory();
 }
 
 bool Tmainform::formMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {

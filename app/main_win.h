@@ -22,6 +22,7 @@
 #include "query/queryhost.h"
 #include "settings/gamestore_win.h"
 #include "ui/form_win.h"
+#include "watch/watcher_win.h"
 #include "velmora_version.h"
 
 namespace velmora {
@@ -116,6 +117,16 @@ public:
     IconImage Image1, Image2;
     TMarkupLabel MarkupLabel1, aboutlabel;
 
+    // The status watcher of every game's recent servers (watchmain_win.cpp),
+    // started by the program start once the games are loaded (a window made
+    // by a test watches nothing until it starts it). It reads "watch" and
+    // "notify" again when the settings change them.
+    void startwatch();
+    void readwatchsettings();
+    const watch::Watcher* watcher() const { return watcher_.get(); }
+    // The length of the watcher's minute; tests make their rounds short.
+    std::uint32_t watchminute = 60000;
+
 protected:
     bool formMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
     void formShow() override;
@@ -130,6 +141,12 @@ private:
     // game serves it.
     void openresolved(const ResolvedLink& link);
     void addgameimage(HICON icon);
+    void stopwatch();
+    void watchhistory();
+    std::string menustatus(MenuChoice choice) const;
+    void watchchanged();
+    void watchballoon(const watch::Balloon& balloon);
+    void balloonclick();
 
     RegistryGameStore store_;
     GameTable games_{store_};
@@ -140,6 +157,8 @@ private:
     int animations_ = 0;  // query windows whose query waits
     std::vector<std::unique_ptr<Tmanualform>> manualforms_;
     std::vector<std::unique_ptr<Tloadform>> queries_;
+    std::unique_ptr<watch::Watcher> watcher_;
+    std::optional<watch::Balloon> balloon_;  // the balloon shown last
 };
 
 // The start of the file at `path`, as far as its first line needs (a read

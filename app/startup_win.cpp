@@ -59,6 +59,9 @@ int firstcopy(bool hasArguments, const std::string& cmdline) {
     Tsettingsform settingsform(mainform.gametable(), mainform.gameimages());
     settingsform.firstrun = false;
     mainform.settingsform = &settingsform;
+    settingsform.OnWatchChange = [&mainform] { mainform.readwatchsettings(); };
+    // The recent servers are watched from here on, with the games loaded.
+    mainform.startwatch();
 
     if (hasArguments) {
         // An error in the start-up link ends the program after its report.

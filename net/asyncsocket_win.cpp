@@ -88,6 +88,17 @@ void WinsockLibrary::unload() {
 
 int WinsockLibrary::liveComponents() { return library().live; }
 
+WinsockUse::WinsockUse() { ++library().live; }
+
+WinsockUse::~WinsockUse() {
+    if (--library().live == 0) {
+        try {
+            WinsockLibrary::unload();
+        } catch (...) {
+        }
+    }
+}
+
 // Every call into the library goes through its remembered entry point; the
 // declarations of <winsock2.h> give the types only.
 #define WS(fn) (reinterpret_cast<decltype(&::fn)>(reinterpret_cast<void*>(WinsockLibrary::proc(#fn))))

@@ -51,6 +51,17 @@ public:
     static int liveComponents();
 };
 
+// Keeps the socket library loaded while it lives, as a live socket component
+// does: a socket of its own's user (the status watcher) holds one, so the
+// last query window's socket does not unload the library under it.
+class WinsockUse {
+public:
+    WinsockUse();
+    WinsockUse(const WinsockUse&) = delete;
+    WinsockUse& operator=(const WinsockUse&) = delete;
+    ~WinsockUse();
+};
+
 // The notification messages of the hidden window.
 constexpr UINT WM_ASYNCSELECT = WM_USER + 1;
 constexpr UINT WM_ASYNCGETHOSTBYNAME = WM_USER + 2;

@@ -13,6 +13,7 @@ TOP = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 # The README's pictures, in the order it shows them.
 GOLDENS = [
     "tests/app/tray/golden/tray-menu.bmp",
+    "tests/app/tray/golden/tray-servers.bmp",
     "tests/query/golden/query-waiting.bmp",
     "tests/query/golden/query-answered.bmp",
     "tests/query/golden/query-timedout.bmp",

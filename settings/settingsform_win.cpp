@@ -2,6 +2,7 @@
 
 #include <commdlg.h>
 
+#include <iterator>
 #include <vector>
 
 #include "markup/markupcombo.h"
@@ -59,13 +60,15 @@ Tsettingsform::Tsettingsform(GameTable& games, HIMAGELIST gameimages)
       // that the dialog keys reach their controls after the strip.
       vlmsheet(handle(), pages.pageRect()),
       pathspage(handle(), pages.pageRect()),
-      aboutlabel(vlmsheet, 40, 8, 209, 161),
+      aboutlabel(vlmsheet, 40, 8, 209, 140),
       Image1(vlmsheet, 2, 8, 32, 32),
       MarkupLabel2(pathspage, 40, 8, 209, 161),
       Image2(pathspage, 2, 8, 32, 32),
       // The path field comes first in the tab order, then the game list.
       pathedit(pathspage.handle(), 96, 79, 137, 21),
       gamecombo(pathspage.handle(), 96, 51, 153, 22),
+      watchlabel(vlmsheet, 40, 145, 209, 34),
+      watchcombo(vlmsheet.handle(), 205, 141, 44, 22),
       games_(games),
       iconlist_(makeIcons()),
       icons_(iconlist_),
@@ -125,6 +128,15 @@ Tsettingsform::Tsettingsform(GameTable& games, HIMAGELIST gameimages)
     });
     MarkupLabel2.OnAnchorClick = [this](TMarkupLabel&, const std::string& a) { MarkupLabel2AnchorClick(a); };
 
+    verdana9(watchlabel);
+    watchlabel.setImages(&icons_);
+    watchlabel.OnAnchorClick = [this](TMarkupLabel&, const std::string& a) { watchlabelAnchorClick(a); };
+    watchcombo.setFont(font);
+    watchcombo.setEditHeight(16);
+    watchcombo.setDropWidth(44);
+    for (const char* choice : kWatchChoices) watchcombo.addItem(choice);
+    watchcombo.OnChange = [this](TMarkupComboBox&) { watchChange(); };
+
     gamecombo.setEditHeight(16);
     gamecombo.setDropWidth(153);
     gamecombo.DropHeight = 200;
@@ -140,6 +152,7 @@ Tsettingsform::Tsettingsform(GameTable& games, HIMAGELIST gameimages)
 Tsettingsform::~Tsettingsform() {
     // The labels and the combo drop the lists when they go.
     aboutlabel.setImages(nullptr);
+    watchlabel.setImages(nullptr);
     MarkupLabel2.setImages(nullptr);
     gamecombo.setImages(nullptr);
     ImageList_Destroy(iconlist_);
@@ -150,6 +163,52 @@ void Tsettingsform::FormCreate() {
     gamecombo.clearItems();
     for (int g = 0; g < games_.size(); ++g) gamecombo.addItem(gamelistitem(g, games_.at(g).gamename));
     gamecombo.setItemIndex(0);
+    loadwatch();
+}
+
+namespace {
+std::string rootvalue(const char* name) {
+    Registry reg;
+    return reg.openKey(kSettingsRootKey, false) ? reg.readString(name) : std::string();
+}
+void writerootvalue(const char* name, const std::string& text) {
+    Registry reg;
+    reg.openKey(kSettingsRootKey, true);
+    reg.writeString(name, text);
+}
+}  // namespace
+
+// The rows show what is stored; a missing or unknown "watch" shows the
+// default, a missing "notify" shows on.
+void Tsettingsform::loadwatch() {
+    const std::string interval = rootvalue(kWatchValue);
+    int index = -1, fallback = 0;
+    for (int k = 0; k < static_cast<int>(std::size(kWatchChoices)); ++k) {
+        if (interval == kWatchChoices[k]) index = k;
+        if (std::string(kWatchDefault) == kWatchChoices[k]) fallback = k;
+    }
+    watchcombo.setItemIndex(index < 0 ? fallback : index);
+    const bool on = rootvalue(kNotifyValue) != "0";
+    watchlabel.setMarkupText({
+        "<img src=\"idx:1\" align=\"top\"> watch recent servers, minutes:",
+        "<br>",
+        std::string("<img src=\"idx:1\" align=\"top\"> tell me when a game starts: <a href=\"notify\">") +
+            (on ? "on" : "off") + "</a>",
+    });
+}
+
+void Tsettingsform::watchChange() {
+    const int k = watchcombo.ItemIndex();
+    if (k < 0 || k >= static_cast<int>(std::size(kWatchChoices))) return;
+    writerootvalue(kWatchValue, kWatchChoices[k]);
+    if (OnWatchChange) OnWatchChange();
+}
+
+void Tsettingsform::watchlabelAnchorClick(const std::string& anchor) {
+    if (anchor != "notify") return;
+    writerootvalue(kNotifyValue, rootvalue(kNotifyValue) == "0" ? "1" : "0");
+    loadwatch();
+    if (OnWatchChange) OnWatchChange();
 }
 
 void Tsettingsform::showpage(int page) {

@@ -43,11 +43,19 @@ public:
     IconImage Image2;
     EditBox pathedit;
     TMarkupComboBox gamecombo;
+    // The status watcher's rows on the first page: its interval in minutes
+    // and its balloons on or off, stored at once as "watch" and "notify".
+    TMarkupLabel watchlabel;
+    TMarkupComboBox watchcombo;
+    // The stored "watch" or "notify" changed.
+    std::function<void()> OnWatchChange;
 
     void doclicks(const std::string& anchor);
     void loadpath();
     void pathChange();
     void MarkupLabel2AnchorClick(const std::string& anchor);
+    void watchChange();
+    void watchlabelAnchorClick(const std::string& anchor);
 
 protected:
     void formShow() override;
@@ -60,6 +68,7 @@ protected:
 private:
     void FormCreate();
     void showpage(int page);
+    void loadwatch();
 
     GameTable& games_;
     HIMAGELIST iconlist_;

@@ -9,7 +9,30 @@ namespace velmora {
 namespace {
 constexpr int kImageSize = 16;
 constexpr int kImageGap = 2;  // room on each side of the image in its column
+constexpr int kTextGap = 6;   // before the caption, and after the status
+constexpr int kStatusGap = 24;  // between the caption and the status
+// The status column is at least this wide, so figures that arrive while
+// the menu is open have room (the system measures an item only once).
+constexpr char kStatusRoom[] = "88/88 mmmmmmmm";
+
+// The font the system draws menus with.
+HFONT menufont() {
+    NONCLIENTMETRICSA metrics{};
+    metrics.cbSize = sizeof metrics;
+    SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+    return CreateFontIndirectA(&metrics.lfMenuFont);
+}
+
+SIZE textsize(HDC dc, const std::string& text) {
+    SIZE size{};
+    GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    return size;
+}
 }  // namespace
+
+std::string TImagePopupMenu::statustext(const std::string& caption, const std::string& status) {
+    return status.empty() ? caption : caption + "\t" + status;
+}
 
 TImagePopupMenu::TImagePopupMenu(const TrayMenu& model) : model_(model) {}
 
@@ -57,9 +80,16 @@ void TImagePopupMenu::fill(HMENU menu, const std::vector<MenuItem>& items, int t
             info.fMask = MIIM_ID | MIIM_STRING | MIIM_BITMAP | MIIM_DATA | MIIM_STATE;
             info.wID = id;
             info.dwItemData = id;
-            info.dwTypeData = const_cast<char*>(text.c_str());
             info.hbmpItem = HBMMENU_CALLBACK;
             info.fState = item.isDefault ? MFS_DEFAULT : 0;
+            if (games && isserver(choice)) {
+                // A recent server is drawn whole by the menu (caption and
+                // status); its text stays readable in the real menu.
+                text = statustext(text, itemstatus(choice));
+                info.fMask = (info.fMask & ~MIIM_BITMAP) | MIIM_FTYPE;
+                info.fType = MFT_OWNERDRAW;
+            }
+            info.dwTypeData = const_cast<char*>(text.c_str());
             if (top < 0 && !item.items.empty()) {
                 const HMENU sub = CreatePopupMenu();
                 if (!sub) raiseLastWin32Error();
@@ -85,6 +115,8 @@ const MenuItem* TImagePopupMenu::itemfordata(ULONG_PTR data) const {
 
 void TImagePopupMenu::popup(HWND owner, int x, int y) {
     if (!menu_) build();
+    if (OnPopup) OnPopup();
+    refreshstatus();
     const UINT flags = (RightAlign ? TPM_RIGHTALIGN : TPM_LEFTALIGN) | TPM_RETURNCMD | TPM_RIGHTBUTTON;
     const UINT id = static_cast<UINT>(TrackPopupMenuEx(menu_, flags, x, y, owner, nullptr));
     // Lets the menu's owner see that the menu has ended before the next click.
@@ -111,10 +143,106 @@ void TImagePopupMenu::choose(MenuChoice choice) {
     if (OnChoose) OnChoose(chosen, choice);
 }
 
+// Only a game's recent servers carry a status: the sub-items with tag 0
+// under a game item (an item above the fixed ones).
+bool TImagePopupMenu::isserver(MenuChoice choice) const {
+    if (!OnGetStatus || choice.top < 0 || choice.sub < 0) return false;
+    const auto& items = model_.items();
+    for (int i = 0; i <= choice.top; ++i)
+        if (items.at(static_cast<size_t>(i)).tag < 0) return false;
+    return item(choice).tag == 0 && item(choice).caption != "-";
+}
+
+std::string TImagePopupMenu::itemstatus(MenuChoice choice) const {
+    return OnGetStatus ? OnGetStatus(choice) : std::string();
+}
+
+void TImagePopupMenu::refreshstatus() {
+    for (size_t k = 0; k < choices_.size(); ++k) {
+        if (!isserver(choices_[k])) continue;
+        const std::string text = statustext(menutext(item(choices_[k]).caption), itemstatus(choices_[k]));
+        MENUITEMINFOA info{};
+        info.cbSize = sizeof info;
+        info.fMask = MIIM_STRING;
+        info.dwTypeData = const_cast<char*>(text.c_str());
+        SetMenuItemInfoA(menu_, static_cast<UINT>(k + 1), FALSE, &info);
+    }
+    // An open menu is a window of the system's menu class on this thread.
+    // (Wine does not list a sub-menu's window among the thread's windows, so
+    // every top-level window is looked at.)
+    EnumWindows(
+        [](HWND hwnd, LPARAM) -> BOOL {
+            char name[16] = {};
+            GetClassNameA(hwnd, name, sizeof name);
+            if (std::string(name) == "#32768" && IsWindowVisible(hwnd) &&
+                GetWindowThreadProcessId(hwnd, nullptr) == GetCurrentThreadId())
+                InvalidateRect(hwnd, nullptr, TRUE);
+            return TRUE;
+        },
+        0);
+}
+
+void TImagePopupMenu::measureserver(MEASUREITEMSTRUCT& m, const MenuItem& item, MenuChoice choice) const {
+    const HDC dc = GetDC(nullptr);
+    const HFONT font = menufont();
+    const HGDIOBJ old = SelectObject(dc, font);
+    const SIZE caption = textsize(dc, item.caption);
+    const SIZE status = textsize(dc, itemstatus(choice));
+    const SIZE room = textsize(dc, kStatusRoom);
+    SelectObject(dc, old);
+    DeleteObject(font);
+    ReleaseDC(nullptr, dc);
+    m.itemWidth = static_cast<UINT>(kImageSize + 2 * kImageGap + kTextGap + caption.cx + kStatusGap +
+                                    std::max(status.cx, room.cx) + kTextGap);
+    m.itemHeight = static_cast<UINT>(std::max<LONG>(kImageSize + kImageGap, caption.cy + 4));
+}
+
+void TImagePopupMenu::drawserver(const DRAWITEMSTRUCT& d, const MenuItem& item, MenuChoice choice) {
+    const bool selected = (d.itemState & ODS_SELECTED) != 0;
+    FillRect(d.hDC, &d.rcItem, GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_MENU));
+    int index = -1;
+    if (OnGetImageIndex) OnGetImageIndex(item, index);
+    if (Images && index >= 0 && index < ImageList_GetImageCount(Images)) {
+        const int top = d.rcItem.top + (d.rcItem.bottom - d.rcItem.top - kImageSize) / 2;
+        ImageList_Draw(Images, index, d.hDC, d.rcItem.left + kImageGap, top, ILD_TRANSPARENT);
+    }
+    const HFONT font = menufont();
+    const HGDIOBJ old = SelectObject(d.hDC, font);
+    const int mode = SetBkMode(d.hDC, TRANSPARENT);
+    RECT text = d.rcItem;
+    text.left += kImageSize + 2 * kImageGap + kTextGap;
+    text.right -= kTextGap;
+    // The status first, right-aligned; the caption takes the room left of it.
+    const std::string status = itemstatus(choice);
+    RECT right = text;
+    if (!status.empty()) {
+        SetTextColor(d.hDC, GetSysColor(COLOR_GRAYTEXT));
+        DrawTextA(d.hDC, status.c_str(), static_cast<int>(status.size()), &right,
+                  DT_RIGHT | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_CALCRECT);
+        const int width = right.right - right.left;
+        right = text;
+        right.left = std::max(text.left, text.right - width);
+        DrawTextA(d.hDC, status.c_str(), static_cast<int>(status.size()), &right,
+                  DT_RIGHT | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
+        text.right = right.left - kStatusGap / 2;
+    }
+    SetTextColor(d.hDC, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_MENUTEXT));
+    DrawTextA(d.hDC, item.caption.c_str(), static_cast<int>(item.caption.size()), &text,
+              DT_LEFT | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
+    SetBkMode(d.hDC, mode);
+    SelectObject(d.hDC, old);
+    DeleteObject(font);
+}
+
 bool TImagePopupMenu::ownerdraw(UINT message, LPARAM lParam) {
     if (message == WM_MEASUREITEM) {
         auto* m = reinterpret_cast<MEASUREITEMSTRUCT*>(lParam);
         if (m->CtlType != ODT_MENU || !itemfordata(m->itemData)) return false;
+        const MenuChoice choice = choices_[m->itemData - 1];
+        if (isserver(choice)) {
+            measureserver(*m, item(choice), choice);
+            return true;
+        }
         m->itemWidth = kImageSize + 2 * kImageGap;
         m->itemHeight = kImageSize + kImageGap;
         return true;
@@ -126,6 +254,11 @@ bool TImagePopupMenu::ownerdraw(UINT message, LPARAM lParam) {
         if (std::find(menus_.begin(), menus_.end(), from) == menus_.end()) return false;
         const MenuItem* item = itemfordata(d->itemData);
         if (!item) return false;
+        const MenuChoice choice = choices_[d->itemData - 1];
+        if (isserver(choice)) {
+            drawserver(*d, *item, choice);
+            return true;
+        }
         int index = -1;
         if (OnGetImageIndex) OnGetImageIndex(*item, index);
         if (Images && index >= 0 && index < ImageList_GetImageCount(Images)) {

@@ -6,6 +6,7 @@
 #include <commctrl.h>
 
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "app/tray/traymenu.h"
@@ -31,6 +32,11 @@ public:
     std::function<void(const MenuItem& item, int& index)> OnGetImageIndex;
     // A chosen item, and the default item when the tray icon is double-clicked.
     std::function<void(const MenuItem& item, MenuChoice choice)> OnChoose;
+    // The status of a game's recent server, drawn right-aligned in grey
+    // after its caption; when set, those items are drawn by the menu itself.
+    std::function<std::string(MenuChoice choice)> OnGetStatus;
+    // The menu is about to open.
+    std::function<void()> OnPopup;
     bool ShowCheckMarks = false;
     bool AutoPopup = true;
     bool RightAlign = true;  // the menu opens with its right edge at the point
@@ -50,12 +56,23 @@ public:
     bool clickdefault();
     // WM_MEASUREITEM and WM_DRAWITEM of the image column; true when handled.
     bool ownerdraw(UINT message, LPARAM lParam);
+    // New statuses: the items' texts follow ("caption<Tab>status", so the
+    // real menu can be read back) and an open menu is drawn again.
+    void refreshstatus();
+
+    // A history item's whole text: its caption, then a tab and the status
+    // when there is one.
+    static std::string statustext(const std::string& caption, const std::string& status);
 
 private:
     void destroy();
     void fill(HMENU menu, const std::vector<MenuItem>& items, int top, bool games);
     const MenuItem* itemfordata(ULONG_PTR data) const;
     void choose(MenuChoice choice);
+    bool isserver(MenuChoice choice) const;
+    std::string itemstatus(MenuChoice choice) const;
+    void measureserver(MEASUREITEMSTRUCT& m, const MenuItem& item, MenuChoice choice) const;
+    void drawserver(const DRAWITEMSTRUCT& d, const MenuItem& item, MenuChoice choice);
 
     const TrayMenu& model_;
     HMENU menu_ = nullptr;

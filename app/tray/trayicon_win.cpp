@@ -140,6 +140,25 @@ NOTIFYICONDATAA TTrayIcon::notifydata() const {
     return data;
 }
 
+BOOL TTrayIcon::shell(DWORD message, NOTIFYICONDATAA& data) {
+    return ShellNotify ? ShellNotify(message, data) : Shell_NotifyIconA(message, &data);
+}
+
+bool TTrayIcon::showballoon(const std::string& title, const std::string& text) {
+    if (!added_) return false;
+    NOTIFYICONDATAA data;
+    filldata(data);
+    data.cbSize = kBalloonDataSize;
+    data.uFlags = NIF_INFO;
+    const std::string t = title.substr(0, sizeof data.szInfoTitle - 1);
+    const std::string x = text.substr(0, sizeof data.szInfo - 1);
+    std::memcpy(data.szInfoTitle, t.c_str(), t.size() + 1);
+    std::memcpy(data.szInfo, x.c_str(), x.size() + 1);
+    data.uTimeout = 10000;
+    data.dwInfoFlags = NIIF_INFO;
+    return shell(NIM_MODIFY, data) != FALSE;
+}
+
 void TTrayIcon::show() {
     remove();
     const HICON picture = currentpicture();
@@ -147,7 +166,7 @@ void TTrayIcon::show() {
     pressed_ = {};
     NOTIFYICONDATAA data;
     filldata(data);
-    added_ = Shell_NotifyIconA(NIM_ADD, &data) != FALSE;
+    added_ = shell(NIM_ADD, data) != FALSE;
     if (added_) shown_ = picture;
     if (animated_ && added_) starttimer();
 }
@@ -156,7 +175,7 @@ void TTrayIcon::remove() {
     if (handle()) {
         NOTIFYICONDATAA data;
         filldata(data);
-        Shell_NotifyIconA(NIM_DELETE, &data);
+        shell(NIM_DELETE, data);
     }
     added_ = false;
     shown_ = nullptr;
@@ -178,7 +197,7 @@ void TTrayIcon::refresh() {
         }
         NOTIFYICONDATAA data;
         filldata(data);
-        if (Shell_NotifyIconA(NIM_MODIFY, &data)) shown_ = picture;
+        if (shell(NIM_MODIFY, data)) shown_ = picture;
     } else if (active_ && !destroying_) {
         show();
     }
@@ -246,6 +265,10 @@ LRESULT TTrayIcon::message(UINT message, WPARAM wParam, LPARAM lParam, bool& han
 }
 
 void TTrayIcon::mouse(UINT mousemessage) {
+    if (mousemessage == kBalloonUserClick) {
+        if (OnBalloonClick) OnBalloonClick();
+        return;
+    }
     TrayMouse kind;
     if (!traymouse(mousemessage, kind)) return;
     POINT at{};

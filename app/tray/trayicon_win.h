@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <string>
@@ -21,6 +22,10 @@ namespace velmora {
 constexpr UINT kTrayCallbackMessage = 0xB054;
 // The size the shell is told: the notify data's first version.
 constexpr DWORD kNotifyDataSize = 88;
+// A balloon needs the second version, which adds its texts and flags.
+constexpr DWORD kBalloonDataSize = offsetof(NOTIFYICONDATAA, dwInfoFlags) + sizeof(DWORD);
+// The callback's lParam when the user clicks the icon's balloon.
+constexpr UINT kBalloonUserClick = WM_USER + 5;
 
 // Shift state of a mouse event.
 enum : unsigned {
@@ -56,6 +61,15 @@ public:
     TrayMouseEvent OnMouseDown;
     TrayMouseEvent OnMouseUp;
     std::function<void(unsigned shift, int x, int y)> OnMouseMove;
+    // The user clicked the balloon the icon showed last.
+    std::function<void()> OnBalloonClick;
+
+    // A balloon from the icon: title cut to 63 and text to 255 characters.
+    // False when the shell does not hold the icon or refuses.
+    bool showballoon(const std::string& title, const std::string& text);
+    // Every call to the shell goes through here (Shell_NotifyIconA unless a
+    // test looks at the data the shell is handed).
+    std::function<BOOL(DWORD message, NOTIFYICONDATAA& data)> ShellNotify;
 
     // The shell holds the icon now.
     bool added() const { return added_; }
@@ -80,6 +94,7 @@ private:
     class Receiver;
     friend class Receiver;
     LRESULT message(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
+    BOOL shell(DWORD message, NOTIFYICONDATAA& data);
     void show();
     void remove();
     void refresh();

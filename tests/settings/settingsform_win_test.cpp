@@ -137,15 +137,16 @@ TEST_F(SettingsTest, TheKeyboardMovesTheFocusTurnsThePagesAndCloses) {
     test::Pointer::park();
     form->show();
     ASSERT_TRUE(foreground(form->handle()));
-    const HWND strip = form->pages.handle(), path = form->pathedit.handle(), game = form->gamecombo.handle();
+    const HWND strip = form->pages.handle(), path = form->pathedit.handle(), game = form->gamecombo.handle(),
+               watch = form->watchcombo.handle();
     auto focusIs = [](HWND w) { return [w] { return GetFocus() == w; }; };
     auto pageIs = [&](int page, HWND focus) {
         return [this, page, focus] { return form->pages.activeTab() == page && GetFocus() == focus; };
     };
     const auto press = [](WORD vk, std::vector<WORD> mods = {}) { return Keyboard::key(vk, std::move(mods)); };
     runSteps({
-        {"Tab reaches the strip", press(VK_TAB), focusIs(strip)},
-        {"Tab on the first page stays on the strip", press(VK_TAB), focusIs(strip)},
+        {"Tab reaches the watcher's minutes", press(VK_TAB), focusIs(watch)},
+        {"Tab on the first page goes round to the strip", press(VK_TAB), focusIs(strip)},
         {"Right turns to Game Paths", press(VK_RIGHT), pageIs(1, strip)},
         {"Tab to the path field", press(VK_TAB), focusIs(path)},
         {"a path typed is stored", [] { Keyboard::type("C:\\g.exe"); },
@@ -385,4 +386,37 @@ TEST_F(SettingsTest, ScreenshotsOfBothPages) {
     captureClient(form->handle(), VELMORA_SHOT_DIR "/settings-gamepaths.bmp");
     expectGolden(VELMORA_SHOT_DIR "/settings-gamepaths.bmp", VELMORA_GOLDEN_DIR "/settings-gamepaths.bmp");
     EXPECT_TRUE(boxes.messages().empty());
+}
+
+// The watcher's rows store "watch" from the list of minutes and turn
+// "notify" on and off; each change tells the program.
+TEST_F(SettingsTest, TheWatchRowsStoreIntervalAndNotifications) {
+    const std::string root = "software\\Drovik\\Velmora";
+    int changes = 0;
+    form->OnWatchChange = [&] { ++changes; };
+    EXPECT_EQ(form->watchcombo.itemCount(), 5);
+    EXPECT_EQ(form->watchcombo.item(0), "0");
+    EXPECT_EQ(form->watchcombo.item(4), "10");
+    EXPECT_EQ(form->watchcombo.ItemIndex(), 2) << "missing means two minutes";
+    const struct {
+        WPARAM key;
+        const char* stored;
+    } steps[] = {{VK_DOWN, "5"}, {VK_DOWN, "10"}, {VK_HOME, "0"}, {VK_DOWN, "1"}};
+    for (const auto& s : steps) {
+        SendMessageA(form->watchcombo.handle(), WM_KEYDOWN, s.key, 0);
+        EXPECT_EQ(userValue(root, "watch"), std::string(s.stored) + '\0');
+    }
+    EXPECT_EQ(changes, 4);
+    const auto notifyText = [&] { return form->watchlabel.markupText().back(); };
+    EXPECT_NE(notifyText().find(">on</a>"), std::string::npos);
+    clickAnchor(form->watchlabel, "notify");
+    EXPECT_EQ(userValue(root, "notify"), std::string("0") + '\0');
+    EXPECT_NE(notifyText().find(">off</a>"), std::string::npos);
+    clickAnchor(form->watchlabel, "notify");
+    EXPECT_EQ(userValue(root, "notify"), std::string("1") + '\0');
+    EXPECT_EQ(changes, 6);
+    // A new window shows what is stored.
+    setUserString(root, "watch", "10");
+    Tsettingsform again(mainform->gametable(), mainform->gameimages());
+    EXPECT_EQ(again.watchcombo.ItemIndex(), 4);
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <numeric>
 #include <atomic>
 #include <filesystem>
 #include <functional>
@@ -561,4 +562,115 @@ TEST_F(TrayTest, ScreenshotOfTheAboutWindow) {
     EXPECT_GT(shot.count({48, 32, 265, 192}, isBlue), 100) << "the blue anchors";
     EXPECT_GT(shot.count({8, 80, 42, 98}, isBlue), 10) << "the maker's anchor";
     expectGolden(VELMORA_ABOUT_SHOT, VELMORA_ABOUT_GOLDEN);
+}
+
+// --- the watcher's parts of the tray: balloons and the status column ---
+
+// The balloon goes to the shell in the second version's record; a click on
+// it reaches the icon's owner.
+TEST_F(TrayTest, ABalloonIsHandedToTheShellAndItsClickArrives) {
+    TTrayIcon tray;
+    std::vector<std::pair<DWORD, NOTIFYICONDATAA>> calls;
+    tray.ShellNotify = [&](DWORD message, NOTIFYICONDATAA& data) {
+        calls.emplace_back(message, data);
+        return Shell_NotifyIconA(message, &data);
+    };
+    EXPECT_FALSE(tray.showballoon("Friday night", "2 playing on dm4")) << "no icon yet";
+    tray.setIcon(programIcon(IDI_VELMORA));
+    ASSERT_TRUE(tray.added());
+    calls.clear();
+    EXPECT_TRUE(tray.showballoon(std::string(70, 't'), std::string(300, 'x')));
+    ASSERT_EQ(calls.size(), 1u);
+    const NOTIFYICONDATAA& data = calls[0].second;
+    EXPECT_EQ(calls[0].first, static_cast<DWORD>(NIM_MODIFY));
+    EXPECT_EQ(data.cbSize, kBalloonDataSize);
+    EXPECT_GT(data.cbSize, 88u);
+    EXPECT_EQ(data.hWnd, tray.handle());
+    EXPECT_EQ(data.uFlags, static_cast<UINT>(NIF_INFO));
+    EXPECT_EQ(std::string(data.szInfoTitle), std::string(63, 't'));
+    EXPECT_EQ(std::string(data.szInfo), std::string(255, 'x'));
+    int clicks = 0;
+    tray.OnBalloonClick = [&] { ++clicks; };
+    PostMessageA(tray.handle(), kTrayCallbackMessage, 0, kBalloonUserClick);
+    EXPECT_TRUE(pumpUntil([&] { return clicks == 1; }));
+}
+
+// A recent server's item holds its status after a tab (read back from the
+// real menu) and draws it right-aligned in grey; figures that arrive while
+// the menu is open are drawn at once.
+TEST_F(TrayTest, RecentServersShowTheirStatusInGreyAndFollowNewFigures) {
+    TrayMenu model;
+    model.addgamemenu("Gamma Game", 1, {"127.0.0.1:27960", "\"Tom & Jerry\"127.0.0.1:27961"});
+    TImagePopupMenu popup(model);
+    std::string first = "no answer";
+    int popups = 0;
+    popup.OnGetStatus = [&](MenuChoice c) { return c.sub == 2 ? first : std::string(); };
+    popup.OnPopup = [&] { ++popups; };
+    popup.build();
+    EXPECT_EQ(captions(GetSubMenu(popup.handle(), 0)),
+              (std::vector<std::string>{"Enter address...", "-", "127.0.0.1:27960\tno answer", "Tom && Jerry"}));
+    EXPECT_EQ(captions(popup.handle())[0], "Gamma Game") << "the game item draws as before";
+
+    TTrayIcon tray;
+    tray.setIcon(programIcon(IDI_VELMORA));
+    tray.PopupMenu = &popup;
+    const COLORREF grey = GetSysColor(COLOR_GRAYTEXT);
+    const auto isGrey = [&](const Bgr& p) { return RGB(p.r, p.g, p.b) == grey; };
+    // The right half of the first server's row, before and after new figures.
+    std::vector<int> before, after;
+    std::atomic<bool> sent{false};
+    const auto inked = [](const std::vector<int>& columns) { return std::accumulate(columns.begin(), columns.end(), 0); };
+    // The grey columns of the right half of the servers' menu.
+    const auto greyOfRow = [&](HWND m) {
+        RECT client{};
+        GetClientRect(m, &client);
+        Shot shot{capture(m, client.right, client.bottom, ""), client.right, client.bottom};
+        std::vector<int> columns;
+        for (int x = client.right / 2; x < client.right; ++x)
+            columns.push_back(shot.count({x, 0, x + 1, client.bottom}, isGrey));
+        return columns;
+    };
+    MenuDriver driver({{1,
+                        [](HWND m) {
+                            MenuDriver::key(m, VK_DOWN);
+                            MenuDriver::key(m, VK_RIGHT);
+                        }},
+                       {2, [&](HWND m) {
+                            // The menu is painted when two pictures 50 ms apart agree.
+                            for (int i = 0; i < 100; ++i) {
+                                before = greyOfRow(m);
+                                Sleep(50);
+                                if (inked(before) >= 20 && greyOfRow(m) == before) break;
+                            }
+                            PostMessageA(tray.handle(), kTrayCallbackMessage, 0, kBalloonUserClick);
+                            for (int i = 0; i < 300; ++i, Sleep(10)) {
+                                after = greyOfRow(m);
+                                if (sent && after != before) break;
+                            }
+                            RECT client{};
+                            GetClientRect(m, &client);
+                            capture(m, client.right, client.bottom, VELMORA_SERVERS_SHOT);
+                            // One Escape closes the servers, the next the menu.
+                            MenuDriver::key(m, VK_ESCAPE);
+                            for (int i = 0; i < 300 && menuWindows().size() > 1; ++i) Sleep(10);
+                            if (!menuWindows().empty()) MenuDriver::key(menuWindows().back(), VK_ESCAPE);
+                        }}});
+    // New figures come on the menu's own thread while it is open, as the
+    // watcher's socket messages do: a message posted to a window of that
+    // thread runs them inside the menu's loop.
+    tray.OnBalloonClick = [&] {
+        first = "2/16 e1m1";
+        popup.refreshstatus();
+        sent = true;
+    };
+    notify(tray, WM_RBUTTONDOWN);
+    notify(tray, WM_RBUTTONUP);
+    EXPECT_TRUE(pumpUntil([&] { return driver.seen() && menuWindows().empty(); }, 20000));
+    EXPECT_TRUE(sent);
+    EXPECT_EQ(popups, 1);
+    EXPECT_GT(inked(before), 20) << "the status is drawn in the menu's grey";
+    EXPECT_GT(inked(after), 20);
+    EXPECT_NE(after, before) << "the open menu shows the new status";
+    EXPECT_EQ(captions(GetSubMenu(popup.handle(), 0))[2], "127.0.0.1:27960\t2/16 e1m1");
+    expectGolden(VELMORA_SERVERS_SHOT, VELMORA_SERVERS_GOLDEN);
 }
