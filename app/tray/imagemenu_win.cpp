@@ -23,6 +23,16 @@ HFONT menufont() {
     return CreateFontIndirectA(&metrics.lfMenuFont);
 }
 
+// Draws an open menu of this thread again.
+BOOL CALLBACK redrawmenu(HWND hwnd, LPARAM) {
+    char name[16] = {};
+    GetClassNameA(hwnd, name, sizeof name);
+    if (std::string(name) == "#32768" && IsWindowVisible(hwnd) &&
+        GetWindowThreadProcessId(hwnd, nullptr) == GetCurrentThreadId())
+        InvalidateRect(hwnd, nullptr, TRUE);
+    return TRUE;
+}
+
 SIZE textsize(HDC dc, const std::string& text) {
     SIZE size{};
     GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
@@ -170,16 +180,7 @@ void TImagePopupMenu::refreshstatus() {
     // An open menu is a window of the system's menu class on this thread.
     // (Wine does not list a sub-menu's window among the thread's windows, so
     // every top-level window is looked at.)
-    EnumWindows(
-        [](HWND hwnd, LPARAM) -> BOOL {
-            char name[16] = {};
-            GetClassNameA(hwnd, name, sizeof name);
-            if (std::string(name) == "#32768" && IsWindowVisible(hwnd) &&
-                GetWindowThreadProcessId(hwnd, nullptr) == GetCurrentThreadId())
-                InvalidateRect(hwnd, nullptr, TRUE);
-            return TRUE;
-        },
-        0);
+    EnumWindows(&redrawmenu, 0);
 }
 
 void TImagePopupMenu::measureserver(MEASUREITEMSTRUCT& m, const MenuItem& item, MenuChoice choice) const {
