@@ -20,14 +20,21 @@ std::vector<std::string> initialresults() {
             "<br><br>"};
 }
 
-std::string sanitised(std::string_view serverText) {
+std::string cleaned(std::string_view serverText) {
     std::string out;
     out.reserve(serverText.size());
     for (const char c : serverText) {
-        const auto u = static_cast<unsigned char>(c);
-        if (u < 32) continue;
-        if (c == '&') out += '&';
+        if (static_cast<unsigned char>(c) < 32) continue;
         out += c == '<' ? '(' : c == '>' ? ')' : c;
+    }
+    return out;
+}
+
+std::string sanitised(std::string_view serverText) {
+    std::string out;
+    for (const char c : cleaned(serverText)) {
+        if (c == '&') out += '&';
+        out += c;
     }
     return out;
 }

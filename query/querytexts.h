@@ -23,6 +23,9 @@ extern const char kUnknownError[];
 // dropped, so no line break or zero is planted in the label. This is the one
 // place server texts are made safe: plug-ins hand them over plain.
 std::string sanitised(std::string_view serverText);
+// The same text for places that draw it plainly (menus, tips, balloons): "<"
+// and ">" as "(" and ")", control characters dropped, "&" left as it is.
+std::string cleaned(std::string_view serverText);
 
 // The six texts a decoder returned, copied.
 struct DecodedTexts {

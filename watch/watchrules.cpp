@@ -85,9 +85,9 @@ std::optional<ServerStatus> answerstatus(const query::DecodedTexts& d, std::stri
     s.kind = ServerStatus::Kind::Answer;
     // Every text is cut before it is cleaned: a hostile reply may be as
     // large as a datagram.
-    s.players = query::sanitised(cut(d.players.size() > 3 ? d.players.substr(3) : std::string(), kStatusLimit));
-    s.maxplayers = query::sanitised(cut(d.maxplayers, kStatusLimit));
-    s.map = query::sanitised(cut(d.map, kStatusLimit));
+    s.players = query::cleaned(cut(d.players.size() > 3 ? d.players.substr(3) : std::string(), kStatusLimit));
+    s.maxplayers = query::cleaned(cut(d.maxplayers, kStatusLimit));
+    s.map = query::cleaned(cut(d.map, kStatusLimit));
     s.playercount = leadingcount(s.players);
     return s;
 }

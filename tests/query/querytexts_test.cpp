@@ -65,6 +65,7 @@ TEST(QueryResults, ServerTextsCannotOpenATagOrBreakALine) {
               "<B>mod</b><br>map: <B>(font size=\"x\")</b><br>players: <B>(b)</b> of <b>1)</b><br>ping: "
               "<B>1</b><br><br>");
     EXPECT_EQ(gameline("Evil<b>"), "game: <B>Evil(b)</b><br>");
+    EXPECT_EQ(cleaned("R&D <b>\x01"), "R&D (b)") << "plain places keep \"&\" single";
     // A single "&" would underline the next character: every one shows as itself.
     d = {"R&D", "a&&b", "&", "&map", "   2", "8&"};
     EXPECT_EQ(resultstext(d, kPrefix, 1)[0],

@@ -133,6 +133,8 @@ TEST(WatchRules, StatusTextsAreCleanedAndCut) {
         {"empty server", reply("0", "8", "oasago2"), "0/8 oasago2"},
         {"markup", reply("<b>3", "8", "<a href=\"x\">m</a>"), "(b)3/8 (a href=\"x\")m(/a)"},
         {"control characters", reply("1", "8", "dm\x01\x1b" "4"), "1/8 dm4"},
+        // menus and balloons draw plainly: "&" shows as itself, not doubled
+        {"ampersand", reply("1", "8", "R&D"), "1/8 R&D"},
         {"no prefix", "players 2", nullptr},
         {"undecodable", kPrefix.substr(0, 3), nullptr},
     };
