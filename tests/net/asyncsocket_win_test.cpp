@@ -655,13 +655,13 @@ TEST_F(AsyncSocket, HiddenWindowClass) {
     struct Search {
         HWND wanted;
         bool found;
-    } search{s.Handle(), false};
-    EnumWindows(
-        [](HWND hwnd, LPARAM p) -> BOOL {
-            auto* found = reinterpret_cast<Search*>(p);
-            if (hwnd == found->wanted) found->found = true;
+        // The system's calling convention: a lambda is not one in 32 bits.
+        static BOOL CALLBACK visit(HWND hwnd, LPARAM p) {
+            auto* search = reinterpret_cast<Search*>(p);
+            if (hwnd == search->wanted) search->found = true;
             return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+        }
+    } search{s.Handle(), false};
+    EnumWindows(&Search::visit, reinterpret_cast<LPARAM>(&search));
     EXPECT_FALSE(search.found);
 }

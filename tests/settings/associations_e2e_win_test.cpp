@@ -80,8 +80,13 @@ protected:
         click(velmora, fix_);
         ASSERT_TRUE(boxes.waitFor(1));
         ASSERT_EQ(boxes.texts()[0], "Fixed Associations.");
-        // The next click goes to the window once the confirmation has gone.
+        // The next click goes to the window once the confirmation has gone and
+        // the task-modal box has given the settings window back its input.
         EXPECT_TRUE(waitUntil([&] { return !showsMessageBox(velmora.id()); }));
+        EXPECT_TRUE(waitUntil([&] {
+            const HWND page = settingsPage(velmora);
+            return page && IsWindowEnabled(GetAncestor(page, GA_ROOT));
+        }));
         click(velmora, startup_);
         ASSERT_TRUE(boxes.waitFor(2));
         EXPECT_EQ(boxes.texts(),
