@@ -3,6 +3,7 @@
 #include <map>
 
 #include "markup/tickschedule.h"
+#include "ui/clock_win.h"
 #include "ui/win32error_win.h"
 #include "ui/window_win.h"
 
@@ -12,16 +13,7 @@ namespace {
 constexpr char kTickWindowClass[] = "TThreadTimerWindow";
 constexpr UINT WM_THREADTICK = WM_USER + 1;
 
-std::uint64_t clockMs() {
-    static const LONGLONG frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f.QuadPart;
-    }();
-    LARGE_INTEGER count;
-    QueryPerformanceCounter(&count);
-    return static_cast<std::uint64_t>(count.QuadPart / (frequency / 1000));
-}
+std::uint64_t clockMs() { return static_cast<std::uint64_t>(clockMicroseconds() / 1000); }
 }  // namespace
 
 // The one tick thread and the hidden window its ticks arrive at, made with

@@ -8,6 +8,7 @@
 #include "query/join_win.h"
 #include "resources/resource.h"
 #include "ui/application_win.h"
+#include "ui/clock_win.h"
 
 namespace velmora {
 
@@ -23,17 +24,6 @@ void say(const std::string& text) {
 constexpr int kClientWidth = 202, kClientHeight = 177;
 // The list starts below the commands, so the window above it stays as it is.
 constexpr int kListTop = 180, kListBottomMargin = 4;
-// The ping's clock: the performance counter in microseconds.
-std::int64_t microseconds() {
-    static const LONGLONG frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f.QuadPart;
-    }();
-    LARGE_INTEGER count;
-    QueryPerformanceCounter(&count);
-    return count.QuadPart / frequency * 1000000 + count.QuadPart % frequency * 1000000 / frequency;
-}
 }  // namespace
 
 Tloadform::Tloadform(QueryHost& host)
@@ -153,7 +143,7 @@ void Tloadform::StartQuery() {
     udpclient.SendText(host_.gametable().at(gameIndex).sendstr);
     // The clock starts when the datagram has gone, and until the time-out
     // the timer has nothing to draw: the loop sleeps until then.
-    const std::int64_t sent = microseconds();
+    const std::int64_t sent = clockMicroseconds();
     ping_.start(sent);
     if (waiting_) pingtimer.SleepFor(ping_.untilTimeout(sent));
 }
@@ -252,7 +242,7 @@ void Tloadform::handFrameChanged(TAnimatedImage& sender) {
 }
 
 void Tloadform::pingtimerTimer(int) {
-    const std::int64_t now = microseconds();
+    const std::int64_t now = clockMicroseconds();
     const bool timedOut = ping_.tick(now);
     ticks = ping_.ticks();
     if (timedOut)
@@ -264,7 +254,7 @@ void Tloadform::pingtimerTimer(int) {
 void Tloadform::udpclientDataAvailable() {
     // The arrival is timed first, before the datagram is read.
     if (waiting_) {
-        ping_.answered(microseconds());
+        ping_.answered(clockMicroseconds());
         ticks = ping_.ticks();
     }
     reply = udpclient.ReceiveText();
