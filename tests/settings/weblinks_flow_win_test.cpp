@@ -174,7 +174,8 @@ TEST_F(WebLinkFlow, LinksFromTheShellOpenAQueryWindowInARunningAndInAFirstCopy) 
     if (!queryWindows(coldId).empty()) {
         EXPECT_EQ(caption(queryWindows(coldId)[0]), "Getting Server Info");
     }
-    EXPECT_EQ(history("qws"), qwAddress + ",");
+    // The window shows first; the history is written right after its first paint.
+    EXPECT_TRUE(waitUntil([&] { return history("qws") == qwAddress + ","; })) << history("qws");
     EXPECT_EQ(WaitForSingleObject(cold, 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "it stays in the tray";
     TerminateProcess(cold, 0);
     WaitForSingleObject(cold, 5000);
