@@ -15,7 +15,7 @@ namespace {
 void check(const ServerFields& f) {
     for (const std::string* text : {&f.name, &f.game, &f.mod, &f.map, &f.players, &f.maxplayers})
         for (const char c : *text)
-            if (static_cast<unsigned char>(c) < 0x20 || c == '<') std::abort();  // a control or a markup tag
+            if (static_cast<unsigned char>(c) < 0x20) std::abort();  // a control character (the host makes "<" inert)
     if (f.players != "???" && (f.players.size() < 4 || f.players.compare(0, 3, "   ") != 0)) std::abort();
 }
 // The players: no more than asked, and every text free of control characters.
