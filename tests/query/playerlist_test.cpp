@@ -71,7 +71,7 @@ TEST(PlayerOrder, HighestScoreFirstThenSpectators) {
         const char* order;
     } cases[] = {
         {{player("low", "1"), player("high", "20"), player("mid", "7")}, "high mid low "},
-        {{player("spec", "", "0", true), player("neg", "-3"), player("zero", "0")}, "zero neg spec* "},
+        {{player("onlooker", "", "0", true), player("neg", "-3"), player("zero", "0")}, "zero neg onlooker* "},
         {{player("a", "5"), player("b", "5"), player("c", "5")}, "a b c "},  // ties keep the server's order
         {{player("odd", "x"), player("none", ""), player("one", "1")}, "one odd none "},
         {{player("s2", "9", "0", true), player("s1", "1", "0", true), player("p", "-9999")}, "p s2* s1* "},
