@@ -2,9 +2,42 @@
 prefix (its registry, its fonts' cache, earlier runs) can make a release pass.
 It gets its own Xvfb too, and Wine makes no Linux menu entries for the
 Start-menu shortcuts an installer writes."""
+import argparse
 import os
 import shutil
 import subprocess
+import sys
+
+
+def release_test_args():
+    """The arguments every release test takes, and the source folder, with
+    scripts/ and this folder on the import path."""
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--build", required=True)
+    ap.add_argument("--out", required=True)
+    ap.add_argument("--test-exe", required=True)
+    ap.add_argument("--wine-run", required=True)
+    args = ap.parse_args()
+    here = os.path.dirname(os.path.abspath(__file__))
+    source = os.environ.get("VELMORA_SOURCE") or os.path.dirname(os.path.dirname(here))
+    sys.path.insert(0, os.path.join(source, "scripts"))
+    return args, source
+
+
+class Checks:
+    """Each check printed as it is made; the failures counted at the end."""
+
+    def __init__(self):
+        self.failures = []
+
+    def __call__(self, ok, what):
+        print(("ok   " if ok else "FAIL ") + what, flush=True)
+        if not ok:
+            self.failures.append(what)
+
+    def finish(self):
+        print(f"{'no' if not self.failures else len(self.failures)} failure(s)")
+        sys.exit(1 if self.failures else 0)
 
 
 class FreshPrefix:

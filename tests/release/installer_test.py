@@ -3,33 +3,18 @@
 run silently in a Wine prefix made for it alone, where installer_tests.exe
 checks what it installed, opens a link through the shell and runs the silent
 uninstaller; then installed again without the offers, which it must leave out."""
-import argparse
 import glob
 import os
+import subprocess
 import sys
 
-ap = argparse.ArgumentParser()
-ap.add_argument("--build", required=True)
-ap.add_argument("--out", required=True)
-ap.add_argument("--test-exe", required=True)
-ap.add_argument("--wine-run", required=True)
-args = ap.parse_args()
-source = os.environ.get("VELMORA_SOURCE") or os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-sys.path.insert(0, os.path.join(source, "scripts"))
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-import subprocess  # noqa: E402
-from fresh_prefix import FreshPrefix  # noqa: E402
-from package import cache  # noqa: E402
+from fresh_prefix import Checks, FreshPrefix, release_test_args
+
+args, source = release_test_args()
+from package import cache  # noqa: E402  (scripts/, on the path from here)
 from peresources import PE  # noqa: E402
 
-failures = []
-
-
-def check(ok, what):
-    print(("ok   " if ok else "FAIL ") + what, flush=True)
-    if not ok:
-        failures.append(what)
-
+check = Checks()
 
 arch, version = cache(args.build, "VELMORA_WINDOWS_ARCH"), cache(args.build, "CMAKE_PROJECT_VERSION")
 made = subprocess.run([sys.executable, os.path.join(source, "scripts", "installer.py"), args.build, args.out],
@@ -77,5 +62,4 @@ try:
 finally:
     prefix.remove()
 
-print(f"{'no' if not failures else len(failures)} failure(s)")
-sys.exit(1 if failures else 0)
+check.finish()

@@ -2,7 +2,6 @@
 """The player's zip: made from the build's outputs, its contents checked, then
 unpacked into a Wine prefix made for it alone, where release_zip_tests.exe
 starts its velmora.exe and hands it one link per game."""
-import argparse
 import os
 import shutil
 import subprocess
@@ -12,24 +11,12 @@ import zipfile
 GAMES = ["openarena", "quake", "quake2", "quake3", "quakeworld"]
 EXPORTS = ["getgamename", "getgameid", "getdefport", "getsendstr", "getparam", "getgameicon", "decodedata"]
 
-ap = argparse.ArgumentParser()
-ap.add_argument("--build", required=True)
-ap.add_argument("--out", required=True)
-ap.add_argument("--test-exe", required=True)
-ap.add_argument("--wine-run", required=True)
-args = ap.parse_args()
-source = os.environ.get("VELMORA_SOURCE") or os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-sys.path.insert(0, os.path.join(source, "scripts"))
+from fresh_prefix import Checks, FreshPrefix, release_test_args  # noqa: E402  (beside this file)
+
+args, source = release_test_args()
 from package import cache  # noqa: E402  (the packager's own reader of the build's cache)
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from fresh_prefix import FreshPrefix  # noqa: E402
-failures = []
 
-
-def check(ok, what):
-    print(("ok   " if ok else "FAIL ") + what, flush=True)
-    if not ok:
-        failures.append(what)
+check = Checks()
 
 
 def package(out):
@@ -87,5 +74,4 @@ try:
 finally:
     prefix.remove()
 
-print(f"{'no' if not failures else len(failures)} failure(s)")
-sys.exit(1 if failures else 0)
+check.finish()
