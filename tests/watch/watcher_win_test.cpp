@@ -9,28 +9,20 @@
 
 #include "tests/net/netloop_win.h"
 #include "tests/net/udpresponder_win.h"
+#include "tests/watch/testreplies.h"
 
 using namespace velmora::watch;
 using velmora::test::pump;
 using velmora::test::UdpResponder;
 
 namespace {
-const std::string kPrefix("\xFF\xFF\xFF\xFF", 4);
+using velmora::watch::test::decode;
+using velmora::watch::test::kPrefix;
+using velmora::watch::test::reply;
 
-// Replies "players\nmax\nmap" after the prefix, decoded by decode() below.
+// Replies reply(players(), max, map) to every query.
 UdpResponder::Rule answers(std::function<std::string()> players, std::string max, std::string map) {
-    return [=](const std::string&) { return std::vector<std::string>{kPrefix + players() + "\n" + max + "\n" + map}; };
-}
-
-velmora::query::DecodedTexts decode(int, const std::string& datagram) {
-    if (datagram.rfind(kPrefix, 0) != 0) return {"???", "???", "???", "???", "???", "???"};
-    std::vector<std::string> lines{""};
-    for (char c : datagram.substr(4)) {
-        if (c == '\n') lines.emplace_back();
-        else lines.back() += c;
-    }
-    lines.resize(3);
-    return {"n", "g", "m", lines[2], "   " + lines[0], lines[1]};
+    return [=](const std::string&) { return std::vector<std::string>{reply(players(), max, map)}; };
 }
 
 WatchTarget loopback(int game, int port, const std::string& host = "127.0.0.1") {

@@ -2,6 +2,7 @@
 
 #include <map>
 
+#include "tests/watch/testreplies.h"
 #include "watch/watchrules.h"
 
 using namespace velmora;
@@ -9,26 +10,9 @@ using namespace velmora::watch;
 
 namespace {
 constexpr std::uint32_t kLoop = 0x7F000001;  // 127.0.0.1
-const std::string kPrefix("\xFF\xFF\xFF\xFF", 4);
-
-// A status reply of the test decoder: the prefix, then players, max players
-// and map on lines of their own.
-std::string reply(const std::string& players, const std::string& max, const std::string& map) {
-    return kPrefix + players + "\n" + max + "\n" + map;
-}
-
-// Decodes reply() like a plug-in: players gets three filler characters;
-// anything without the prefix gives "???" in every field.
-query::DecodedTexts decode(int, const std::string& datagram) {
-    if (datagram.rfind(kPrefix, 0) != 0) return {"???", "???", "???", "???", "???", "???"};
-    std::vector<std::string> lines{""};
-    for (char c : datagram.substr(4)) {
-        if (c == '\n') lines.emplace_back();
-        else lines.back() += c;
-    }
-    lines.resize(3);
-    return {"name", "game", "mod", lines[2], "   " + lines[0], lines[1]};
-}
+using test::decode;
+using test::kPrefix;
+using test::reply;
 
 struct FakeNet : WatchTransport {
     std::vector<std::pair<Endpoint, std::string>> sent;
