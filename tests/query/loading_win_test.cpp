@@ -21,6 +21,7 @@
 #include "tests/support/registry_fixture_win.h"
 #include "tests/support/screenshot_win.h"
 #include "tests/support/strip_win.h"
+#include "ui/clock_win.h"
 
 using namespace velmora;
 using namespace velmora::testing;
@@ -154,27 +155,28 @@ TEST_F(LoadformTest, FailuresShowTheirLineAndRefreshAsksAgain) {
     }
 }
 
-// Each window keeps its own time-out: the later one ends later, each after
-// its own second.
+// Each window keeps its own time-out: the later one ends later, each a full
+// second after its send. The seconds are read on the window's own clock from
+// before each window opens, so a busy machine only makes them longer.
 TEST_F(LoadformTest, TwoWaitingWindowsTimeOutOnTheirOwn) {
     UdpResponder silent;
+    const std::int64_t firstStart = clockMicroseconds();
     Tloadform& first = open(kQuakeWorld, address(silent));
     ASSERT_TRUE(pump(5000, [&] { return first.waiting(); }));
-    const DWORD firstStart = timeGetTime();
     pump(300, [] { return false; });
+    const std::int64_t secondStart = clockMicroseconds();
     Tloadform& second = open(kQuakeWorld, address(silent));
     ASSERT_TRUE(pump(5000, [&] { return second.waiting(); }));
-    const DWORD secondStart = timeGetTime();
     std::vector<int> order;
-    DWORD firstEnd = 0, secondEnd = 0;
+    std::int64_t firstEnd = 0, secondEnd = 0;
     pump(10000, [&] {
-        if (first.finished && !firstEnd) firstEnd = timeGetTime(), order.push_back(1);
-        if (second.finished && !secondEnd) secondEnd = timeGetTime(), order.push_back(2);
+        if (first.finished && !firstEnd) firstEnd = clockMicroseconds(), order.push_back(1);
+        if (second.finished && !secondEnd) secondEnd = clockMicroseconds(), order.push_back(2);
         return firstEnd && secondEnd;
     });
     EXPECT_EQ(order, (std::vector<int>{1, 2}));
-    EXPECT_GE(firstEnd - firstStart, 999u);
-    EXPECT_GE(secondEnd - secondStart, 999u);
+    EXPECT_GE(firstEnd - firstStart, 1000000);
+    EXPECT_GE(secondEnd - secondStart, 1000000);
     EXPECT_EQ(first.ticks, 999);
     EXPECT_EQ(second.ticks, 999);
 }
