@@ -15,7 +15,8 @@ void TImageControl::paintNow() {
 }
 
 void TImageControl::paint(HDC dc) {
-    const int w = width(), h = height();
+    const RECT pixels = pixelRect();
+    const int w = pixels.right, h = pixels.bottom;
     if (w <= 0 || h <= 0) return;
     // Off screen first, so the frame never shows half drawn.
     // Declared first, so it goes last, after the bitmap is deselected and deleted.
@@ -54,9 +55,18 @@ TAnimatedImage::~TAnimatedImage() {
     OnStop = nullptr;
     SetActive(false);
     if (glyph_) DeleteObject(glyph_);
+    if (denseGlyph_) DeleteObject(denseGlyph_);
 }
 
 void TAnimatedImage::computeFrameSize() { frame_ = framesize(stripWidth_, stripHeight_, state_.numGlyphs(), Orientation); }
+
+void TAnimatedImage::SetDenseGlyph(HBITMAP strip, int factor) {
+    Guard guard(*this);
+    if (denseGlyph_ && denseGlyph_ != strip) DeleteObject(denseGlyph_);
+    denseGlyph_ = strip;
+    denseFactor_ = strip && factor > 1 ? factor : 1;
+    if (!drawing()) invalidate();
+}
 
 void TAnimatedImage::SetGlyph(HBITMAP strip) {
     {
@@ -157,20 +167,20 @@ void TAnimatedImage::drawContent(HDC dc) {
         // earlier visible sibling that overlaps, shifted into this control.
         {
             ScopedGdiObject brush(CreateSolidBrush(toColorRef(parent().color)));
-            const RECT all{0, 0, width(), height()};
+            const RECT all = pixelRect();
             FillRect(dc, &all, static_cast<HBRUSH>(brush.get()));
         }
-        const RECT mine = boundsRect();
+        const RECT mine = pixelBounds();
         for (GraphicControl* sibling : parent().controls()) {
             if (sibling == this) break;
-            RECT theirs = sibling->boundsRect(), overlap;
+            RECT theirs = sibling->pixelBounds(), overlap;
             if (!sibling->visible() || !IntersectRect(&overlap, &mine, &theirs)) continue;
             auto* image = dynamic_cast<TImageControl*>(sibling);
             if (image) image->paintCopy = true;
             {
                 SavedDC saved(dc);
                 const int dx = theirs.left - mine.left, dy = theirs.top - mine.top;
-                IntersectClipRect(dc, dx, dy, dx + sibling->width(), dy + sibling->height());
+                IntersectClipRect(dc, dx, dy, dx + theirs.right - theirs.left, dy + theirs.bottom - theirs.top);
                 SetViewportOrgEx(dc, dx, dy, nullptr);
                 sibling->paint(dc);
             }
@@ -178,12 +188,21 @@ void TAnimatedImage::drawContent(HDC dc) {
         }
     }
     if (!glyph_ || frame_.width <= 0 || frame_.height <= 0) return;
-    const FrameRect src = sourcerect(state_.shownFrame(), frame_, Orientation);
-    const FrameRect dst = destination();
+    FrameRect src = sourcerect(state_.shownFrame(), frame_, Orientation);
+    const FrameRect at = destination();
+    const Scale& s = scale();
+    const FrameRect dst{s.px(at.left), s.px(at.top), s.px(at.left + at.width) - s.px(at.left),
+                        s.px(at.top + at.height) - s.px(at.top)};
+    // A frame shown larger than the strip draws it comes from the dense strip.
+    HBITMAP glyph = glyph_;
+    if (denseGlyph_ && (dst.width > src.width || dst.height > src.height)) {
+        glyph = denseGlyph_;
+        src = {src.left * denseFactor_, src.top * denseFactor_, src.width * denseFactor_, src.height * denseFactor_};
+    }
     const MemoryDC stripDc(dc);
     const HDC strip = stripDc.get();
     {
-        SelectGuard selected(strip, glyph_);
+        SelectGuard selected(strip, glyph);
         SetStretchBltMode(dc, COLORONCOLOR);
         if (TransparentColor == clNone) {
             StretchBlt(dc, dst.left, dst.top, dst.width, dst.height, strip, src.left, src.top, src.width, src.height,

@@ -59,6 +59,10 @@ public:
     // The control takes the bitmap (and deletes it); null empties the strip.
     void SetGlyph(HBITMAP strip);
     HBITMAP Glyph() const { return glyph_; }
+    // The same strip drawn `factor` times as large, for denser screens: the
+    // frames are counted and placed on Glyph(), and drawn from this one
+    // wherever a frame is shown larger than the strip's own size. Owned.
+    void SetDenseGlyph(HBITMAP strip, int factor);
     int GlyphNum() const { return state_.glyphNum(); }
     void SetGlyphNum(int value);
     int NumGlyphs() const { return state_.numGlyphs(); }
@@ -106,6 +110,8 @@ private:
 
     GlyphState state_;
     HBITMAP glyph_ = nullptr;
+    HBITMAP denseGlyph_ = nullptr;
+    int denseFactor_ = 1;
     int stripWidth_ = 0, stripHeight_ = 0;
     FrameRect frame_;
     TThreadTimer timer_;

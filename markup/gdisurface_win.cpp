@@ -21,17 +21,14 @@ GdiImageList::~GdiImageList() {
 
 int GdiImageList::count() const { return list_ ? ImageList_GetImageCount(list_) : 0; }
 
-int GdiImageList::width() const {
+SIZE GdiImageList::pixelSize() const {
     int cx = 0, cy = 0;
     if (list_) ImageList_GetIconSize(list_, &cx, &cy);
-    return cx;
+    return {cx, cy};
 }
 
-int GdiImageList::height() const {
-    int cx = 0, cy = 0;
-    if (list_) ImageList_GetIconSize(list_, &cx, &cy);
-    return cy;
-}
+int GdiImageList::width() const { return scale_.units(pixelSize().cx); }
+int GdiImageList::height() const { return scale_.units(pixelSize().cy); }
 
 void GdiImageList::addRemovalListener(const void* key, std::function<void()> listener) {
     listeners_[key] = std::move(listener);
@@ -48,11 +45,11 @@ bool pathExists(const std::string& path) { return GetFileAttributesA(path.c_str(
 
 }  // namespace
 
-GdiSurface::GdiSurface(HDC dc, const Font& font, Colour brush)
-    : dc_(dc), savedState_(SaveDC(dc)), dpi_(GetDeviceCaps(dc, LOGPIXELSY)), entry_(font), brush_(brush) {
-    if (dpi_ <= 0) dpi_ = 96;
+GdiSurface::GdiSurface(HDC dc, const Font& font, Colour brush, int dpi)
+    : dc_(dc), savedState_(SaveDC(dc)), scale_{dpi > 0 ? dpi : 96}, entry_(font), brush_(brush) {
+    // Points are measured on the 96-dpi grid the layout is written in.
     font_.face = font.name;
-    font_.size = font.height < 0 ? MulDiv(-font.height, 72, dpi_) : MulDiv(font.height, 72, dpi_);
+    font_.size = MulDiv(std::abs(font.height), 72, 96);
     font_.bold = font.bold;
     font_.italic = font.italic;
     font_.underline = font.underline;
@@ -62,6 +59,10 @@ GdiSurface::GdiSurface(HDC dc, const Font& font, Colour brush)
     LOGPEN pen{};
     if (GetObjectA(GetCurrentObject(dc_, OBJ_PEN), sizeof pen, &pen) == sizeof pen) pen_ = pen.lopnColor;
     setFont(font_);
+}
+
+RECT GdiSurface::pixels(const MarkupRect& r) const {
+    return {scale_.px(r.left), scale_.px(r.top), scale_.px(r.right), scale_.px(r.bottom)};
 }
 
 GdiSurface::~GdiSurface() {
@@ -74,8 +75,8 @@ void GdiSurface::setFont(const MarkupFont& font) {
     font_ = font;
     // The entry face at the entry size keeps the exact entry height: points
     // are rounded and would not always give the same pixel height back.
-    int height = -MulDiv(font.size, dpi_, 72);
-    if (font.face == entry_.name && font.size == MulDiv(std::abs(entry_.height), 72, dpi_)) height = entry_.height;
+    int height = -MulDiv(font.size, 96, 72);
+    if (font.face == entry_.name && font.size == MulDiv(std::abs(entry_.height), 72, 96)) height = entry_.height;
     const int style = (font.bold ? 1 : 0) | (font.italic ? 2 : 0) | (font.underline ? 4 : 0) | (font.strikeout ? 8 : 0);
     const FontKey key{font.face, height, style};
     auto it = fonts_.find(key);
@@ -87,7 +88,7 @@ void GdiSurface::setFont(const MarkupFont& font) {
         gdiFont.italic = font.italic;
         gdiFont.underline = font.underline;
         gdiFont.strikeout = font.strikeout;
-        it = fonts_.emplace(key, ScopedGdiObject(createFont(gdiFont))).first;
+        it = fonts_.emplace(key, ScopedGdiObject(createFont(gdiFont, scale_.dpi))).first;
     }
     if (it->second.get()) SelectObject(dc_, it->second.get());
     SetTextColor(dc_, toColorRef(font.colour));
@@ -96,23 +97,23 @@ void GdiSurface::setFont(const MarkupFont& font) {
 int GdiSurface::textHeight(std::string_view sample) {
     SIZE size{};
     GetTextExtentPointA(dc_, sample.data(), clampedLength(sample), &size);
-    return size.cy;
+    return scale_.unitsCeil(size.cy);
 }
 
 int GdiSurface::blankWidth() {
     SIZE size{};
     GetTextExtentPointA(dc_, " ", 1, &size);
-    return size.cx;
+    return scale_.unitsCeil(size.cx);
 }
 
 MarkupSize GdiSurface::measureRun(std::string_view run) {
     RECT r{0, 0, 0, 0};
     DrawTextA(dc_, run.data(), clampedLength(run), &r, DT_CALCRECT | DT_EXPANDTABS);
-    return {r.right - r.left, r.bottom - r.top};
+    return {scale_.unitsCeil(r.right - r.left), scale_.unitsCeil(r.bottom - r.top)};
 }
 
 void GdiSurface::drawRun(std::string_view run, const MarkupRect& cell) {
-    RECT r{cell.left, cell.top, cell.right, cell.bottom};
+    RECT r = pixels(cell);
     DrawTextA(dc_, run.data(), clampedLength(run), &r, DT_BOTTOM | DT_SINGLELINE | DT_EXPANDTABS | DT_EXTERNALLEADING);
 }
 
@@ -148,17 +149,26 @@ void GdiSurface::rectangle(const MarkupRect& r) {
             brushObject_ = std::move(brush);
         }
     }
-    Rectangle(dc_, r.left, r.top, r.right, r.bottom);
+    const RECT p = pixels(r);
+    Rectangle(dc_, p.left, p.top, p.right, p.bottom);
 }
 
 void GdiSurface::line(int x1, int y1, int x2, int y2) {
-    MoveToEx(dc_, x1, y1, nullptr);
-    LineTo(dc_, x2, y2);
+    MoveToEx(dc_, scale_.px(x1), scale_.px(y1), nullptr);
+    LineTo(dc_, scale_.px(x2), scale_.px(y2));
 }
 
 void GdiSurface::drawListImage(const MarkupImageList& list, int index, int x, int y) {
-    if (const auto* gdi = dynamic_cast<const GdiImageList*>(&list))
-        ImageList_Draw(gdi->handle(), index, dc_, x, y, ILD_NORMAL);
+    const auto* gdi = dynamic_cast<const GdiImageList*>(&list);
+    if (!gdi) return;
+    // The list's images are drawn at their own size where the list was made
+    // for this density, stretched to it otherwise.
+    const SIZE own = gdi->pixelSize();
+    const int w = scale_.px(gdi->width()), h = scale_.px(gdi->height());
+    if (own.cx == w && own.cy == h)
+        ImageList_Draw(gdi->handle(), index, dc_, scale_.px(x), scale_.px(y), ILD_NORMAL);
+    else
+        ImageList_DrawEx(gdi->handle(), index, dc_, scale_.px(x), scale_.px(y), w, h, CLR_NONE, CLR_NONE, ILD_NORMAL);
 }
 
 HIMAGELIST GdiSurface::systemList(bool large) {
@@ -184,11 +194,12 @@ int GdiSurface::systemIconIndex(const std::string& path, bool large) {
 MarkupSize GdiSurface::systemIconSize(bool large) {
     int cx = 0, cy = 0;
     if (HIMAGELIST list = systemList(large)) ImageList_GetIconSize(list, &cx, &cy);
-    return {cx, cy};
+    return {scale_.unitsCeil(cx), scale_.unitsCeil(cy)};
 }
 
 void GdiSurface::drawSystemIcon(int index, bool large, int x, int y) {
-    if (HIMAGELIST list = systemList(large)) ImageList_Draw(list, index, dc_, x, y, ILD_TRANSPARENT);
+    if (HIMAGELIST list = systemList(large))
+        ImageList_Draw(list, index, dc_, scale_.px(x), scale_.px(y), ILD_TRANSPARENT);
 }
 
 HBITMAP GdiSurface::loadBitmap(const std::string& path) {
@@ -215,7 +226,16 @@ void GdiSurface::drawBitmap(const std::string& path, int x, int y) {
     const MemoryDC memory(dc_);
     if (!memory) return;
     const SelectGuard selected(memory.get(), bitmap);
-    BitBlt(dc_, x, y, info.bmWidth, std::abs(info.bmHeight), memory.get(), 0, 0, SRCCOPY);
+    // A picture file is 96-dpi art: it takes its size in units.
+    const int h = std::abs(info.bmHeight);
+    if (scale_.identity()) {
+        BitBlt(dc_, x, y, info.bmWidth, h, memory.get(), 0, 0, SRCCOPY);
+        return;
+    }
+    SetStretchBltMode(dc_, HALFTONE);
+    SetBrushOrgEx(dc_, 0, 0, nullptr);
+    StretchBlt(dc_, scale_.px(x), scale_.px(y), scale_.px(x + info.bmWidth) - scale_.px(x),
+               scale_.px(y + h) - scale_.px(y), memory.get(), 0, 0, info.bmWidth, h, SRCCOPY);
 }
 
 }  // namespace velmora

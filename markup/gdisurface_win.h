@@ -17,9 +17,11 @@ namespace velmora {
 
 // A common-control image list as the source of "idx:" images. Not owning the
 // list; whoever refers to it can ask to hear when it goes away.
+// Its images may be drawn for a denser screen than 96 dpi (`dpi`): the
+// engine sees them at their size in 96-dpi units.
 class GdiImageList : public MarkupImageList {
 public:
-    explicit GdiImageList(HIMAGELIST list) : list_(list) {}
+    explicit GdiImageList(HIMAGELIST list, int dpi = 96) : list_(list), scale_{dpi} {}
     GdiImageList(const GdiImageList&) = delete;
     GdiImageList& operator=(const GdiImageList&) = delete;
     ~GdiImageList() override;
@@ -33,18 +35,26 @@ public:
     void addRemovalListener(const void* key, std::function<void()> listener);
     void removeRemovalListener(const void* key);
 
+    // The list's images in pixels.
+    SIZE pixelSize() const;
+
 private:
     HIMAGELIST list_;
+    Scale scale_;
     std::map<const void*, std::function<void()>> listeners_;
 };
 
 // Draws on `dc` for the surface's lifetime; every font, pen, brush and bitmap
 // it makes is its own, and the device context gets its former selections,
 // colours and modes back when the surface ends.
+//
+// The engine works in 96-dpi units: the surface draws them at `dpi` dots per
+// inch, fonts and images at the size they have there, and measures text in
+// pixels given back as units, rounded up so that laid-out text always fits.
 class GdiSurface : public MarkupSurface {
 public:
-    // `font` is the entry font, as the controls hold it (a LOGFONT height).
-    GdiSurface(HDC dc, const Font& font, Colour brush);
+    // `font` is the entry font, as the controls hold it (a LOGFONT height in units).
+    GdiSurface(HDC dc, const Font& font, Colour brush, int dpi = 96);
     GdiSurface(const GdiSurface&) = delete;
     GdiSurface& operator=(const GdiSurface&) = delete;
     ~GdiSurface() override;
@@ -85,9 +95,11 @@ private:
     HIMAGELIST systemList(bool large);
     HBITMAP loadBitmap(const std::string& path);
 
+    RECT pixels(const MarkupRect& r) const;
+
     HDC dc_;
     int savedState_;
-    int dpi_;
+    Scale scale_;
     Font entry_;
     MarkupFont font_;
     Colour brush_;

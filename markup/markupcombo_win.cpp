@@ -22,16 +22,28 @@ TMarkupComboBox::~TMarkupComboBox() {
 }
 
 int TMarkupComboBox::EditHeight() const {
-    return static_cast<int>(SendMessageA(handle(), CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0));
+    return scale().units(static_cast<int>(SendMessageA(handle(), CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0)));
 }
 
 void TMarkupComboBox::setEditHeight(int height) {
-    SendMessageA(handle(), CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), height);
-    SendMessageA(handle(), CB_SETITEMHEIGHT, 0, height);
+    editHeight_ = height;
+    SendMessageA(handle(), CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), scale().px(height));
+    SendMessageA(handle(), CB_SETITEMHEIGHT, 0, scale().px(height));
 }
 
-int TMarkupComboBox::DropWidth() const { return static_cast<int>(SendMessageA(handle(), CB_GETDROPPEDWIDTH, 0, 0)); }
-void TMarkupComboBox::setDropWidth(int width) { SendMessageA(handle(), CB_SETDROPPEDWIDTH, width, 0); }
+int TMarkupComboBox::DropWidth() const {
+    return scale().units(static_cast<int>(SendMessageA(handle(), CB_GETDROPPEDWIDTH, 0, 0)));
+}
+void TMarkupComboBox::setDropWidth(int width) {
+    dropWidth_ = width;
+    SendMessageA(handle(), CB_SETDROPPEDWIDTH, scale().px(width), 0);
+}
+
+void TMarkupComboBox::dpiChanged(int dpi) {
+    ChildWindow::dpiChanged(dpi);
+    if (editHeight_ > 0) setEditHeight(editHeight_);
+    if (dropWidth_ > 0) setDropWidth(dropWidth_);
+}
 
 int TMarkupComboBox::ItemIndex() const { return static_cast<int>(SendMessageA(handle(), CB_GETCURSEL, 0, 0)); }
 void TMarkupComboBox::setItemIndex(int index) { SendMessageA(handle(), CB_SETCURSEL, index, 0); }
@@ -78,17 +90,23 @@ Font TMarkupComboBox::markupFont(Colour colour) const {
 void TMarkupComboBox::drawItem(const DRAWITEMSTRUCT& item) {
     const bool selected = (item.itemState & ODS_SELECTED) != 0;
     const ComboItemColours colours = comboItemColours(selected, urlColor_);
-    const MarkupRect box{item.rcItem.left, item.rcItem.top, item.rcItem.right, item.rcItem.bottom};
+    // The row is drawn from its own top-left corner, in units: the engine's
+    // grid starts on the row's first pixel at every density.
+    const int w = item.rcItem.right - item.rcItem.left, h = item.rcItem.bottom - item.rcItem.top;
+    const MarkupRect box{0, 0, scale().unitsCeil(w), scale().unitsCeil(h)};
     {
-        GdiSurface surface(item.hDC, markupFont(colours.font), colours.brush);
+        // Text wider than the row is cut at its right edge.
+        SavedDC saved(item.hDC);
+        IntersectClipRect(item.hDC, item.rcItem.left, item.rcItem.top, item.rcItem.right, item.rcItem.bottom);
+        POINT origin{};
+        GetViewportOrgEx(item.hDC, &origin);
+        SetViewportOrgEx(item.hDC, origin.x + item.rcItem.left, origin.y + item.rcItem.top, nullptr);
+        GdiSurface surface(item.hDC, markupFont(colours.font), colours.brush, scale().dpi);
         surface.setBrushColour(colours.brush);
         surface.setPenColour(colours.brush);
         surface.rectangle(box);
         // An empty selection field is only filled.
         if (item.itemID != static_cast<UINT>(-1)) {
-            // Text wider than the row is cut at its right edge.
-            SavedDC saved(item.hDC);
-            IntersectClipRect(item.hDC, box.left, box.top, box.right, box.bottom);
             surface.setTransparentBackground();
             DrawMarkup(surface, this->item(static_cast<int>(item.itemID)), box, images_, MarkupMode::Draw, {},
                        colours.link);
@@ -100,7 +118,7 @@ void TMarkupComboBox::drawItem(const DRAWITEMSTRUCT& item) {
 void TMarkupComboBox::dropDown() {
     // The system sizes the open list from the window's height.
     const RECT r = boundsRect();
-    MoveWindow(handle(), r.left, r.top, r.right - r.left, EditHeight() + DropHeight, TRUE);
+    setBounds(r.left, r.top, r.right - r.left, EditHeight() + DropHeight);
     if (OnDropDown) OnDropDown(*this);
 }
 
@@ -110,9 +128,11 @@ std::string TMarkupComboBox::AnchorAt(int x, int y) {
     if (!dc.get()) return {};
     RECT client{};
     GetClientRect(handle(), &client);
-    GdiSurface surface(dc.get(), markupFont(kWindowTextColour), kWindowColour);
-    const MarkupResult result = DrawMarkup(surface, item(ItemIndex()), {client.left, client.top, client.right, client.bottom},
-                                           images_, MarkupMode::HitTest, {x, y}, urlColor_);
+    const Scale& s = scale();
+    GdiSurface surface(dc.get(), markupFont(kWindowTextColour), kWindowColour, s.dpi);
+    const MarkupRect box{0, 0, s.unitsCeil(client.right), s.unitsCeil(client.bottom)};
+    const MarkupResult result = DrawMarkup(surface, item(ItemIndex()), box, images_, MarkupMode::HitTest,
+                                           {s.unitsFloor(x), s.unitsFloor(y)}, urlColor_);
     return result.hit ? result.anchor : std::string();
 }
 

@@ -20,12 +20,12 @@ public:
     TMarkupComboBox(HWND parent, int left, int top, int width, int height);
     ~TMarkupComboBox() override;
 
-    // The selection field's height and every list row's.
+    // The selection field's height and every list row's, in units.
     int EditHeight() const;
     void setEditHeight(int height);
     int DropWidth() const;
     void setDropWidth(int width);
-    // The height the open list gets below the selection field.
+    // The height the open list gets below the selection field, in units.
     int DropHeight = 200;
     // -1 for none. Selecting by program fires no OnChange.
     int ItemIndex() const;
@@ -49,8 +49,10 @@ public:
     TComboAnchorClick OnAnchorClick;
     TComboAnchorClick OnAnchorEnter;
 
-    // The href of the selected item's anchor under a client point, or "".
+    // The href of the selected item's anchor under a client point in pixels, or "".
     std::string AnchorAt(int x, int y);
+
+    void dpiChanged(int dpi) override;
 
 protected:
     bool notified(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
@@ -66,6 +68,7 @@ private:
     GdiImageList* images_ = nullptr;
     Colour urlColor_ = 0xFF0000;
     bool handCursor_ = false;
+    int editHeight_ = 0, dropWidth_ = 0;  // as set, in units
 };
 
 }  // namespace velmora

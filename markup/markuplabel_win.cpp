@@ -151,16 +151,17 @@ Font TMarkupLabel::markupFont() const {
 MarkupRect TMarkupLabel::textBox() const { return labelTextBox(width(), height(), frame_, autoSizing_); }
 
 void TMarkupLabel::paint(HDC dc) {
-    RECT r = clientRect();
+    RECT r = pixelRect();
     if (!transparent) {
         const ScopedGdiObject brush(CreateSolidBrush(toColorRef(color)));
         FillRect(dc, &r, static_cast<HBRUSH>(brush.get()));
     }
-    bevel(dc, r, frame_.bevelOuter, frame_.bevelWidth);
-    frame3D(dc, r, color, color, frame_.borderWidth);  // a band in the label's colour
-    bevel(dc, r, frame_.bevelInner, frame_.bevelWidth);
+    const Scale& s = scale();
+    bevel(dc, r, frame_.bevelOuter, s.px(frame_.bevelWidth));
+    frame3D(dc, r, color, color, s.px(frame_.borderWidth));  // a band in the label's colour
+    bevel(dc, r, frame_.bevelInner, s.px(frame_.bevelWidth));
     if (frame_.borderStyle == LabelBorder::Single && frame_.borderWidth > 0) {
-        const PenSelection pen(dc, frame_.borderWidth, RGB(0, 0, 0), true);
+        const PenSelection pen(dc, s.px(frame_.borderWidth), RGB(0, 0, 0), true);
         Rectangle(dc, r.left, r.top, r.right, r.bottom);
     }
 
@@ -169,7 +170,7 @@ void TMarkupLabel::paint(HDC dc) {
     if (textFailed_) return;
     MarkupResult result;
     try {
-        GdiSurface surface(dc, markupFont(), color);
+        GdiSurface surface(dc, markupFont(), color, scale().dpi);
         result = DrawMarkup(surface, joinMarkupLines(markupText_), textBox(), images_, MarkupMode::Draw, {}, urlColor_);
     } catch (const std::exception& e) {
         textFailed_ = true;
@@ -189,7 +190,7 @@ int TMarkupLabel::laidOutHeight(const std::vector<std::string>& lines) {
     MarkupRect box = textBox();
     box.bottom = box.top + (1 << 20);
     try {
-        GdiSurface surface(dc.get(), markupFont(), color);
+        GdiSurface surface(dc.get(), markupFont(), color, scale().dpi);
         // A hit test far outside lays the lines out without drawing them.
         return DrawMarkup(surface, joinMarkupLines(lines), box, images_, MarkupMode::HitTest, {-1, -1}, urlColor_)
             .height;
@@ -204,7 +205,7 @@ std::string TMarkupLabel::AnchorAt(int x, int y) {
     if (!dc.get()) return {};
     MarkupResult result;
     try {
-        GdiSurface surface(dc.get(), markupFont(), color);
+        GdiSurface surface(dc.get(), markupFont(), color, scale().dpi);
         result = DrawMarkup(surface, joinMarkupLines(markupText_), textBox(), images_, MarkupMode::HitTest, {x, y},
                             urlColor_);
     } catch (...) {
@@ -238,7 +239,7 @@ bool TMarkupLabel::hintAt(int x, int y, POINT cursor, std::string& text, POINT& 
         const std::string anchor = AnchorAt(x, y);
         if (!anchor.empty()) {
             text = anchor;
-            where = {cursor.x + 10, cursor.y - 10};
+            where = {cursor.x + scale().px(10), cursor.y - scale().px(10)};
             return true;
         }
     }

@@ -5,6 +5,7 @@
 #include <exception>
 
 #include "ui/application_win.h"
+#include "ui/dpi_win.h"
 #include "ui/win32error_win.h"
 
 namespace velmora {
@@ -19,9 +20,11 @@ ChildWindow* wrapperOf(HWND hwnd) {
 }  // namespace
 
 ChildWindow::ChildWindow(HWND parent, const char* className, DWORD style, DWORD exStyle, int left, int top,
-                         int width, int height) {
-    hwnd_ = CreateWindowExA(exStyle, className, "", style | WS_CHILD, left, top, width, height, parent, nullptr,
-                            GetModuleHandleA(nullptr), nullptr);
+                         int width, int height)
+    : scale_(windowScale(parent)), bounds_{left, top, left + width, top + height} {
+    hwnd_ = CreateWindowExA(exStyle, className, "", style | WS_CHILD, scale_.px(left), scale_.px(top),
+                            scale_.px(left + width) - scale_.px(left), scale_.px(top + height) - scale_.px(top),
+                            parent, nullptr, GetModuleHandleA(nullptr), nullptr);
     if (!hwnd_) raiseLastWin32Error();
     SetPropA(hwnd_, kWrapperProperty, this);
     original_ = reinterpret_cast<WNDPROC>(
@@ -37,6 +40,14 @@ ChildWindow::~ChildWindow() {
         DestroyWindow(hwnd_);
     }
     if (gdiFont_) DeleteObject(gdiFont_);
+}
+
+ChildWindow* ChildWindow::fromHandle(HWND hwnd) { return wrapperOf(hwnd); }
+
+void ChildWindow::dpiChanged(int dpi) {
+    scale_ = Scale{dpi};
+    place();
+    setFont(font_);
 }
 
 LRESULT CALLBACK ChildWindow::subclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -66,7 +77,7 @@ bool ChildWindow::reflect(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& r
 
 void ChildWindow::setFont(const Font& font) {
     font_ = font;
-    HFONT made = createFont(font_);
+    HFONT made = createFont(font_, scale_.dpi);
     SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(made), TRUE);
     if (gdiFont_) DeleteObject(gdiFont_);
     gdiFont_ = made;
@@ -82,14 +93,14 @@ std::string ChildWindow::text() const {
 void ChildWindow::setText(const std::string& text) { SetWindowTextA(hwnd_, text.c_str()); }
 
 void ChildWindow::setBounds(int left, int top, int width, int height) {
-    SetWindowPos(hwnd_, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    bounds_ = {left, top, left + width, top + height};
+    place();
 }
 
-RECT ChildWindow::boundsRect() const {
-    RECT r{};
-    GetWindowRect(hwnd_, &r);
-    MapWindowPoints(nullptr, GetParent(hwnd_), reinterpret_cast<POINT*>(&r), 2);
-    return r;
+void ChildWindow::place() {
+    const int left = scale_.px(bounds_.left), top = scale_.px(bounds_.top);
+    SetWindowPos(hwnd_, nullptr, left, top, scale_.px(bounds_.right) - left, scale_.px(bounds_.bottom) - top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void ChildWindow::setVisible(bool visible) { ShowWindow(hwnd_, visible ? SW_SHOWNA : SW_HIDE); }
@@ -153,7 +164,9 @@ RECT TabControl::pageRect() const {
     RECT r{};
     GetClientRect(handle(), &r);
     SendMessageA(handle(), TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&r));
-    return r;
+    // Inwards: the page never covers the strip's edges.
+    return {scale().unitsCeil(r.left), scale().unitsCeil(r.top), scale().unitsFloor(r.right),
+            scale().unitsFloor(r.bottom)};
 }
 
 bool TabControl::notified(UINT message, WPARAM, LPARAM lParam, LRESULT& result) {
@@ -169,13 +182,28 @@ namespace {
 constexpr char kPanelClass[] = "Tpanel";
 }
 
-Panel::Panel(HWND parent, const RECT& bounds) : Form(kPanelClass, "", 0, 0, FormStyle::FixedDialog) {
+Panel::Panel(HWND parent, const RECT& bounds)
+    : Form(kPanelClass, "", 0, 0, FormStyle::FixedDialog), bounds_(bounds) {
     // Made as the framework's hidden form, then turned into a plain child.
     SetWindowLongPtrA(handle(), GWL_EXSTYLE, WS_EX_CONTROLPARENT);
     SetWindowLongPtrA(handle(), GWL_STYLE, WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS);
     SetParent(handle(), parent);
-    SetWindowPos(handle(), HWND_TOP, bounds.left, bounds.top, bounds.right - bounds.left,
-                 bounds.bottom - bounds.top, SWP_NOACTIVATE | SWP_FRAMECHANGED);
+    followDpiOf(parent);
+    const RECT pixels = pixelRect(bounds_);
+    SetWindowPos(handle(), HWND_TOP, pixels.left, pixels.top, pixels.right - pixels.left, pixels.bottom - pixels.top,
+                 SWP_NOACTIVATE | SWP_FRAMECHANGED);
+}
+
+void Panel::setBounds(const RECT& bounds) {
+    bounds_ = bounds;
+    const RECT pixels = pixelRect(bounds_);
+    SetWindowPos(handle(), nullptr, pixels.left, pixels.top, pixels.right - pixels.left, pixels.bottom - pixels.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Panel::dpiChanged(int dpi, const RECT* suggested) {
+    Form::dpiChanged(dpi, suggested);
+    setBounds(bounds_);
 }
 
 void Panel::setVisible(bool visible) { ShowWindow(handle(), visible ? SW_SHOWNA : SW_HIDE); }

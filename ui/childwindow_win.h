@@ -18,6 +18,8 @@
 
 namespace velmora {
 
+// Bounds and fonts are in 96-dpi units, as on forms: the control turns them
+// into pixels at its parent's dots per inch.
 class ChildWindow {
 public:
     ChildWindow(HWND parent, const char* className, DWORD style, DWORD exStyle, int left, int top, int width,
@@ -27,6 +29,12 @@ public:
     virtual ~ChildWindow();
 
     HWND handle() const { return hwnd_; }
+    // The wrapper of a control, or null for a window that has none.
+    static ChildWindow* fromHandle(HWND hwnd);
+    const Scale& scale() const { return scale_; }
+    // The parent went to another density: the control takes its bounds and
+    // font again in pixels of `dpi`.
+    virtual void dpiChanged(int dpi);
 
     // A notification a parent got from one of its children, handed to that
     // child's wrapper; false when the message is no such notification or the
@@ -39,7 +47,7 @@ public:
     std::string text() const;
     void setText(const std::string& text);
     void setBounds(int left, int top, int width, int height);
-    RECT boundsRect() const;  // in the parent's client coordinates
+    RECT boundsRect() const { return bounds_; }  // in the parent's client area, in units
     void setVisible(bool visible);
     bool visible() const;
     void setFocus();
@@ -58,10 +66,14 @@ protected:
 private:
     static LRESULT CALLBACK subclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
+    void place();
+
     HWND hwnd_ = nullptr;
     WNDPROC original_ = nullptr;
     HFONT gdiFont_ = nullptr;
     Font font_;
+    Scale scale_;
+    RECT bounds_{};
 };
 
 // A one-line text field; OnChange follows every change of its text, typed or
@@ -84,7 +96,7 @@ public:
     void addTab(const std::string& caption);
     int activeTab() const;
     void setActiveTab(int index);
-    // The area the pages fill, in the tab control's client coordinates.
+    // The area the pages fill, in the tab control's client area, in units.
     RECT pageRect() const;
     std::function<void(TabControl&)> OnChange;
 
@@ -96,11 +108,17 @@ protected:
 // hosts child controls, whose notifications it reflects to them.
 class Panel : public Form {
 public:
+    // `bounds` in the parent's client area, in units.
     Panel(HWND parent, const RECT& bounds);
     void setVisible(bool visible);
+    void setBounds(const RECT& bounds);
+    void dpiChanged(int dpi, const RECT* suggested) override;
 
 protected:
     bool formMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+
+private:
+    RECT bounds_;
 };
 
 }  // namespace velmora

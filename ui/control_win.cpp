@@ -11,9 +11,9 @@ COLORREF toColorRef(Color color) {
     return static_cast<COLORREF>(color & 0xFFFFFF);
 }
 
-HFONT createFont(const Font& font) {
+HFONT createFont(const Font& font, int dpi) {
     LOGFONTA lf{};
-    lf.lfHeight = font.height;
+    lf.lfHeight = Scale{dpi}.px(font.height);
     lf.lfWeight = font.bold ? FW_BOLD : FW_NORMAL;
     lf.lfItalic = font.italic;
     lf.lfUnderline = font.underline;
@@ -46,6 +46,15 @@ void GraphicControl::setBounds(int left, int top, int width, int height) {
     invalidate();
 }
 
+RECT GraphicControl::pixelBounds() const { return parent_.pixelRect(boundsRect()); }
+
+RECT GraphicControl::pixelRect() const {
+    const RECT r = pixelBounds();
+    return {0, 0, r.right - r.left, r.bottom - r.top};
+}
+
+const Scale& GraphicControl::scale() const { return parent_.scale(); }
+
 void GraphicControl::setVisible(bool visible) {
     if (visible == visible_) return;
     visible_ = visible;
@@ -62,7 +71,7 @@ bool GraphicControl::hintAt(int, int, POINT cursor, std::string& text, POINT& wh
     if (!showHint || hint.empty()) return false;
     // Only the part before the first "|" is the short tip.
     text = hint.substr(0, hint.find('|'));
-    where = {cursor.x, cursor.y + 20};
+    where = {cursor.x, cursor.y + scale().px(20)};
     return true;
 }
 

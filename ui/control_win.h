@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/colour.h"
+#include "base/scale.h"
 
 namespace velmora {
 
@@ -37,8 +38,8 @@ inline Font verdanaFont(int height = -9) {
     font.height = height;
     return font;
 }
-// A new GDI font for `font` (the caller owns it).
-HFONT createFont(const Font& font);
+// A new GDI font for `font` (the caller owns it), its 96-dpi height scaled to `dpi`.
+HFONT createFont(const Font& font, int dpi = 96);
 
 enum class MouseButton { Left, Right, Middle };
 enum class Cursor { Default, HandPoint };
@@ -57,6 +58,12 @@ public:
     int height() const { return height_; }
     RECT boundsRect() const { return {left_, top_, left_ + width_, top_ + height_}; }
     RECT clientRect() const { return {0, 0, width_, height_}; }
+    // Where the control paints, in the parent's pixels, and its own area in
+    // pixels from (0, 0), as paint() sees it.
+    RECT pixelBounds() const;
+    RECT pixelRect() const;
+    // The parent's density: 96-dpi units in pixels and back.
+    const Scale& scale() const;
     void setBounds(int left, int top, int width, int height);
 
     bool visible() const { return visible_; }
@@ -82,13 +89,13 @@ public:
     // below the cursor.
     virtual bool hintAt(int x, int y, POINT cursor, std::string& text, POINT& where);
 
-    // Paints in the control's own coordinates: (0, 0) is its top-left corner
-    // and drawing is clipped to its bounds.
+    // Paints in the control's own pixels: (0, 0) is its top-left corner,
+    // drawing is clipped to pixelRect(), and scale() turns units into pixels.
     virtual void paint(HDC dc) = 0;
     // The window that takes the focus on Alt and `key` (a label's "&"
     // character), or null.
     virtual HWND acceleratorTarget(char /*key*/) const { return nullptr; }
-    // Mouse input in the control's own coordinates.
+    // Mouse input in the control's own coordinates, in units.
     virtual void mouseDown(MouseButton, int /*x*/, int /*y*/) {}
     virtual void mouseMove(int /*x*/, int /*y*/) {}
     virtual void mouseUp(MouseButton, int /*x*/, int /*y*/) {}

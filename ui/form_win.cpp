@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "ui/application_win.h"
+#include "ui/childwindow_win.h"
+#include "ui/dpi_win.h"
 #include "ui/handles_win.h"
 
 namespace velmora {
@@ -37,13 +39,73 @@ Form::Form(const char* className, const std::string& caption, int clientWidth, i
     registerClass(className, CS_HREDRAW | CS_VREDRAW);
     const DWORD ws = styleFor(style);
     const DWORD exs = exStyleFor(style);
-    RECT frame{0, 0, clientWidth, clientHeight};
-    AdjustWindowRectEx(&frame, ws, FALSE, exs);
+    // Made at the system's density, then sized for the monitor it landed on.
+    scale_ = Scale{systemDpi()};
+    const RECT frame = frameForClient({0, 0, px(clientWidth), px(clientHeight)}, ws, exs, dpi());
     const int width = frame.right - frame.left;
     const int height = frame.bottom - frame.top;
     const int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
     const int y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
     createWindow(className, caption.c_str(), ws, exs, x, y, width, height, nullptr);
+    const int own = windowDpi(handle());
+    if (own != dpi()) {
+        const RECT units{0, 0, clientWidth, clientHeight};
+        scale_ = Scale{own};
+        const SIZE outer = outerSize(units.right, units.bottom);
+        SetWindowPos(handle(), nullptr, (GetSystemMetrics(SM_CXSCREEN) - outer.cx) / 2,
+                     (GetSystemMetrics(SM_CYSCREEN) - outer.cy) / 2, outer.cx, outer.cy,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
+RECT Form::pixelRect(const RECT& units) const {
+    return {px(units.left), px(units.top), px(units.right), px(units.bottom)};
+}
+
+SIZE Form::outerSize(int clientWidth, int clientHeight) const {
+    const RECT frame = frameForClient({0, 0, px(clientWidth), px(clientHeight)},
+                                      static_cast<DWORD>(GetWindowLongA(handle(), GWL_STYLE)),
+                                      static_cast<DWORD>(GetWindowLongA(handle(), GWL_EXSTYLE)), dpi());
+    return {frame.right - frame.left, frame.bottom - frame.top};
+}
+
+void Form::followDpiOf(HWND window) { scale_ = Scale{windowDpi(window)}; }
+
+namespace {
+BOOL CALLBACK rescaleChild(HWND child, LPARAM dpi) {
+    // Every descendant: a child form (a page) draws at the new density, a
+    // system control takes its place and font again.
+    if (auto* form = dynamic_cast<Form*>(Window::fromHandle(child))) form->dpiChanged(static_cast<int>(dpi), nullptr);
+    if (ChildWindow* control = ChildWindow::fromHandle(child)) control->dpiChanged(static_cast<int>(dpi));
+    return TRUE;
+}
+}  // namespace
+
+void Form::dpiChanged(int dpi, const RECT* suggested) {
+    if (dpi <= 0) return;
+    const int was = this->dpi();
+    scale_ = Scale{dpi};
+    const bool topLevel = !(GetWindowLongA(handle(), GWL_STYLE) & WS_CHILD);
+    if (topLevel) {
+        RECT client{};
+        GetClientRect(handle(), &client);
+        RECT place{};
+        if (suggested) {
+            place = *suggested;
+        } else {
+            // The client area keeps its size in units.
+            const Scale old{was};
+            const SIZE outer = outerSize(old.units(client.right), old.units(client.bottom));
+            GetWindowRect(handle(), &place);
+            place.right = place.left + outer.cx;
+            place.bottom = place.top + outer.cy;
+        }
+        SetWindowPos(handle(), nullptr, place.left, place.top, place.right - place.left, place.bottom - place.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        EnumChildWindows(handle(), &rescaleChild, dpi);
+    }
+    if (hintWindow_) hintWindow_->hide();
+    InvalidateRect(handle(), nullptr, FALSE);
 }
 
 namespace {
@@ -134,7 +196,9 @@ std::string Form::caption() const {
 void Form::setCaption(const std::string& caption) { SetWindowTextA(handle(), caption.c_str()); }
 
 void Form::invalidateRect(const RECT& rect) {
-    if (handle()) InvalidateRect(handle(), &rect, FALSE);
+    if (!handle()) return;
+    const RECT pixels = pixelRect(rect);
+    InvalidateRect(handle(), &pixels, FALSE);
 }
 
 GraphicControl* Form::controlAt(int x, int y) const {
@@ -177,7 +241,7 @@ void Form::showHint() {
     KillTimer(handle(), kHintTimer);
     GraphicControl* target = controlAt(lastMouse_.x, lastMouse_.y);
     if (!target || target != hintControl_) return;
-    POINT cursor = lastMouse_;
+    POINT cursor{px(lastMouse_.x), px(lastMouse_.y)};
     ClientToScreen(handle(), &cursor);
     std::string text;
     POINT where{};
@@ -196,7 +260,7 @@ void Form::paintControls(HDC dc, const RECT& dirty) {
     const std::vector<GraphicControl*> controls = controls_;
     for (GraphicControl* c : controls) {
         if (!c->visible()) continue;
-        const RECT bounds = c->boundsRect();
+        const RECT bounds = pixelRect(c->boundsRect());
         RECT overlap;
         if (!IntersectRect(&overlap, &bounds, &dirty)) continue;
         SavedDC saved(dc);
@@ -206,8 +270,12 @@ void Form::paintControls(HDC dc, const RECT& dirty) {
     }
 }
 
+POINT Form::mouseUnits(LPARAM lParam) const {
+    return {scale_.unitsFloor(GET_X_LPARAM(lParam)), scale_.unitsFloor(GET_Y_LPARAM(lParam))};
+}
+
 void Form::mouseDown(MouseButton button, LPARAM lParam) {
-    const int x = GET_X_LPARAM(lParam), y = GET_Y_LPARAM(lParam);
+    const auto [x, y] = mouseUnits(lParam);
     if (hintWindow_) hintWindow_->hide();
     KillTimer(handle(), kHintTimer);
     GraphicControl* target = controlAt(x, y);
@@ -218,7 +286,7 @@ void Form::mouseDown(MouseButton button, LPARAM lParam) {
 }
 
 void Form::mouseUp(MouseButton button, LPARAM lParam) {
-    const int x = GET_X_LPARAM(lParam), y = GET_Y_LPARAM(lParam);
+    const auto [x, y] = mouseUnits(lParam);
     GraphicControl* target = captured_ ? captured_ : controlAt(x, y);
     captured_ = nullptr;
     if (GetCapture() == handle()) ReleaseCapture();
@@ -226,7 +294,7 @@ void Form::mouseUp(MouseButton button, LPARAM lParam) {
 }
 
 void Form::mouseMove(LPARAM lParam) {
-    const int x = GET_X_LPARAM(lParam), y = GET_Y_LPARAM(lParam);
+    const auto [x, y] = mouseUnits(lParam);
     if (x != lastMouse_.x || y != lastMouse_.y) {
         lastMouse_ = {x, y};
         GraphicControl* under = controlAt(x, y);
@@ -247,7 +315,7 @@ bool Form::setCursor() {
     POINT p;
     GetCursorPos(&p);
     ScreenToClient(handle(), &p);
-    const GraphicControl* target = controlAt(p.x, p.y);
+    const GraphicControl* target = controlAt(scale_.unitsFloor(p.x), scale_.unitsFloor(p.y));
     const bool hand = target && target->cursor() == Cursor::HandPoint;
     SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(hand ? IDC_HAND : IDC_ARROW)));
     return true;
@@ -286,6 +354,9 @@ LRESULT Form::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             if (LOWORD(lParam) == HTCLIENT && reinterpret_cast<HWND>(wParam) == handle() && setCursor()) return TRUE;
             break;
         case WM_CLOSE: close(); return 0;
+        case kDpiChangedMessage:
+            dpiChanged(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+            return 0;
         case WM_COMMAND:
             // The dialog keys' Enter and Escape; the form has no buttons of its own.
             if (dialogKeys_ && HIWORD(wParam) == 0 && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {

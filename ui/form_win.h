@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/scale.h"
 #include "ui/control_win.h"
 #include "ui/hint_win.h"
 #include "ui/window_win.h"
@@ -28,6 +29,11 @@ public:
     // `className` is the window class, the form's name with a "T" prefix
     // ("Tloadform"). The window is created hidden, its client area
     // clientWidth x clientHeight, centred on the screen.
+    //
+    // Everything a form holds is laid out in 96-dpi units: the client size,
+    // the controls' bounds and fonts, the mouse positions they get. The form
+    // turns them into pixels at its own dots per inch, which it takes from
+    // its monitor and again whenever the window moves to another.
     Form(const char* className, const std::string& caption, int clientWidth, int clientHeight,
          FormStyle style = FormStyle::Normal);
     ~Form() override;
@@ -58,8 +64,21 @@ public:
     // translated; true when a form with dialog keys has handled it.
     static bool dialogMessage(MSG& msg);
 
+    // The dots per inch the form is drawn at, and its 96-dpi units in pixels.
+    int dpi() const { return scale_.dpi; }
+    const Scale& scale() const { return scale_; }
+    int px(int units) const { return scale_.px(units); }
+    RECT pixelRect(const RECT& units) const;
+    // The window's outer size in pixels for a client area in units.
+    SIZE outerSize(int clientWidth, int clientHeight) const;
+    // The window moved to a screen of `dpi` dots per inch (WM_DPICHANGED):
+    // it takes `suggested` (screen pixels, or null to keep its place and
+    // scale its size) and lays out its child windows and fonts again.
+    virtual void dpiChanged(int dpi, const RECT* suggested);
+
+    // Repaints a rectangle given in units.
     void invalidateRect(const RECT& rect);
-    // The control under a client point (the last added wins), or null.
+    // The control under a client point in units (the last added wins), or null.
     GraphicControl* controlAt(int x, int y) const;
     const std::vector<GraphicControl*>& controls() const { return controls_; }
 
@@ -91,12 +110,15 @@ protected:
     virtual void formEscapeKey() { close(); }
 
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    // A form that becomes the child of another window draws at its dots per inch.
+    void followDpiOf(HWND window);
 
 private:
     friend class GraphicControl;
     void addControl(GraphicControl* control);
     void removeControl(GraphicControl* control);
     void paintControls(HDC dc, const RECT& dirty);
+    POINT mouseUnits(LPARAM lParam) const;
     void mouseDown(MouseButton button, LPARAM lParam);
     void mouseUp(MouseButton button, LPARAM lParam);
     void mouseMove(LPARAM lParam);
@@ -104,6 +126,7 @@ private:
     void restartHintTimer();
     void showHint();
 
+    Scale scale_;
     std::vector<GraphicControl*> controls_;
     GraphicControl* captured_ = nullptr;
     // The tip: made on first use; the control it was last asked for; where the mouse rests.

@@ -24,9 +24,9 @@ void IconImage::setIcon(HICON icon, bool shared) {
 
 void IconImage::paint(HDC dc) {
     const ScopedGdiObject brush(CreateSolidBrush(toColorRef(color)));
-    RECT r = clientRect();
+    RECT r = pixelRect();
     FillRect(dc, &r, static_cast<HBRUSH>(brush.get()));
-    if (icon_) DrawIconEx(dc, 0, 0, icon_, width(), height(), 0, nullptr, DI_NORMAL);
+    if (icon_) DrawIconEx(dc, 0, 0, icon_, r.right, r.bottom, 0, nullptr, DI_NORMAL);
 }
 
 }  // namespace velmora

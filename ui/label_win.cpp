@@ -41,7 +41,7 @@ void Label::setAutoSize(bool autoSize) {
 
 void Label::adjustSize() {
     if (!autoSize_) return;
-    ScopedGdiObject gdiFont(createFont(font));
+    ScopedGdiObject gdiFont(createFont(font, scale().dpi));
     RECT r{0, 0, 0, 0};
     {
         const WindowDC dc(nullptr);
@@ -49,16 +49,16 @@ void Label::adjustSize() {
         // An empty text still has the height of one line.
         DrawTextA(dc.get(), text_.empty() ? " " : text_.c_str(), -1, &r, DT_CALCRECT | DT_SINGLELINE);
     }
-    setBounds(left(), top(), r.right - r.left, r.bottom - r.top);
+    setBounds(left(), top(), scale().unitsCeil(r.right - r.left), scale().unitsCeil(r.bottom - r.top));
 }
 
 void Label::paint(HDC dc) {
-    RECT r = clientRect();
+    RECT r = pixelRect();
     if (!transparent) {
         ScopedGdiObject brush(CreateSolidBrush(toColorRef(color)));
         FillRect(dc, &r, static_cast<HBRUSH>(brush.get()));
     }
-    ScopedGdiObject gdiFont(createFont(font));
+    ScopedGdiObject gdiFont(createFont(font, scale().dpi));
     SelectGuard select(dc, gdiFont.get());
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, toColorRef(enabled() ? font.color : clBtnShadow));

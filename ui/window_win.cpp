@@ -45,6 +45,12 @@ void Window::destroyWindow() {
     DestroyWindow(hwnd);
 }
 
+Window* Window::fromHandle(HWND hwnd) {
+    if (!hwnd || GetWindowLongPtrA(hwnd, GWLP_WNDPROC) != reinterpret_cast<LONG_PTR>(&Window::windowProc))
+        return nullptr;
+    return reinterpret_cast<Window*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+}
+
 LRESULT Window::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     return defaultHandling(message, wParam, lParam);
 }

@@ -15,6 +15,8 @@ public:
     virtual ~Window();
 
     HWND handle() const { return hwnd_; }
+    // The object behind a window of the shared procedure, or null for any other window.
+    static Window* fromHandle(HWND hwnd);
 
     // Registers a window class served by the shared window procedure; a
     // class registered before is left as it is.
