@@ -1,11 +1,16 @@
 #!/usr/bin/env python3
-"""Write the reference plug-ins' 16 x 16 game icons as .ico files.
+"""Write the reference plug-ins' game icons as .ico files.
 
     mkicons.py OUTDIR [GAME...]     (default: every game)
 
 Each icon is drawn below as 16 rows of 16 characters: '.' is transparent,
 every other character names a colour of that game's palette. The file holds
-one 32-bit image with its AND mask (transparent where alpha is 0), which
+that 16 x 16 image first, then the same drawing at 20, 24 and 32 pixels for
+screens set to 125 %, 150 % and 200 %: the 32 x 32 one doubles every cell,
+rounds the stair-steps of the silhouette and keeps the outline one pixel
+wide; the 20 and 24 ones double a chosen few columns and rows (picked per
+icon so that letters keep even strokes and round shapes stay round). Every
+image is 32-bit with its AND mask (transparent where alpha is 0), which
 every Windows version since 95 can read. Standard library only; the output
 is the same byte for byte on every run.
 """
@@ -129,27 +134,142 @@ def rows_of(art):
     return rows
 
 
-def ico_bytes(art, palette):
+# For each icon: the character of its outline, which stays one pixel wide
+# when the drawing grows, and for 20 and 24 pixels the columns and the rows
+# (0-15) drawn twice.
+LARGER = {
+    'quake': ('k', {20: ((0, 5, 10, 15), (0, 6, 8, 15)),
+                    24: ((0, 1, 5, 6, 9, 10, 14, 15), (0, 1, 5, 6, 8, 9, 14, 15))}),
+    'quakeworld': ('k', {20: ((2, 5, 10, 13), (2, 5, 10, 13)),
+                         24: ((1, 2, 4, 5, 10, 11, 13, 14), (1, 3, 5, 7, 8, 10, 12, 14))}),
+    'quake2': ('k', {20: ((0, 2, 13, 15), (0, 5, 8, 15)),
+                     24: ((0, 1, 2, 6, 8, 13, 14, 15), (0, 1, 2, 6, 8, 13, 14, 15))}),
+    'quake3': ('k', {20: ((2, 5, 10, 13), (2, 5, 10, 13)),
+                     24: ((1, 2, 4, 5, 10, 11, 13, 14), (1, 3, 5, 7, 8, 10, 12, 14))}),
+    'openarena': ('w', {20: ((0, 7, 8, 15), (1, 5, 10, 14)),
+                        24: ((0, 1, 3, 7, 8, 10, 14, 15), (0, 1, 4, 6, 9, 10, 14, 15))}),
+}
+SIZES = (16, 20, 24, 32)
+
+
+def widen(rows, cols, lines):
+    """Nearest neighbour: the listed columns and rows come out twice."""
+    out = []
+    for y, row in enumerate(rows):
+        wide = ''.join(ch * (2 if x in cols else 1) for x, ch in enumerate(row))
+        out += [wide] * (2 if y in lines else 1)
+    return out
+
+
+def rounded_double(rows, outline):
+    """Each cell as 2 x 2 pixels, the silhouette's stair-steps smoothed the
+    way EPX smooths them; a corner it fills takes the outline's colour.
+    Beyond the image edge counts as more of the edge, so a tile that fills
+    its square keeps square corners."""
+    size = len(rows)
+
+    def solid(x, y):
+        return rows[min(max(y, 0), size - 1)][min(max(x, 0), size - 1)] != '.'
+
+    out = [[ch for ch in row for _ in (0, 1)] for row in rows for _ in (0, 1)]
+    for y in range(size):
+        for x in range(size):
+            me, up, down = solid(x, y), solid(x, y - 1), solid(x, y + 1)
+            left, right = solid(x - 1, y), solid(x + 1, y)
+            corners = (
+                (0, 0, left == up and left != down and up != right, up),
+                (1, 0, up == right and up != left and right != down, right),
+                (0, 1, down == left and down != right and left != up, left),
+                (1, 1, right == down and right != up and down != left, down),
+            )
+            for dx, dy, takes, other in corners:
+                if takes and other != me:
+                    out[2 * y + dy][2 * x + dx] = outline if other else '.'
+    return [''.join(row) for row in out]
+
+
+def thin_outline(rows, outline):
+    """Where the outline came out two pixels thick, its inner pixel takes the
+    colour inside it, so the outline is one pixel wide at every size."""
+    h, w = len(rows), len(rows[0])
+
+    def at(x, y):
+        return rows[y][x] if 0 <= x < w and 0 <= y < h else '.'
+
+    def outside(x, y):
+        return any(at(x + dx, y + dy) == '.' for dx in (-1, 0, 1) for dy in (-1, 0, 1))
+
+    steps = ((-1, 0), (1, 0), (0, -1), (0, 1))
+    out = [list(row) for row in rows]
+    for y in range(h):
+        for x in range(w):
+            if rows[y][x] != outline or outside(x, y):
+                continue
+            for dx, dy in steps:
+                inner = at(x + dx, y + dy)
+                if inner in (outline, '.'):
+                    continue
+                # The pixel behind stays outline: it borders the outside, or
+                # more outline lies beyond it.
+                bx, by = x - dx, y - dy
+                if at(bx, by) == outline and (outside(bx, by) or at(bx - dx, by - dy) == outline):
+                    out[y][x] = inner
+                    break
+    # An inner corner between two pixels that turned follows them.
+    turned = [row[:] for row in out]
+    for y in range(h):
+        for x in range(w):
+            if turned[y][x] != outline or outside(x, y):
+                continue
+            colours = [turned[y + dy][x + dx] for dx, dy in steps
+                       if 0 <= x + dx < w and 0 <= y + dy < h
+                       and rows[y + dy][x + dx] == outline and turned[y + dy][x + dx] != outline]
+            if len(colours) >= 2:
+                out[y][x] = colours[0]
+    return [''.join(row) for row in out]
+
+
+def drawings(game):
+    """The icon's drawing at each size, as rows of palette characters."""
+    art, _ = ICONS[game]
     rows = rows_of(art)
-    size = 16
+    outline, picks = LARGER[game]
+    out = {16: rows, 32: thin_outline(rounded_double(rows, outline), outline)}
+    for size, (cols, lines) in picks.items():
+        out[size] = thin_outline(widen(rows, cols, lines), outline)
+    return out
+
+
+def image_bytes(rows, palette):
+    size = len(rows)
+    stride = (size + 31) // 32 * 4  # each mask row padded to 32 bits
     xor = bytearray()
     andmask = bytearray()
     # DIB rows go bottom-up.
     for row in reversed(rows):
-        bits = 0
+        bits = bytearray(stride)
         for x, ch in enumerate(row):
             if ch == '.':
                 xor += bytes((0, 0, 0, 0))
-                bits |= 0x80 >> (x % 8) << (8 * (1 - x // 8))
+                bits[x // 8] |= 0x80 >> (x % 8)
             else:
                 r, g, b = palette[ch]
                 xor += bytes((b, g, r, 255))
-        andmask += struct.pack('>H', bits) + b'\0\0'  # each mask row padded to 32 bits
+        andmask += bits
     header = struct.pack('<IiiHHIIiiII', 40, size, size * 2, 1, 32, 0, len(xor) + len(andmask), 0, 0, 0, 0)
-    image = header + bytes(xor) + bytes(andmask)
-    icondir = struct.pack('<HHH', 0, 1, 1)
-    entry = struct.pack('<BBBBHHII', size, size, 0, 0, 1, 32, len(image), 6 + 16)
-    return icondir + entry + image
+    return header + bytes(xor) + bytes(andmask)
+
+
+def ico_bytes(game):
+    _, palette = ICONS[game]
+    art = drawings(game)
+    images = [image_bytes(art[size], palette) for size in SIZES]
+    out = struct.pack('<HHH', 0, 1, len(images))
+    offset = 6 + 16 * len(images)
+    for size, image in zip(SIZES, images):
+        out += struct.pack('<BBBBHHII', size, size, 0, 0, 1, 32, len(image), offset)
+        offset += len(image)
+    return out + b''.join(images)
 
 
 def main(argv):
@@ -159,9 +279,8 @@ def main(argv):
     games = argv[1:] or sorted(ICONS)
     os.makedirs(out, exist_ok=True)
     for game in games:
-        art, palette = ICONS[game]
         with open(os.path.join(out, game + '.ico'), 'wb') as f:
-            f.write(ico_bytes(art, palette))
+            f.write(ico_bytes(game))
 
 
 if __name__ == '__main__':
