@@ -226,6 +226,12 @@ def thin_outline(rows, outline):
                        and rows[y + dy][x + dx] == outline and turned[y + dy][x + dx] != outline]
             if len(colours) >= 2:
                 out[y][x] = colours[0]
+    # A colour inside that meets the outside side by side (a step the small
+    # drawing leaves open) is closed with the outline.
+    for y in range(h):
+        for x in range(w):
+            if rows[y][x] not in (outline, '.') and any(at(x + dx, y + dy) == '.' for dx, dy in steps):
+                out[y][x] = outline
     return [''.join(row) for row in out]
 
 
