@@ -1,9 +1,12 @@
 #!/usr/bin/env python3
 """Draws Velmora's pictures and writes them as .ico files beside this script
-(32-bit with alpha): velmora.ico, the hand symbol (16x16 and 32x32);
-busy.ico, the tray animation's other frame (16x16); drovik.ico, the maker's
-black logo (32x32). Run it again after changing a drawing; the .ico files
-are committed so that a build needs no Python."""
+(32-bit with alpha): velmora.ico, the hand symbol, and busy.ico, the tray
+animation's other frame, both at 16, 20, 24, 32 and 48 pixels (a small
+icon on screens set to 100, 125, 150 and 200 %, a large one at 100 and
+150 %);
+drovik.ico, the maker's black logo at 32, 48 and 64 pixels. Run it again
+after changing a drawing; the .ico files are committed so that a build needs
+no Python."""
 import os
 import struct
 
@@ -27,6 +30,147 @@ HAND = [
     "....#oooooos#...",
     ".....#######....",
 ]
+# The hand drawn again for larger screens, with the same parts as the 16x16
+# one: an outline one pixel wide (two at 48), the fingers in their places and
+# the shade down the little-finger side. HAND32 is the one the query
+# window's strip uses at twice the size; the icons' own 32x32 image stays
+# the 16x16 drawing doubled, the look the tray has always had.
+HAND20 = [
+    "....................",
+    "........##..........",
+    "...##..#oo#..##.....",
+    "..#oo#.#oo#.#oo#....",
+    "..#oo#.#oo#.#oo#....",
+    "..#oo#.#oo#.#oo#....",
+    "..#oo#.#oo#.#oo#.##.",
+    "..#oo#.#oo#.#oo##os#",
+    "..#oo#.#oo#.#oo##os#",
+    "..#ooo#oooo#ooo##os#",
+    ".##ooooooooooooooos#",
+    "#o#ooooooooooooooos#",
+    "#ooooooooooooooooos#",
+    "#oooooooooooooooos#.",
+    ".#ooooooooooooooos#.",
+    "..#ooooooooooooos#..",
+    "...#ooooooooooos#...",
+    "....#ooooooooos#....",
+    ".....#ooooooos#.....",
+    "......########......",
+]
+
+HAND24 = [
+    "........................",
+    "..........###...........",
+    ".........#ooo#..........",
+    "....###..#ooo#..###.....",
+    "...#ooo#.#ooo#.#ooo#....",
+    "...#ooo#.#ooo#.#ooo#....",
+    "...#ooo#.#ooo#.#ooo#....",
+    "...#ooo#.#ooo#.#ooo#....",
+    "...#ooo#.#ooo#.#ooo#.##.",
+    "...#ooo#.#ooo#.#ooo##os#",
+    "...#ooo#.#ooo#.#ooo##os#",
+    "...#oooo#ooooo#oooo##os#",
+    ".#.#oooooooooooooooooos#",
+    "#o##oooooooooooooooooos#",
+    "#oo#oooooooooooooooooos#",
+    "#ooooooooooooooooooooos#",
+    "#oooooooooooooooooooos#.",
+    ".#ooooooooooooooooooos#.",
+    "..#ooooooooooooooooos#..",
+    "...#ooooooooooooooos#...",
+    "....#ooooooooooooos#....",
+    ".....#ooooooooooos#.....",
+    "......#ooooooooos#......",
+    ".......##########.......",
+]
+
+HAND32 = [
+    "................................",
+    "................................",
+    ".............####...............",
+    "............#oooo#..............",
+    ".....####...#oooo#...####.......",
+    "....#oooo#..#oooo#..#oooo#......",
+    "....#oooo#..#oooo#..#oooo#......",
+    "....#oooo#..#oooo#..#oooo#......",
+    "....#oooo#..#oooo#..#oooo#......",
+    "....#oooo#..#oooo#..#oooo#......",
+    "....#oooo#..#oooo#..#oooo#..###.",
+    "....#oooo#..#oooo#..#oooo#.#oos#",
+    "....#oooo#..#oooo#..#oooo#.#oos#",
+    "....#oooo#..#oooo#..#oooo#.#oos#",
+    "....#oooo#..#oooo#..#ooooo#ooos#",
+    ".##.#ooooo##oooooo##oooooosooos#",
+    "#oo#ooooooooooooooooooooooosoos#",
+    "#oo#oooooooooooooooooooooooooos#",
+    "#oo#oooooooooooooooooooooooooos#",
+    "#ooooooooooooooooooooooooooooos#",
+    "#oooooooooooooooooooooooooooss#.",
+    ".#oooooooooooooooooooooooooss#..",
+    "..#ooooooooooooooooooooooooss#..",
+    "...#oooooooooooooooooooooooss#..",
+    "....#ooooooooooooooooooooooss#..",
+    ".....#ooooooooooooooooooooss#...",
+    "......#ooooooooooooooooooss#....",
+    ".......#ooooooooooooooooss#.....",
+    "........#ooooooooooooooss#......",
+    ".........#ooooooooooooss#.......",
+    "..........#ooooooooooss#........",
+    "...........############.........",
+]
+
+HAND48 = [
+    "................................................",
+    "................................................",
+    "................................................",
+    "....................#####.......................",
+    "...................#######......................",
+    "..................##ooooo##.....................",
+    "........#####.....##ooooo##.....#####...........",
+    ".......#######....##ooooo##....#######..........",
+    "......##ooooo##...##ooooo##...##ooooo##.........",
+    "......##ooooo##...##ooooo##...##ooooo##.........",
+    "......##ooooo##...##ooooo##...##ooooo##.........",
+    "......##ooooo##...##ooooo##...##ooooo##.........",
+    "......##ooooo##...##ooooo##...##ooooo##.........",
+    "......##ooooo##...##ooooo##...##ooooo##.........",
+    "......##ooooo##...##ooooo##...##ooooo##.........",
+    "......##ooooo##...##ooooo##...##ooooo##...####..",
+    "......##ooooo##...##ooooo##...##ooooo##..######.",
+    "......##ooooo##...##ooooo##...##ooooo##.##oooo##",
+    "......##ooooo##...##ooooo##...##ooooo##.##ooos##",
+    "......##ooooo##...##ooooo##...##ooooo##.##ooos##",
+    "......##ooooo##...##ooooo##...##ooooo##.##ooos##",
+    "......##ooooo##...##ooooo##...##ooooo##.##ooos##",
+    ".####.##oooooo#####ooooooo#####ooooooo###oooos##",
+    "########ooooooo###ooooooooo###ooooooooo#ooooos##",
+    "##ooo###ooooooooooooooooooooooooooooooooooooss##",
+    "##oooo##ooooooooooooooooooooooooooooooooooooss##",
+    "##oooo##ooooooooooooooooooooooooooooooooooooss##",
+    "##oooo##ooooooooooooooooooooooooooooooooooooss##",
+    "##oooo##ooooooooooooooooooooooooooooooooooooss##",
+    "##ooooooooooooooooooooooooooooooooooooooooooss##",
+    "##oooooooooooooooooooooooooooooooooooooooosss##.",
+    ".##ooooooooooooooooooooooooooooooooooooooosss##.",
+    "..##ooooooooooooooooooooooooooooooooooooosss##..",
+    "...##oooooooooooooooooooooooooooooooooooosss##..",
+    "....##ooooooooooooooooooooooooooooooooooosss##..",
+    ".....##oooooooooooooooooooooooooooooooooosss##..",
+    "......##ooooooooooooooooooooooooooooooooosss##..",
+    ".......##ooooooooooooooooooooooooooooooosss##...",
+    "........##ooooooooooooooooooooooooooooosss##....",
+    ".........##ooooooooooooooooooooooooooosss##.....",
+    "..........##ooooooooooooooooooooooooosss##......",
+    "...........##ooooooooooooooooooooooosss##.......",
+    "............##ooooooooooooooooooooosss##........",
+    ".............##ooooooooooooooooooosss##.........",
+    "..............##ooooooooooooooooosss##..........",
+    "...............##ooooooooooooooosss##...........",
+    "................####################............",
+    ".................##################.............",
+]
+
 COLOURS = {"#": (40, 40, 60, 255), "o": (250, 206, 160, 255), "s": (214, 160, 112, 255), ".": (0, 0, 0, 0)}
 
 # While a server is asked, the tray icon blinks between the hand and this
@@ -56,8 +200,18 @@ LOGO = [
 LOGO_COLOURS = {"#": (0, 0, 0, 255), ".": (0, 0, 0, 0)}
 
 
+# The drawing each icon size is made from; a size not listed doubles (or
+# triples, or quadruples) the 16x16 drawing.
+HANDS = {16: HAND, 20: HAND20, 24: HAND24, 48: HAND48}
+LOGOS = {16: LOGO}
+
+
+def drawing_for(size, drawings):
+    return drawings.get(size, drawings[16])
+
+
 def pixels(size, drawing=HAND, colours=COLOURS):
-    scale = size // 16
+    scale = size // len(drawing)
     return [[colours[drawing[y // scale][x // scale]] for x in range(size)] for y in range(size)]
 
 
@@ -101,10 +255,11 @@ def icon_image_256(size, drawing=HAND, colours=COLOURS):
     return header + table + xor + and_mask(rows, size)
 
 
-def write_ico(path, sizes, drawing=HAND, colours=COLOURS, with_256=False):
-    entries = [(s, 32, icon_image(s, drawing, colours)) for s in sizes]
-    if with_256:
-        entries = [(s, 8, icon_image_256(s, drawing, colours)) for s in sizes] + entries
+def write_ico(path, sizes, drawings=HANDS, colours=COLOURS, with_256=()):
+    """Writes the true-colour images in the order of sizes, after 256-colour
+    ones for the sizes in with_256."""
+    entries = [(s, 32, icon_image(s, drawing_for(s, drawings), colours)) for s in sizes]
+    entries = [(s, 8, icon_image_256(s, drawing_for(s, drawings), colours)) for s in with_256] + entries
     out = struct.pack("<HHH", 0, 1, len(entries))
     offset = 6 + 16 * len(entries)
     for size, bits, data in entries:
@@ -114,9 +269,14 @@ def write_ico(path, sizes, drawing=HAND, colours=COLOURS, with_256=False):
         f.write(out + b"".join(data for (_, _, data) in entries))
 
 
+def main(outdir):
+    sizes = [16, 20, 24, 32, 48]
+    # The tray's two frames carry 256-colour images beside the true-colour ones.
+    write_ico(os.path.join(outdir, "velmora.ico"), sizes, with_256=[16, 32])
+    write_ico(os.path.join(outdir, "busy.ico"), sizes, HANDS, BUSY_COLOURS, with_256=[16])
+    # The About window shows the logo at 32 logical pixels: 48 at 150 %, 64 at 200 %.
+    write_ico(os.path.join(outdir, "drovik.ico"), [32, 48, 64], LOGOS, LOGO_COLOURS)
+
+
 if __name__ == "__main__":
-    here = os.path.dirname(os.path.abspath(__file__))
-    write_ico(os.path.join(here, "velmora.ico"), [16, 32], with_256=True)
-    # The tray's two frames carry a 256-colour image beside the true-colour one.
-    write_ico(os.path.join(here, "busy.ico"), [16], HAND, BUSY_COLOURS, with_256=True)
-    write_ico(os.path.join(here, "drovik.ico"), [32], LOGO, LOGO_COLOURS)
+    main(os.path.dirname(os.path.abspath(__file__)))
