@@ -2,12 +2,15 @@
 """Draws the query window's hand strip and writes resources/hand.bmp: a 24-bit
 180x16 bitmap of ten 18x16 frames on white (the transparent colour). Frames
 0-7 wave the hand left and right and back, frame 8 (answered) adds a green
-tick, frame 9 (failed) a red cross. Run it again after changing the drawing;
-the .bmp is committed so that a build needs no Python."""
+tick, frame 9 (failed) a red cross. It writes the same strip for screens of
+twice the density as resources/hand2x.bmp: 360x32, ten 36x32 frames, with
+the 32x32 hand, the wave's steps doubled and the marks drawn at their size.
+Run it again after changing the drawing; the .bmp files are committed so
+that a build needs no Python."""
 import os
 import struct
 
-from make_icons import HAND
+from make_icons import HAND, HAND32
 
 WHITE = (255, 255, 255)
 COLOURS = {"#": (40, 40, 60), "o": (250, 206, 160), "s": (214, 160, 112)}
@@ -15,17 +18,48 @@ COLOURS = {"#": (40, 40, 60), "o": (250, 206, 160), "s": (214, 160, 112)}
 WAVE = [1, 2, 2, 1, 1, 0, 0, 1]
 TICK = ["......g", ".....gg", "g...gg.", "gg.gg..", ".ggg...", "..g...."]
 CROSS = ["r....r", "rr..rr", ".rrrr.", ".rrrr.", "rr..rr", "r....r"]
+# The marks at twice the size, with strokes of even width instead of
+# doubled steps.
+TICK2X = [
+    "............gg",
+    "...........ggg",
+    "..........ggg.",
+    ".........ggg..",
+    ".g.......ggg..",
+    "ggg.....ggg...",
+    "ggg....ggg....",
+    ".ggg..ggg.....",
+    "..gggggg......",
+    "...ggggg......",
+    "...gggg.......",
+    "....gg........",
+]
+CROSS2X = [
+    "rr........rr",
+    "rrr......rrr",
+    ".rrr....rrr.",
+    "..rrr..rrr..",
+    "...rrrrrr...",
+    "....rrrr....",
+    "....rrrr....",
+    "...rrrrrr...",
+    "..rrr..rrr..",
+    ".rrr....rrr.",
+    "rrr......rrr",
+    "rr........rr",
+]
 MARKS = {"g": (20, 150, 40), "r": (210, 30, 30)}
 
 
-def frame(offset, mark=None):
-    rows = [[WHITE] * 18 for _ in range(16)]
-    for y, line in enumerate(HAND):
+def frame(offset, mark=None, hand=HAND, width=18):
+    height = len(hand)
+    rows = [[WHITE] * width for _ in range(height)]
+    for y, line in enumerate(hand):
         for x, c in enumerate(line):
             if c in COLOURS:
                 rows[y][x + offset] = COLOURS[c]
     if mark:
-        top, left = 16 - len(mark), 18 - len(mark[0])
+        top, left = height - len(mark), width - len(mark[0])
         for y, line in enumerate(mark):
             for x, c in enumerate(line):
                 if c in MARKS:
@@ -33,9 +67,13 @@ def frame(offset, mark=None):
     return rows
 
 
-def strip():
-    frames = [frame(o) for o in WAVE] + [frame(1, TICK), frame(1, CROSS)]
-    return [[px for f in frames for px in f[y]] for y in range(16)]
+def strip(scale=1):
+    """The ten frames side by side; scale 2 is the strip for 200 %."""
+    hand, tick, cross = (HAND, TICK, CROSS) if scale == 1 else (HAND32, TICK2X, CROSS2X)
+    width = 18 * scale
+    frames = [frame(o * scale, None, hand, width) for o in WAVE]
+    frames += [frame(scale, tick, hand, width), frame(scale, cross, hand, width)]
+    return [[px for f in frames for px in f[y]] for y in range(len(hand))]
 
 
 def write_bmp(path, rows):
@@ -49,6 +87,10 @@ def write_bmp(path, rows):
         f.write(b"BM" + struct.pack("<IHHI", 14 + 40 + len(data), 0, 0, 54) + header + data)
 
 
+def main(outdir):
+    write_bmp(os.path.join(outdir, "hand.bmp"), strip())
+    write_bmp(os.path.join(outdir, "hand2x.bmp"), strip(2))
+
+
 if __name__ == "__main__":
-    here = os.path.dirname(os.path.abspath(__file__))
-    write_bmp(os.path.join(here, "hand.bmp"), strip())
+    main(os.path.dirname(os.path.abspath(__file__)))
