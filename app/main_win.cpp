@@ -49,11 +49,13 @@ Tmainform::Tmainform()
     titlelabel.font = verdanaFont(-16);
     titlelabel.font.bold = true;
     titlelabel.setMarkupText({kStoredTitleText});
-    gameimages_ = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 4, 4);
+    // The game images are 16 units square, drawn at this window's density.
+    const int size = px(16);
+    gameimages_ = ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, 4, 4);
     // Image 0 is the program's own hand: game i shows image i + 1.
     addgameimage(static_cast<HICON>(
-        LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_VELMORA), IMAGE_ICON, 16, 16, 0)));
-    gameimagelist_ = std::make_unique<GdiImageList>(gameimages_);
+        LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_VELMORA), IMAGE_ICON, size, size, 0)));
+    gameimagelist_ = std::make_unique<GdiImageList>(gameimages_, dpi());
     buildabout();
     buildtray();
 }
@@ -69,9 +71,12 @@ void Tmainform::addgameimage(HICON icon) {
         // A plug-in without an icon still takes its place in the list, with an
         // empty image: black pixels under a mask that is transparent throughout.
         // A failed add would move every later game onto its neighbour's icon.
-        ScopedGdiObject blank(CreateCompatibleBitmap(WindowDC(nullptr).get(), 16, 16));
-        const std::vector<BYTE> allTransparent(16 * 2, 0xFF);  // 16 rows of 16 bits, word-aligned
-        ScopedGdiObject mask(CreateBitmap(16, 16, 1, 1, allTransparent.data()));
+        int size = 0, ignored = 0;
+        ImageList_GetIconSize(gameimages_, &size, &ignored);
+        ScopedGdiObject blank(CreateCompatibleBitmap(WindowDC(nullptr).get(), size, size));
+        const size_t rowBytes = static_cast<size_t>((size + 15) / 16 * 2);  // rows of bits, word-aligned
+        const std::vector<BYTE> allTransparent(rowBytes * static_cast<size_t>(size), 0xFF);
+        ScopedGdiObject mask(CreateBitmap(size, size, 1, 1, allTransparent.data()));
         if (!blank || !mask ||
             ImageList_Add(gameimages_, static_cast<HBITMAP>(blank.get()), static_cast<HBITMAP>(mask.get())) < 0)
             throw Error("Cannot add the empty game image to the image list");

@@ -28,7 +28,8 @@ void Tmainform::buildtray() {
     tray.setHint("the Velmora");
     tray.PopupMenu = &traypopup_;
     tray.OnDblClick = [this] { showabout(); };
-    tray.setIcon(static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_VELMORA), IMAGE_ICON, 16, 16, 0)));
+    tray.setIcon(static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_VELMORA), IMAGE_ICON,
+                                               GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0)));
 }
 
 void Tmainform::doimages(const MenuItem& item, int& index) { index = menuimage(item, index); }

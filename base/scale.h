@@ -11,6 +11,10 @@ struct Scale {
 
     // A layout value in pixels, rounded to the nearest (a half away from zero).
     constexpr int px(int value) const { return roundedQuotient(value * dpi, 96); }
+    // A font's height (a LOGFONT height, negative for the character height)
+    // in pixels, rounded towards zero: scaled text is never wider than its
+    // 96-dpi layout times the scale, so it wraps where it did at 96 dpi.
+    constexpr int fontPx(int height) const { return height * dpi / 96; }
     // Pixels in layout units, rounded to the nearest: the inverse of px at
     // every density from 96 dpi up.
     constexpr int units(int pixels) const { return roundedQuotient(pixels * 96, dpi); }

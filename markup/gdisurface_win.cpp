@@ -27,6 +27,12 @@ SIZE GdiImageList::pixelSize() const {
     return {cx, cy};
 }
 
+int imageListDpi(HIMAGELIST list, int units) {
+    int cx = 0, cy = 0;
+    if (!list || units <= 0 || !ImageList_GetIconSize(list, &cx, &cy) || cy <= 0) return 96;
+    return MulDiv(cy, 96, units);
+}
+
 int GdiImageList::width() const { return scale_.units(pixelSize().cx); }
 int GdiImageList::height() const { return scale_.units(pixelSize().cy); }
 
@@ -103,18 +109,24 @@ int GdiSurface::textHeight(std::string_view sample) {
 int GdiSurface::blankWidth() {
     SIZE size{};
     GetTextExtentPointA(dc_, " ", 1, &size);
-    return scale_.unitsCeil(size.cx);
+    return scale_.units(size.cx);
 }
 
 MarkupSize GdiSurface::measureRun(std::string_view run) {
     RECT r{0, 0, 0, 0};
     DrawTextA(dc_, run.data(), clampedLength(run), &r, DT_CALCRECT | DT_EXPANDTABS);
-    return {scale_.unitsCeil(r.right - r.left), scale_.unitsCeil(r.bottom - r.top)};
+    // Widths to the nearest unit, so that a line of many runs is as long in
+    // units as in pixels; heights rounded up, so lines never overlap.
+    return {scale_.units(r.right - r.left), scale_.unitsCeil(r.bottom - r.top)};
 }
 
 void GdiSurface::drawRun(std::string_view run, const MarkupRect& cell) {
     RECT r = pixels(cell);
-    DrawTextA(dc_, run.data(), clampedLength(run), &r, DT_BOTTOM | DT_SINGLELINE | DT_EXPANDTABS | DT_EXTERNALLEADING);
+    // Not clipped to the cell: a run's pixels may reach a pixel past its
+    // cell in units at a scale other than 1.
+    UINT format = DT_BOTTOM | DT_SINGLELINE | DT_EXPANDTABS | DT_EXTERNALLEADING;
+    if (!scale_.identity()) format |= DT_NOCLIP;
+    DrawTextA(dc_, run.data(), clampedLength(run), &r, format);
 }
 
 void GdiSurface::setTransparentBackground() { SetBkMode(dc_, TRANSPARENT); }

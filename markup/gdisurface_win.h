@@ -44,6 +44,10 @@ private:
     std::map<const void*, std::function<void()>> listeners_;
 };
 
+// The density an image list of `units`-unit images was made for (96 for
+// 16-pixel images of 16 units, 144 for 24-pixel ones).
+int imageListDpi(HIMAGELIST list, int units);
+
 // Draws on `dc` for the surface's lifetime; every font, pen, brush and bitmap
 // it makes is its own, and the device context gets its former selections,
 // colours and modes back when the surface ends.

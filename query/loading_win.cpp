@@ -13,9 +13,9 @@
 namespace velmora {
 
 namespace {
-HBITMAP loadHandStrip() {
+HBITMAP loadHandStrip(int id) {
     return static_cast<HBITMAP>(
-        LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDB_HAND), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+        LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
 }
 void say(const std::string& text) {
     if (Application* app = Application::current()) app->showMessage(text);
@@ -45,11 +45,13 @@ Tloadform::Tloadform(QueryHost& host)
     hand.BeginLoading();
     hand.SetActive(true);
     hand.Center = true;
-    hand.SetGlyph(loadHandStrip());
+    hand.SetGlyph(loadHandStrip(IDB_HAND));
     hand.SetGlyphNum(4);
     hand.SetNumGlyphs(10);
     hand.Stretch = false;
     hand.Loaded();
+    // On denser screens the hand is drawn from the strip drawn twice as large.
+    hand.SetDenseGlyph(loadHandStrip(IDB_HAND2X), 2);
     hand.OnFrameChanged = [this](TAnimatedImage& sender) { handFrameChanged(sender); };
 
     for (TMarkupLabel* label : {&commands, &results, &playerlist}) {
@@ -206,15 +208,12 @@ void Tloadform::fitPlayerList(const std::vector<std::string>& rows) {
     playerlist.setMarkupText(rows);
     if (playerlist.height() == height) return;
     playerlist.setBounds(playerlist.left(), kListTop, playerlist.width(), height);
-    RECT frame{0, 0, kClientWidth, height ? kListTop + height + kListBottomMargin : kClientHeight};
-    AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongA(handle(), GWL_STYLE)), FALSE,
-                       static_cast<DWORD>(GetWindowLongA(handle(), GWL_EXSTYLE)));
+    const SIZE outer = outerSize(kClientWidth, height ? kListTop + height + kListBottomMargin : kClientHeight);
     RECT now{}, work{};
     GetWindowRect(handle(), &now);
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
-    const int outer = frame.bottom - frame.top;
-    SetWindowPos(handle(), nullptr, now.left, query::fittedtop(now.top, outer, work.top, work.bottom),
-                 frame.right - frame.left, outer, SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(handle(), nullptr, now.left, query::fittedtop(now.top, outer.cy, work.top, work.bottom), outer.cx,
+                 outer.cy, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 // Ctrl+C: who is on, as plain text with the address, for pasting elsewhere.

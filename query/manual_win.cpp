@@ -14,7 +14,7 @@ Tmanualform::Tmanualform(const GameTable& games, HIMAGELIST images, JoinAction j
       portedit(handle(), 160, 40, 49, 20, "xxxxx"),
       gamecombo(handle(), 56, 8, 153, 22),
       games_(games),
-      images_(images),
+      images_(images, imageListDpi(images, 16)),
       join_(std::move(join)) {
     font.name = "MS Sans Serif";
     font.height = -11;

@@ -35,11 +35,12 @@ HICON programIcon(int size) {
     return static_cast<HICON>(icon);
 }
 
-// The three pictures of the labels: associations, start-up and path, game.
-HIMAGELIST makeIcons() {
-    HIMAGELIST list = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 3, 0);
+// The three pictures of the labels: associations, start-up and path, game,
+// `size` pixels square.
+HIMAGELIST makeIcons(int size) {
+    HIMAGELIST list = ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, 3, 0);
     for (const WORD id : {WORD(32517) /* IDI_WINLOGO */, WORD(32516) /* IDI_INFORMATION */, WORD(32512)}) {
-        const HANDLE icon = LoadImageA(nullptr, MAKEINTRESOURCEA(id), IMAGE_ICON, 16, 16, LR_SHARED);
+        const HANDLE icon = LoadImageA(nullptr, MAKEINTRESOURCEA(id), IMAGE_ICON, size, size, LR_SHARED);
         ImageList_AddIcon(list, static_cast<HICON>(icon));
     }
     return list;
@@ -70,12 +71,12 @@ Tsettingsform::Tsettingsform(GameTable& games, HIMAGELIST gameimages)
       watchlabel(vlmsheet, 40, 145, 209, 34),
       watchcombo(vlmsheet.handle(), 205, 141, 44, 22),
       games_(games),
-      iconlist_(makeIcons()),
-      icons_(iconlist_),
-      gameimages_(gameimages) {
+      iconlist_(makeIcons(px(16))),
+      icons_(iconlist_, dpi()),
+      gameimages_(gameimages, imageListDpi(gameimages, 16)) {
     // LR_SHARED icons: the system keeps them.
-    Image1.setIcon(programIcon(32), true);
-    Image2.setIcon(programIcon(32), true);
+    Image1.setIcon(programIcon(px(32)), true);
+    Image2.setIcon(programIcon(px(32)), true);
     font.name = "MS Sans Serif";
     font.height = -11;
     pages.setFont(font);
@@ -84,10 +85,9 @@ Tsettingsform::Tsettingsform(GameTable& games, HIMAGELIST gameimages)
     // The pages fill the strip's page area, known once the tabs are in; they
     // lie above the strip, which leaves them out of its painting.
     RECT page = pages.pageRect();
-    MapWindowPoints(pages.handle(), handle(), reinterpret_cast<POINT*>(&page), 2);
-    for (Panel* p : {&vlmsheet, &pathspage})
-        SetWindowPos(p->handle(), HWND_TOP, page.left, page.top, page.right - page.left, page.bottom - page.top,
-                     SWP_NOACTIVATE);
+    const RECT strip = pages.boundsRect();
+    OffsetRect(&page, strip.left, strip.top);
+    for (Panel* p : {&vlmsheet, &pathspage}) p->setBounds(page);
     pages.OnChange = [this](TabControl& t) { showpage(t.activeTab()); };
     pathedit.setFont(font);
     gamecombo.setFont(font);

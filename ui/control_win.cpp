@@ -13,7 +13,7 @@ COLORREF toColorRef(Color color) {
 
 HFONT createFont(const Font& font, int dpi) {
     LOGFONTA lf{};
-    lf.lfHeight = Scale{dpi}.px(font.height);
+    lf.lfHeight = Scale{dpi}.fontPx(font.height);
     lf.lfWeight = font.bold ? FW_BOLD : FW_NORMAL;
     lf.lfItalic = font.italic;
     lf.lfUnderline = font.underline;

@@ -38,7 +38,9 @@ void TIconList::replace(int index, HICON icon) {
 }
 
 void TIconList::addfromresource(HINSTANCE instance, int id) {
-    const HANDLE icon = LoadImageA(instance, MAKEINTRESOURCEA(id), IMAGE_ICON, 16, 16, 0);
+    // The notification area's icons are the system's small icon size.
+    const HANDLE icon = LoadImageA(instance, MAKEINTRESOURCEA(id), IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                   GetSystemMetrics(SM_CYSMICON), 0);
     if (!icon) raiseLastWin32Error();
     add(static_cast<HICON>(icon));
 }

@@ -2,11 +2,13 @@
 
 #include <algorithm>
 
+#include "ui/dpi_win.h"
 #include "ui/win32error_win.h"
 
 namespace velmora {
 
 namespace {
+// In 96-dpi units: the menu draws them at the system's density.
 constexpr int kImageSize = 16;
 constexpr int kImageGap = 2;  // room on each side of the image in its column
 constexpr int kTextGap = 6;   // before the caption, and after the status
@@ -58,6 +60,7 @@ void TImagePopupMenu::destroy() {
 
 void TImagePopupMenu::build() {
     destroy();
+    scale_ = Scale{systemDpi()};
     menu_ = CreatePopupMenu();
     if (!menu_) raiseLastWin32Error();
     menus_.push_back(menu_);
@@ -193,9 +196,23 @@ void TImagePopupMenu::measureserver(MEASUREITEMSTRUCT& m, const MenuItem& item, 
     SelectObject(dc, old);
     DeleteObject(font);
     ReleaseDC(nullptr, dc);
-    m.itemWidth = static_cast<UINT>(kImageSize + 2 * kImageGap + kTextGap + caption.cx + kStatusGap +
-                                    std::max(status.cx, room.cx) + kTextGap);
-    m.itemHeight = static_cast<UINT>(std::max<LONG>(kImageSize + kImageGap, caption.cy + 4));
+    m.itemWidth = static_cast<UINT>(imagesize() + px(2 * kImageGap + kTextGap) + caption.cx + px(kStatusGap) +
+                                    std::max(status.cx, room.cx) + px(kTextGap));
+    m.itemHeight = static_cast<UINT>(std::max<LONG>(imagesize() + px(kImageGap), caption.cy + px(4)));
+}
+
+// The images are as large as the list makes them (its owner sizes it for the
+// screen), or 16 units where there is no list.
+int TImagePopupMenu::imagesize() const {
+    int cx = 0, cy = 0;
+    if (Images && ImageList_GetIconSize(Images, &cx, &cy) && cy > 0) return cy;
+    return px(kImageSize);
+}
+
+void TImagePopupMenu::drawimage(const DRAWITEMSTRUCT& d, int index) const {
+    if (!Images || index < 0 || index >= ImageList_GetImageCount(Images)) return;
+    const int top = d.rcItem.top + (d.rcItem.bottom - d.rcItem.top - imagesize()) / 2;
+    ImageList_Draw(Images, index, d.hDC, d.rcItem.left + px(kImageGap), top, ILD_TRANSPARENT);
 }
 
 void TImagePopupMenu::drawserver(const DRAWITEMSTRUCT& d, const MenuItem& item, MenuChoice choice) {
@@ -203,16 +220,13 @@ void TImagePopupMenu::drawserver(const DRAWITEMSTRUCT& d, const MenuItem& item, 
     FillRect(d.hDC, &d.rcItem, GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_MENU));
     int index = -1;
     if (OnGetImageIndex) OnGetImageIndex(item, index);
-    if (Images && index >= 0 && index < ImageList_GetImageCount(Images)) {
-        const int top = d.rcItem.top + (d.rcItem.bottom - d.rcItem.top - kImageSize) / 2;
-        ImageList_Draw(Images, index, d.hDC, d.rcItem.left + kImageGap, top, ILD_TRANSPARENT);
-    }
+    drawimage(d, index);
     const HFONT font = menufont();
     const HGDIOBJ old = SelectObject(d.hDC, font);
     const int mode = SetBkMode(d.hDC, TRANSPARENT);
     RECT text = d.rcItem;
-    text.left += kImageSize + 2 * kImageGap + kTextGap;
-    text.right -= kTextGap;
+    text.left += imagesize() + px(2 * kImageGap + kTextGap);
+    text.right -= px(kTextGap);
     // The status first, right-aligned; the caption takes the room left of it.
     const std::string status = itemstatus(choice);
     RECT right = text;
@@ -225,7 +239,7 @@ void TImagePopupMenu::drawserver(const DRAWITEMSTRUCT& d, const MenuItem& item, 
         right.left = std::max(text.left, text.right - width);
         DrawTextA(d.hDC, status.c_str(), static_cast<int>(status.size()), &right,
                   DT_RIGHT | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
-        text.right = right.left - kStatusGap / 2;
+        text.right = right.left - px(kStatusGap) / 2;
     }
     SetTextColor(d.hDC, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_MENUTEXT));
     DrawTextA(d.hDC, item.caption.c_str(), static_cast<int>(item.caption.size()), &text,
@@ -244,8 +258,8 @@ bool TImagePopupMenu::ownerdraw(UINT message, LPARAM lParam) {
             measureserver(*m, item(choice), choice);
             return true;
         }
-        m->itemWidth = kImageSize + 2 * kImageGap;
-        m->itemHeight = kImageSize + kImageGap;
+        m->itemWidth = static_cast<UINT>(imagesize() + px(2 * kImageGap));
+        m->itemHeight = static_cast<UINT>(imagesize() + px(kImageGap));
         return true;
     }
     if (message == WM_DRAWITEM) {
@@ -262,10 +276,7 @@ bool TImagePopupMenu::ownerdraw(UINT message, LPARAM lParam) {
         }
         int index = -1;
         if (OnGetImageIndex) OnGetImageIndex(*item, index);
-        if (Images && index >= 0 && index < ImageList_GetImageCount(Images)) {
-            const int top = d->rcItem.top + (d->rcItem.bottom - d->rcItem.top - kImageSize) / 2;
-            ImageList_Draw(Images, index, d->hDC, d->rcItem.left + kImageGap, top, ILD_TRANSPARENT);
-        }
+        drawimage(*d, index);
         return true;
     }
     return false;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/tray/traymenu.h"
+#include "base/scale.h"
 
 namespace velmora {
 
@@ -72,12 +73,16 @@ private:
     bool isserver(MenuChoice choice) const;
     std::string itemstatus(MenuChoice choice) const;
     void measureserver(MEASUREITEMSTRUCT& m, const MenuItem& item, MenuChoice choice) const;
+    int px(int units) const { return scale_.px(units); }
+    int imagesize() const;
+    void drawimage(const DRAWITEMSTRUCT& d, int index) const;
     void drawserver(const DRAWITEMSTRUCT& d, const MenuItem& item, MenuChoice choice);
 
     const TrayMenu& model_;
     HMENU menu_ = nullptr;
     std::vector<HMENU> menus_;         // the menu and its sub-menus
     std::vector<MenuChoice> choices_;  // command id = position + 1
+    Scale scale_;  // the system's density when the menu was built
 };
 
 }  // namespace velmora

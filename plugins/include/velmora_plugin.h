@@ -16,7 +16,8 @@
  *  - getsendstr: the status query's bytes exactly as sent, so no zero byte;
  *  - getparam: ends with whatever the game expects before "host:port" (the
  *    host appends the address with nothing between);
- *  - getgameicon: a 16 x 16 icon handle (smaller icons are refused, NULL adds
+ *  - getgameicon: a small icon handle, 16 x 16 or the system's small-icon
+ *    size on a denser screen (smaller than 16 x 16 is refused, NULL adds
  *    an empty image); the host destroys it when it has copied it;
  *  - decodedata: fills all six texts; players begins with three filler
  *    characters that the host drops; every field is "???" when the reply is

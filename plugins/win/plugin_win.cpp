@@ -63,9 +63,12 @@ int fillPlayers(Game game, PlayerInfo* players, int max, const char* reply) {
     return decodePlayers(game, text, players, max, store);
 }
 
+// At the system's small-icon size: 16 x 16 on a 96-dpi screen, larger on
+// denser ones, from the icon file's own image of that size.
 HICON loadGameIcon() {
     return static_cast<HICON>(LoadImageA(reinterpret_cast<HINSTANCE>(&__ImageBase), MAKEINTRESOURCEA(kGameIconId),
-                                         IMAGE_ICON, 16, 16, 0));
+                                         IMAGE_ICON, GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
+                                         0));
 }
 
 }  // namespace velmora::plugins

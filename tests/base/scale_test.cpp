@@ -16,6 +16,15 @@ TEST(Scale, LayoutValuesBecomePixelsRoundedToTheNearest) {
     for (const Case& c : cases) EXPECT_EQ(Scale{c.dpi}.px(c.value), c.pixels) << c.dpi << " dpi, " << c.value;
 }
 
+// Fonts never come out larger than their scaled size, so scaled text wraps
+// where it did at 96 dpi.
+TEST(Scale, FontHeightsRoundTowardsZero) {
+    struct Case {
+        int dpi, height, pixels;
+    } cases[] = {{96, -9, -9}, {144, -9, -13}, {144, -11, -16}, {192, -9, -18}, {120, -16, -20}, {144, 9, 13}};
+    for (const Case& c : cases) EXPECT_EQ(Scale{c.dpi}.fontPx(c.height), c.pixels) << c.dpi << " dpi, " << c.height;
+}
+
 TEST(Scale, PixelsComeBackAsLayoutUnits) {
     struct Case {
         int dpi, pixels, floor, ceil;

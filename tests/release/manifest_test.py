@@ -44,10 +44,13 @@ check(ids == SUPPORTED, "it names Windows 7, 8, 8.1 and 10/11 as supported: " + 
 settings = root.find(f"{ASM3}application/{ASM3}windowsSettings")
 aware = settings.findtext(f"{WS2005}dpiAware") if settings is not None else None
 awareness = settings.findtext(f"{WS2016}dpiAwareness") if settings is not None else None
-# The windows are laid out in 96-dpi pixels: a program that declared DPI
-# awareness would be shown unscaled, a third or half too small at 150-200 %.
-check(awareness is None and aware is None,
-      f"no DPI awareness is declared, so Windows scales the 96-dpi windows: {aware!r} {awareness!r}")
+# The windows scale themselves by their monitor's density: Windows must not
+# stretch them as pictures. Per-monitor v2 first; Windows 8.1 and the first
+# Windows 10 releases read the older per-monitor and system-aware forms.
+check(awareness is not None and [w.strip() for w in awareness.split(",")] == ["PerMonitorV2", "PerMonitor"],
+      f"it declares per-monitor awareness v2, then per-monitor: {awareness!r}")
+check(aware is not None and aware.strip() == "true/pm",
+      f"older Windows read per-monitor awareness with the system-aware fallback: {aware!r}")
 
 controls = [a for a in root.iterfind(f"{ASM1}dependency/{ASM1}dependentAssembly/{ASM1}assemblyIdentity")
             if a.get("name") == "Microsoft.Windows.Common-Controls"]
