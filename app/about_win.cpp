@@ -46,8 +46,8 @@ std::vector<std::string> abouttext() {
 }
 
 void Tmainform::buildabout() {
-    Image2.setIcon(programicon(IDI_VELMORA, px(32)));
-    Image1.setIcon(programicon(IDI_DROVIK, px(32)));
+    Image2.setIconSource([](int size) { return programicon(IDI_VELMORA, size); });
+    Image1.setIconSource([](int size) { return programicon(IDI_DROVIK, size); });
     aboutfont(MarkupLabel1);
     MarkupLabel1.setMarkupText({std::string("<p align=\"center\"><a href=\"") + kMakerAddress + "\">Drovik</a>"});
     aboutfont(titlelabel);

@@ -75,8 +75,8 @@ Tsettingsform::Tsettingsform(GameTable& games, HIMAGELIST gameimages)
       icons_(iconlist_, dpi()),
       gameimages_(gameimages, imageListDpi(gameimages, 16)) {
     // LR_SHARED icons: the system keeps them.
-    Image1.setIcon(programIcon(px(32)), true);
-    Image2.setIcon(programIcon(px(32)), true);
+    Image1.setIconSource(programIcon, true);
+    Image2.setIconSource(programIcon, true);
     font.name = "MS Sans Serif";
     font.height = -11;
     pages.setFont(font);

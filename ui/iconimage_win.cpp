@@ -16,13 +16,29 @@ void IconImage::release() {
 }
 
 void IconImage::setIcon(HICON icon, bool shared) {
+    source_ = nullptr;
     if (icon != icon_) release();
     icon_ = icon;
     shared_ = shared;
     invalidate();
 }
 
+void IconImage::setIconSource(IconSource source, bool shared) {
+    release();
+    source_ = std::move(source);
+    shared_ = shared;
+    load(pixelRect().right);
+    invalidate();
+}
+
+void IconImage::load(int pixels) {
+    release();
+    loaded_ = pixels;
+    icon_ = source_ ? source_(pixels) : nullptr;
+}
+
 void IconImage::paint(HDC dc) {
+    if (source_ && pixelRect().right != loaded_) load(pixelRect().right);
     const ScopedGdiObject brush(CreateSolidBrush(toColorRef(color)));
     RECT r = pixelRect();
     FillRect(dc, &r, static_cast<HBRUSH>(brush.get()));

@@ -1,5 +1,7 @@
 // A window-less picture: one icon drawn at the control's size over its colour.
 #pragma once
+#include <functional>
+
 #include "ui/control_win.h"
 
 namespace velmora {
@@ -15,13 +17,21 @@ public:
     // Takes ownership of the icon, which goes with the control or the next
     // icon; a shared icon (one the system or a list keeps) is never destroyed.
     void setIcon(HICON icon, bool shared = false);
+    // Where the icon comes from at a size in pixels: the control loads it at
+    // its own size now and again whenever it is drawn at another (its window
+    // moved to a screen of another density).
+    using IconSource = std::function<HICON(int pixels)>;
+    void setIconSource(IconSource source, bool shared = false);
     void paint(HDC dc) override;
 
 private:
     void release();
+    void load(int pixels);
 
     HICON icon_ = nullptr;
     bool shared_ = false;
+    IconSource source_;
+    int loaded_ = 0;  // the size the source was last asked for
 };
 
 }  // namespace velmora

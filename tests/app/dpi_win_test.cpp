@@ -411,3 +411,57 @@ TEST(DpiChange, TheSettingsWindowTakesTheSuggestedPlaceAndLaysItselfOutAgain) {
     EXPECT_TRUE(EqualRect(&edit96, &edit)) << "back at 96 dpi, the field is where it was";
     EXPECT_TRUE(boxes.messages().empty());
 }
+
+// The About window moved to a 144-dpi screen draws as it does when it opens
+// there: its labels at the new density and its pictures loaded again at
+// their new size.
+TEST(DpiChange, TheAboutWindowDrawsAsAWindowOpenedAtTheNewDensity) {
+    if (std::getenv("VELMORA_DPI_CHILD")) GTEST_SKIP() << "the child half";
+    velmora::test::app();
+    deleteUserKey(kRoot);
+    velmora::test::Pointer::park();
+    Tmainform main;
+    main.show();
+    pump(100);
+    const auto iconSize = [](HICON icon) {
+        ICONINFO info{};
+        BITMAP bitmap{};
+        if (!icon || !GetIconInfo(icon, &info)) return 0L;
+        GetObjectA(info.hbmMask, sizeof bitmap, &bitmap);
+        if (info.hbmColor) DeleteObject(info.hbmColor);
+        DeleteObject(info.hbmMask);
+        return bitmap.bmWidth;
+    };
+    EXPECT_EQ(iconSize(main.Image2.icon()), 32L);
+    RECT suggested{};
+    GetWindowRect(main.handle(), &suggested);
+    // The rectangle for a 407 x 288 client area inside the frame this
+    // process draws (Wine keeps a process's frames at its first density).
+    const RECT frame = frameForClient({0, 0, 407, 288}, static_cast<DWORD>(GetWindowLongA(main.handle(), GWL_STYLE)),
+                                      static_cast<DWORD>(GetWindowLongA(main.handle(), GWL_EXSTYLE)), 96);
+    suggested.right = suggested.left + frame.right - frame.left;
+    suggested.bottom = suggested.top + frame.bottom - frame.top;
+    SendMessageA(main.handle(), kDpiChangedMessage, MAKEWPARAM(kPictureDpi, kPictureDpi),
+                 reinterpret_cast<LPARAM>(&suggested));
+    UpdateWindow(main.handle());
+    pump(100);
+    velmora::test::Pointer::leave(main.handle());
+    pump(100);
+    EXPECT_EQ(iconSize(main.Image2.icon()), 48L) << "the program's picture, loaded again at 48 pixels";
+    EXPECT_EQ(iconSize(main.Image1.icon()), 48L) << "the maker's logo";
+    const SIZE client = clientSize(main.handle());
+    ASSERT_EQ(client.cx, 407);
+    ASSERT_EQ(client.cy, 288);
+    // Pixel for pixel but for a few in the small italic version number,
+    // whose glyphs Wine shapes by the density the process started with.
+    const std::vector<Bgr> moved = capture(main.handle(), client.cx, client.cy, "");
+    std::vector<Bgr> opened;
+    int width = 0, height = 0;
+    ASSERT_TRUE(readBitmap(readFile(std::string(VELMORA_GOLDEN_DIR) + "/about-144dpi.bmp"), opened, width, height));
+    ASSERT_EQ(width, client.cx);
+    ASSERT_EQ(height, client.cy);
+    int differing = 0;
+    for (size_t i = 0; i < moved.size(); ++i)
+        differing += moved[i].r != opened[i].r || moved[i].g != opened[i].g || moved[i].b != opened[i].b;
+    EXPECT_LE(differing, 40) << "of " << moved.size() << " pixels";
+}
