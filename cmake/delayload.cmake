@@ -38,7 +38,7 @@ function(velmora_delayload dll)
 endfunction()
 
 velmora_delayload(shell32.dll SHChangeNotify SHGetFileInfoA ShellExecuteA Shell_NotifyIconA)
-velmora_delayload(comctl32.dll ImageList_Add ImageList_Create ImageList_Destroy ImageList_Draw
+velmora_delayload(comctl32.dll ImageList_Add ImageList_Create ImageList_Destroy ImageList_Draw ImageList_DrawEx
                   ImageList_GetIconSize ImageList_GetImageCount ImageList_ReplaceIcon InitCommonControlsEx)
 velmora_delayload(comdlg32.dll GetOpenFileNameA)
 velmora_delayload(winmm.dll timeBeginPeriod timeEndPeriod timeGetTime)
