@@ -22,6 +22,7 @@ GOLDENS = [
     "tests/settings/golden/settings-gamepaths.bmp",
     "tests/query/golden/manual-join.bmp",
     "tests/app/tray/golden/about.bmp",
+    "tests/app/golden/query-players-144dpi.bmp",
 ]
 
 
