@@ -253,7 +253,10 @@ protected:
         if (dpi_ != kPictureDpi) return;
         const std::string shot = std::string(VELMORA_SHOT_DIR) + "/" + name + "-144dpi.bmp";
         capture(window, size.cx, size.cy, shot);
-        expectGolden(shot, std::string(VELMORA_GOLDEN_DIR) + "/" + name + "-144dpi.bmp");
+        // Wine's theme stretches the tab control's pane picture to the
+        // density, and the 32- and 64-bit builds round a corner pixel or two
+        // differently.
+        expectGolden(shot, std::string(VELMORA_GOLDEN_DIR) + "/" + name + "-144dpi.bmp", 4);
     }
     void settle(HWND window) {
         pump(100);

@@ -139,7 +139,9 @@ inline std::vector<Bgr> differenceImage(const std::vector<Bgr>& expected, const 
 // new picture is kept beside the shot as -FAILED.bmp and, when both are
 // pictures of one size, their difference as -DIFF.bmp (differing pixels in
 // red); VELMORA_UPDATE_GOLDEN=1 writes the shot as the new reference instead.
-inline void expectGolden(const std::string& shot, const std::string& golden) {
+// `tolerated` pixels may differ where a picture is known to vary by a pixel
+// or two between the 32- and 64-bit builds.
+inline void expectGolden(const std::string& shot, const std::string& golden, int tolerated = 0) {
     const std::string actual = readFile(shot);
     ASSERT_FALSE(actual.empty()) << "no screenshot at " << shot;
     if (std::getenv("VELMORA_UPDATE_GOLDEN")) {
@@ -161,6 +163,7 @@ inline void expectGolden(const std::string& shot, const std::string& golden) {
         writeBitmap(path, diff, ew, eh);
         int changed = 0;
         for (const Bgr& p : diff) changed += p.r == 255 && p.g == 0;
+        if (changed <= tolerated) return;
         difference = std::to_string(changed) + " pixels differ, in red in " + path;
     }
     ADD_FAILURE() << "the screenshot differs from " << golden << "; see " << failed << " (" << difference << ")";

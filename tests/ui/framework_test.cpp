@@ -94,9 +94,12 @@ TEST(WindowFramework, AnErrorInAHandlerIsReportedAndTheLoopGoesOn) {
     MessageBoxWatcher boxes;
     TestForm form;
     PostMessageA(form.handle(), WM_TEST_THROW, 0, 0);
-    PostMessageA(form.handle(), WM_TEST_COUNT, 0, 0);
     pump();
     ASSERT_TRUE(boxes.waitFor(1));
+    // After the box: a message that arrives while a box is being closed may
+    // be dropped by the box's own loop.
+    PostMessageA(form.handle(), WM_TEST_COUNT, 0, 0);
+    pump();
     EXPECT_EQ(boxes.messages()[0].caption, "Velmora");
     EXPECT_EQ(boxes.messages()[0].text, "handler failed");
     EXPECT_EQ(form.counted, 1);  // the next message was handled as usual
