@@ -162,6 +162,49 @@ TEST(GdiSurface, EntryFontKeepsItsPixelHeight) {
     EXPECT_EQ(s.textHeight("gh"), entryCell);
 }
 
+// At 192 dpi the engine still speaks 96-dpi units: text is measured in
+// pixels and given back in units, the entry font is made twice as tall, and
+// a rectangle in units fills twice its size in pixels.
+TEST(GdiSurface, UnitsAreDrawnAtTheSurfacesDensity) {
+    ScreenDC screen;
+    const HDC dc = CreateCompatibleDC(screen.get());
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof info.bmiHeader, 64, -64, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    const HBITMAP canvas = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    const HGDIOBJ old = SelectObject(dc, canvas);
+    MarkupSize one{};
+    {
+        GdiSurface at96(dc, verdana9(), 0);
+        one = at96.measureRun("Velmora");
+    }
+    {
+        GdiSurface at192(dc, verdana9(), 0, 192);
+        const MarkupSize two = at192.measureRun("Velmora");
+        // Verdana at 18 pixels is about twice as wide as at 9, in units about as wide.
+        EXPECT_NEAR(two.width, one.width, one.width / 8 + 1);
+        EXPECT_NEAR(two.height, one.height, 2);
+        TEXTMETRICA metrics{};
+        GetTextMetricsA(dc, &metrics);
+        EXPECT_EQ(metrics.tmHeight - metrics.tmInternalLeading, 18) << "the entry font's character height";
+        at192.setBrushColour(0x00FF00);
+        at192.setPenColour(0x00FF00);
+        at192.rectangle({4, 4, 14, 14});
+    }
+    GdiFlush();
+    const auto green = [&](int x, int y) { return static_cast<const DWORD*>(bits)[y * 64 + x] == 0x0000FF00; };
+    int filled = 0;
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x) filled += green(x, y);
+    EXPECT_EQ(filled, 20 * 20) << "10 x 10 units at 192 dpi";
+    EXPECT_TRUE(green(8, 8));
+    EXPECT_TRUE(green(27, 27));
+    EXPECT_FALSE(green(28, 28));
+    SelectObject(dc, old);
+    DeleteObject(canvas);
+    DeleteDC(dc);
+}
+
 TEST(GdiSurface, RightAlignedDoneStandsFlushWithTheBoxEdge) {
     // The settings window's 32 x 18 "Done".
     const auto runs = layout("<p align=\"right\"><a href=\"done\">Done</a>", {0, 0, 32, 18});
