@@ -4,8 +4,9 @@
 0-7 wave the hand left and right and back, frame 8 (answered) adds a green
 tick, frame 9 (failed) a red cross. It writes the same strip for screens of
 twice the density as resources/hand2x.bmp: 360x32, ten 36x32 frames, with
-the 32x32 hand, the wave's steps doubled and the marks drawn at their size.
-Run it again after changing the drawing; the .bmp files are committed so
+the 32x32 hand, the wave's steps doubled and the marks drawn at their size,
+as an 8-bit bitmap whose colour table holds the strip's few colours (white
+first), a third of the 24-bit file's size. Run it again after changing the drawing; the .bmp files are committed so
 that a build needs no Python."""
 import os
 import struct
@@ -87,9 +88,27 @@ def write_bmp(path, rows):
         f.write(b"BM" + struct.pack("<IHHI", 14 + 40 + len(data), 0, 0, 54) + header + data)
 
 
+def write_bmp_8(path, rows):
+    """The same picture with one byte a pixel into a table of its colours;
+    a DIB section of it draws every pixel in the same colour as the 24-bit
+    one, and white stays the colour the strip's corner is read as."""
+    height, width = len(rows), len(rows[0])
+    colours = [WHITE] + sorted({px for row in rows for px in row} - {WHITE})
+    if len(colours) > 256:
+        raise ValueError("%d colours do not fit a 256-colour table" % len(colours))
+    index = {c: i for i, c in enumerate(colours)}
+    stride = (width + 3) & ~3
+    table = b"".join(bytes((b, g, r, 0)) for (r, g, b) in colours)
+    data = b"".join(bytes(index[px] for px in row).ljust(stride, b"\0") for row in reversed(rows))
+    header = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 8, 0, len(data), 2835, 2835, len(colours), 0)
+    offset = 14 + 40 + len(table)
+    with open(path, "wb") as f:
+        f.write(b"BM" + struct.pack("<IHHI", offset + len(data), 0, 0, offset) + header + table + data)
+
+
 def main(outdir):
     write_bmp(os.path.join(outdir, "hand.bmp"), strip())
-    write_bmp(os.path.join(outdir, "hand2x.bmp"), strip(2))
+    write_bmp_8(os.path.join(outdir, "hand2x.bmp"), strip(2))
 
 
 if __name__ == "__main__":

@@ -20,6 +20,10 @@ import make_icons  # noqa: E402
 import mkicons  # noqa: E402
 
 
+def palette_of(data, at, count):
+    return [(data[at + 4 * i + 2], data[at + 4 * i + 1], data[at + 4 * i]) for i in range(count)]
+
+
 def read_ico(data):
     """[(width, height, bits, rows)], rows top-down of (r, g, b, a) for
     32-bit images, of palette indexes for 8-bit ones; checks the layout."""
@@ -61,19 +65,36 @@ def read_ico(data):
     return images
 
 
+def bmp_bits(data):
+    return struct.unpack_from("<H", data, 28)[0]
+
+
 def read_bmp(data):
-    """(width, height, rows top-down of (r, g, b)) of a 24-bit bitmap file."""
+    """(width, height, rows top-down of (r, g, b)) of an uncompressed
+    bottom-up bitmap file of 24 bits a pixel or 8 into a colour table."""
     magic, filesize, _, _, offset = struct.unpack_from("<2sIHHI", data, 0)
     hsize, w, h, planes, bits, compression = struct.unpack_from("<IiiHHI", data, 14)
-    if magic != b"BM" or filesize != len(data) or hsize != 40 or planes != 1 or bits != 24 or compression:
-        raise ValueError("not a plain 24-bit bitmap")
-    stride = (w * 3 + 3) & ~3
+    colours = struct.unpack_from("<I", data, 46)[0]
+    if magic != b"BM" or filesize != len(data) or hsize != 40 or planes != 1 or bits not in (8, 24) or compression:
+        raise ValueError("not a plain 24-bit or 8-bit bitmap")
+    if h <= 0:
+        raise ValueError("rows not bottom-up")
+    colours = (colours or 256) if bits == 8 else 0
+    if colours > 256 or offset != 14 + 40 + 4 * colours:
+        raise ValueError("colour table of the wrong size")
+    stride = (w * bits + 31) // 32 * 4
     if offset + stride * h != len(data):
         raise ValueError("pixel data of the wrong size")
+    palette = palette_of(data, 14 + 40, colours)
     rows = []
     for y in range(h):
         line = data[offset + (h - 1 - y) * stride:]
-        rows.append([(line[3 * x + 2], line[3 * x + 1], line[3 * x]) for x in range(w)])
+        if bits == 24:
+            rows.append([(line[3 * x + 2], line[3 * x + 1], line[3 * x]) for x in range(w)])
+            continue
+        if max(line[:w]) >= colours:
+            raise ValueError("colour past the table in row %d" % y)
+        rows.append([palette[index] for index in line[:w]])
     return w, h, rows
 
 
@@ -192,6 +213,14 @@ class HandStrips(unittest.TestCase):
                         self.assertEqual((box2[2] - box2[0] + 1, box2[3] - box2[1] + 1),
                                          (2 * (box1[2] - box1[0] + 1), 2 * (box1[3] - box1[1] + 1)))
 
+    def test_depths_and_the_transparent_corner(self):
+        # The program reads the strip's transparent colour from its bottom-left pixel.
+        for name, bits in (("hand.bmp", 24), ("hand2x.bmp", 8)):
+            with self.subTest(name):
+                data = read(os.path.join(RESOURCES, name))
+                self.assertEqual(bmp_bits(data), bits)
+                self.assertEqual(read_bmp(data)[2][-1][0], (255, 255, 255))
+
     def test_white_is_only_the_background(self):
         # White is the strip's transparent colour: no drawing may use it.
         for name, width, height in (("hand.bmp", 18, 16), ("hand2x.bmp", 36, 32)):
@@ -282,17 +311,24 @@ class Readers(unittest.TestCase):
                     read_ico(data)
 
     def test_broken_bitmaps(self):
-        good = read(os.path.join(RESOURCES, "hand2x.bmp"))
-        cases = {
-            "magic": b"XX" + good[2:],
-            "file size": good[:2] + struct.pack("<I", len(good) + 1) + good[6:],
-            "depth": good[:28] + struct.pack("<H", 32) + good[30:],
-            "short": good[:-4],
-        }
-        for name, data in cases.items():
-            with self.subTest(name):
-                with self.assertRaises(ValueError):
-                    read_bmp(data)
+        for name in ("hand.bmp", "hand2x.bmp"):
+            good = read(os.path.join(RESOURCES, name))
+            colours = struct.unpack_from("<I", good, 46)[0]
+            cases = {
+                "magic": b"XX" + good[2:],
+                "file size": good[:2] + struct.pack("<I", len(good) + 1) + good[6:],
+                "depth": good[:28] + struct.pack("<H", 32) + good[30:],
+                "top-down": good[:22] + struct.pack("<i", -struct.unpack_from("<i", good, 22)[0]) + good[26:],
+                "short": good[:-4],
+            }
+            if colours:
+                offset = struct.unpack_from("<I", good, 10)[0]
+                cases["one more colour"] = good[:46] + struct.pack("<I", colours + 1) + good[50:]
+                cases["colour past the table"] = good[:offset] + bytes([colours]) + good[offset + 1:]
+            for case, data in cases.items():
+                with self.subTest(name=name, case=case):
+                    with self.assertRaises(ValueError):
+                        read_bmp(data)
 
 
 if __name__ == "__main__":
