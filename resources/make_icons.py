@@ -4,7 +4,10 @@
 animation's other frame, both at 16, 20, 24, 32 and 48 pixels (a small
 icon on screens set to 100, 125, 150 and 200 %, a large one at 100 and
 150 %);
-drovik.ico, the maker's black logo at 32, 48 and 64 pixels. Run it again
+drovik.ico, the maker's black logo at 32, 48 and 64 pixels; the logo is
+only opaque black on a transparent ground, so its 48 and 64 pixel images
+are 16-colour ones with an AND mask, which show the same pixels in a sixth
+of the bytes. Run it again
 after changing a drawing; the .ico files are committed so that a build needs
 no Python."""
 import os
@@ -242,28 +245,48 @@ def and_mask(rows, size):
     return out
 
 
-def icon_image_256(size, drawing=HAND, colours=COLOURS):
-    """The same drawing with a 256-entry palette, for screens of 256 colours."""
+def icon_image_palette(size, drawing=HAND, colours=COLOURS, bits=8):
+    """The drawing with a colour table of 1 << bits entries: index 0 is
+    black, which the transparent pixels hold under their AND mask so that
+    the screen shows through unchanged. Only pixels that are fully opaque or
+    fully transparent can be drawn this way."""
     rows = pixels(size, drawing, colours)
+    if any(0 < a < 255 for row in rows for (_, _, _, a) in row):
+        raise ValueError("a %d-pixel image with partly transparent pixels needs true colour" % size)
     palette = sorted({(r, g, b) for row in rows for (r, g, b, a) in row if a})
     palette = [(0, 0, 0)] + [c for c in palette if c != (0, 0, 0)]
-    header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 8, 0, 0, 0, 0, 256, 0)
-    table = b"".join(bytes((b, g, r, 0)) for (r, g, b) in palette) + bytes(4 * (256 - len(palette)))
-    stride = (size + 3) // 4 * 4
-    xor = b"".join(bytes(palette.index((r, g, b)) if a else 0 for (r, g, b, a) in row).ljust(stride, b"\0")
-                   for row in reversed(rows))
+    if len(palette) > 1 << bits:
+        raise ValueError("%d colours do not fit a %d-bit image" % (len(palette), bits))
+    header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, bits, 0, 0, 0, 0, 1 << bits, 0)
+    table = b"".join(bytes((b, g, r, 0)) for (r, g, b) in palette) + bytes(4 * ((1 << bits) - len(palette)))
+    stride = (size * bits + 31) // 32 * 4
+    per_byte = 8 // bits
+    xor = b""
+    for row in reversed(rows):
+        indexes = [palette.index((r, g, b)) if a else 0 for (r, g, b, a) in row]
+        line = bytearray(stride)
+        for x, i in enumerate(indexes):
+            line[x // per_byte] |= i << (8 - bits * (1 + x % per_byte))
+        xor += bytes(line)
     return header + table + xor + and_mask(rows, size)
 
 
-def write_ico(path, sizes, drawings=HANDS, colours=COLOURS, with_256=()):
-    """Writes the true-colour images in the order of sizes, after 256-colour
-    ones for the sizes in with_256."""
-    entries = [(s, 32, icon_image(s, drawing_for(s, drawings), colours)) for s in sizes]
+def icon_image_256(size, drawing=HAND, colours=COLOURS):
+    """The same drawing with a 256-entry palette, for screens of 256 colours."""
+    return icon_image_palette(size, drawing, colours, 8)
+
+
+def write_ico(path, sizes, drawings=HANDS, colours=COLOURS, with_256=(), sixteen=()):
+    """Writes the images in the order of sizes, after 256-colour ones for the
+    sizes in with_256: true colour, or 16 colours for the sizes in sixteen."""
+    entries = [(s, 4, icon_image_palette(s, drawing_for(s, drawings), colours, 4)) if s in sixteen
+               else (s, 32, icon_image(s, drawing_for(s, drawings), colours)) for s in sizes]
     entries = [(s, 8, icon_image_256(s, drawing_for(s, drawings), colours)) for s in with_256] + entries
     out = struct.pack("<HHH", 0, 1, len(entries))
     offset = 6 + 16 * len(entries)
     for size, bits, data in entries:
-        out += struct.pack("<BBBBHHII", size % 256, size % 256, 0, 0, 1, bits, len(data), offset)
+        count = 1 << bits if bits < 8 else 0
+        out += struct.pack("<BBBBHHII", size % 256, size % 256, count, 0, 1, bits, len(data), offset)
         offset += len(data)
     with open(path, "wb") as f:
         f.write(out + b"".join(data for (_, _, data) in entries))
@@ -275,7 +298,12 @@ def main(outdir):
     write_ico(os.path.join(outdir, "velmora.ico"), sizes, with_256=[16, 32])
     write_ico(os.path.join(outdir, "busy.ico"), sizes, HANDS, BUSY_COLOURS, with_256=[16])
     # The About window shows the logo at 32 logical pixels: 48 at 150 %, 64 at 200 %.
-    write_ico(os.path.join(outdir, "drovik.ico"), [32, 48, 64], LOGOS, LOGO_COLOURS)
+    # The 32-pixel image stays true colour, so a size halfway between 32 and
+    # 48 still picks it on a true-colour screen. At the sizes of the usual
+    # scales (32, 40, 48, 56, 64 and up) the logo shows the same pixels as
+    # with alpha; shrunk to some sizes between (41, 42, 44, 46, 58, 60, 62),
+    # Wine rounds a few of the masked images' edge pixels the other way.
+    write_ico(os.path.join(outdir, "drovik.ico"), [32, 48, 64], LOGOS, LOGO_COLOURS, sixteen=[48, 64])
 
 
 if __name__ == "__main__":

@@ -24,9 +24,18 @@ def palette_of(data, at, count):
     return [(data[at + 4 * i + 2], data[at + 4 * i + 1], data[at + 4 * i]) for i in range(count)]
 
 
+def indexes(line, bits, w):
+    """The colour indexes of a row of 4 or 8 bits a pixel, the first pixel in
+    the high bits."""
+    per_byte = 8 // bits
+    return [(line[x // per_byte] >> (8 - bits * (1 + x % per_byte))) & ((1 << bits) - 1) for x in range(w)]
+
+
 def read_ico(data):
-    """[(width, height, bits, rows)], rows top-down of (r, g, b, a) for
-    32-bit images, of palette indexes for 8-bit ones; checks the layout."""
+    """[(width, height, bits, rows)], rows top-down of (r, g, b, a) as the
+    screen shows them: the alpha of 32-bit images, the AND mask of those with
+    a colour table (opaque where clear, (0, 0, 0, 0) where set); checks the
+    layout."""
     reserved, kind, count = struct.unpack_from("<HHH", data, 0)
     if (reserved, kind) != (0, 1) or count == 0:
         raise ValueError("not an icon directory")
@@ -40,7 +49,10 @@ def read_ico(data):
         hsize, bw, bh, bplanes, bbits = header[:5]
         if (hsize, bw, bh, bplanes, bbits) != (40, w, 2 * h, 1, bits) or planes != 1:
             raise ValueError("image %d: header %r does not match its entry %r" % (i, header[:5], (w, h, bits)))
-        table = 4 * (header[9] or (1 << bits)) if bits <= 8 else 0
+        if bits not in (4, 8, 32):
+            raise ValueError("image %d: %d bits a pixel" % (i, bits))
+        colours = (header[9] or (1 << bits)) if bits <= 8 else 0
+        table = 4 * colours
         stride = (w * bits + 31) // 32 * 4
         mask_stride = (w + 31) // 32 * 4
         if size != 40 + table + stride * h + mask_stride * h:
@@ -59,7 +71,18 @@ def read_ico(data):
                     if transparent[x] != (a == 0):
                         raise ValueError("image %d: mask and alpha disagree at %d,%d" % (i, x, y))
             else:
-                row = list(line[:w])
+                palette = palette_of(data, offset + 40, colours)
+                row = []
+                for x, index in enumerate(indexes(line, bits, w)):
+                    if index >= colours:
+                        raise ValueError("image %d: colour %d past the table at %d,%d" % (i, index, x, y))
+                    if transparent[x]:
+                        # Black leaves the screen as it is where the mask lets it through.
+                        if palette[index] != (0, 0, 0):
+                            raise ValueError("image %d: colour under the mask at %d,%d" % (i, x, y))
+                        row.append((0, 0, 0, 0))
+                    else:
+                        row.append(palette[index] + (255,))
             rows.append(row)
         images.append((w, h, bits, rows))
     return images
@@ -122,7 +145,9 @@ class ProgramIcons(unittest.TestCase):
         cases = [
             ("velmora.ico", [(16, 8), (32, 8), (16, 32), (20, 32), (24, 32), (32, 32), (48, 32)]),
             ("busy.ico", [(16, 8), (16, 32), (20, 32), (24, 32), (32, 32), (48, 32)]),
-            ("drovik.ico", [(32, 32), (48, 32), (64, 32)]),
+            # The logo is opaque black on a transparent ground: 16 colours and
+            # a mask show it as well as alpha does.
+            ("drovik.ico", [(32, 32), (48, 4), (64, 4)]),
         ]
         for name, expected in cases:
             with self.subTest(name):
@@ -143,9 +168,7 @@ class ProgramIcons(unittest.TestCase):
         ]
         for name, colours, drawings in cases:
             for w, _, bits, rows in read_ico(read(os.path.join(RESOURCES, name))):
-                if bits != 32:
-                    continue
-                with self.subTest(name=name, size=w):
+                with self.subTest(name=name, size=w, bits=bits):
                     self.assertEqual(rows, coloured(drawings[w], colours, w))
 
     def test_the_busy_frame_has_the_hands_outline_at_every_size(self):
@@ -157,6 +180,26 @@ class ProgramIcons(unittest.TestCase):
             with self.subTest(size=w):
                 self.assertEqual([[a > 0 for (_, _, _, a) in row] for row in hand[w]],
                                  [[a > 0 for (_, _, _, a) in row] for row in busy[w]])
+
+    def test_images_with_a_colour_table_hold_up_to_its_colours(self):
+        half = dict(make_icons.LOGO_COLOURS, **{"#": (0, 0, 0, 128)})
+        many = ["".join(chr(65 + (x + 16 * y) % 17) for x in range(16)) for y in range(16)]
+        cases = [
+            ("half-transparent pixels", make_icons.LOGO, half, 4),
+            ("17 colours in 16", many, {chr(65 + i): (i, 0, 0, 255) for i in range(17)}, 4),
+        ]
+        for name, drawing, colours, bits in cases:
+            with self.subTest(name):
+                with self.assertRaises(ValueError):
+                    make_icons.icon_image_palette(48, drawing, colours, bits)
+        # Sixteen colours fit, each pixel in its place.
+        fits = {chr(65 + i): (i * 16, 255 - i, 7, 255) for i in range(16)}
+        fits["A"] = (0, 0, 0, 0)
+        drawing = [line.replace("Q", "B") for line in many]
+        image = make_icons.icon_image_palette(16, drawing, fits, 4)
+        entry = struct.pack("<BBBBHHII", 16, 16, 16, 0, 1, 4, len(image), 6 + 16)
+        [(_, _, _, rows)] = read_ico(struct.pack("<HHH", 0, 1, 1) + entry + image)
+        self.assertEqual(rows, coloured(drawing, fits, 16))
 
     def test_larger_hands_keep_skin_inside_the_outline(self):
         for drawing in (make_icons.HAND20, make_icons.HAND24, make_icons.HAND32, make_icons.HAND48):
@@ -298,12 +341,19 @@ class Readers(unittest.TestCase):
     def test_broken_icons(self):
         good = read(os.path.join(RESOURCES, "drovik.ico"))
         entry_size = struct.unpack_from("<I", good, 6 + 8)[0]
+        # The 48-pixel image has a 16-colour table; its first row is the
+        # bottom one, transparent at its left end.
+        at = struct.unpack_from("<I", good, 6 + 16 + 12)[0]
+        first_row = at + 40 + 4 * 16
+        white = bytes((255, 255, 255, 0))
         cases = {
             "not an icon": b"\0\0\2\0" + good[4:],
             "size in the entry": good[:6] + bytes([33, 33]) + good[8:],
             "short file": good[:-1],
             "depth": good[:6 + 6] + struct.pack("<H", 8) + good[6 + 8:],
             "byte count": good[:6 + 8] + struct.pack("<I", entry_size - 4) + good[6 + 12:],
+            "colour under the mask": good[:at + 44] + white + good[at + 48:first_row] + b"\x10" + good[first_row + 1:],
+            "black no longer black": good[:at + 40] + white + good[at + 44:],
         }
         for name, data in cases.items():
             with self.subTest(name):
