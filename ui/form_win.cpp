@@ -49,9 +49,8 @@ Form::Form(const char* className, const std::string& caption, int clientWidth, i
     createWindow(className, caption.c_str(), ws, exs, x, y, width, height, nullptr);
     const int own = windowDpi(handle());
     if (own != dpi()) {
-        const RECT units{0, 0, clientWidth, clientHeight};
         scale_ = Scale{own};
-        const SIZE outer = outerSize(units.right, units.bottom);
+        const SIZE outer = outerSize(clientWidth, clientHeight);
         SetWindowPos(handle(), nullptr, (GetSystemMetrics(SM_CXSCREEN) - outer.cx) / 2,
                      (GetSystemMetrics(SM_CYSCREEN) - outer.cy) / 2, outer.cx, outer.cy,
                      SWP_NOZORDER | SWP_NOACTIVATE);
@@ -83,22 +82,21 @@ BOOL CALLBACK rescaleChild(HWND child, LPARAM dpi) {
 
 void Form::dpiChanged(int dpi, const RECT* suggested) {
     if (dpi <= 0) return;
-    const int was = this->dpi();
+    const Scale old = scale_;
     scale_ = Scale{dpi};
     const bool topLevel = !(GetWindowLongA(handle(), GWL_STYLE) & WS_CHILD);
     if (topLevel) {
-        RECT client{};
-        GetClientRect(handle(), &client);
         RECT place{};
         if (suggested) {
             place = *suggested;
         } else {
-            // The client area keeps its size in units.
-            const Scale old{was};
-            const SIZE outer = outerSize(old.units(client.right), old.units(client.bottom));
+            // The client area keeps its size in units inside the frame the
+            // window has now.
+            RECT client{};
+            GetClientRect(handle(), &client);
             GetWindowRect(handle(), &place);
-            place.right = place.left + outer.cx;
-            place.bottom = place.top + outer.cy;
+            place.right += px(old.units(client.right)) - client.right;
+            place.bottom += px(old.units(client.bottom)) - client.bottom;
         }
         SetWindowPos(handle(), nullptr, place.left, place.top, place.right - place.left, place.bottom - place.top,
                      SWP_NOZORDER | SWP_NOACTIVATE);

@@ -89,6 +89,26 @@ TEST(WindowFramework, MessagesReachTheirFormThroughTheOneWindowProcedure) {
     EXPECT_FALSE(a.visible());  // forms are created hidden
 }
 
+// Told of a new density without a place, a form keeps its corner and its
+// size in units; controls, mouse and repaints follow the new density.
+TEST(WindowFramework, ANewDensityScalesTheFormInPlace) {
+    app();
+    TestForm form;
+    RECT before{};
+    GetWindowRect(form.handle(), &before);
+    for (const int dpi : {144, 192, 96}) {
+        form.dpiChanged(dpi, nullptr);
+        RECT client{}, now{};
+        GetClientRect(form.handle(), &client);
+        GetWindowRect(form.handle(), &now);
+        EXPECT_EQ(client.right, 200 * dpi / 96) << dpi;
+        EXPECT_EQ(client.bottom, 100 * dpi / 96) << dpi;
+        EXPECT_EQ(now.left, before.left);
+        EXPECT_EQ(now.top, before.top);
+        EXPECT_EQ(form.px(10), 10 * dpi / 96);
+    }
+}
+
 TEST(WindowFramework, AnErrorInAHandlerIsReportedAndTheLoopGoesOn) {
     app();
     MessageBoxWatcher boxes;
