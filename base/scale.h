@@ -23,6 +23,13 @@ struct Scale {
     constexpr int unitsFloor(int pixels) const { return floorQuotient(pixels * 96, dpi); }
     // A pixel extent in layout units, rounded up: measured text keeps the room it needs.
     constexpr int unitsCeil(int pixels) const { return -floorQuotient(-pixels * 96, dpi); }
+    // A rectangle of layout values (anything with left, top, right and
+    // bottom) in pixels: each edge on its own, so rectangles that meet in
+    // units meet in pixels.
+    template <typename Rect>
+    constexpr Rect rect(const Rect& r) const {
+        return {px(r.left), px(r.top), px(r.right), px(r.bottom)};
+    }
     constexpr bool identity() const { return dpi == 96; }
 
 private:

@@ -68,7 +68,8 @@ GdiSurface::GdiSurface(HDC dc, const Font& font, Colour brush, int dpi)
 }
 
 RECT GdiSurface::pixels(const MarkupRect& r) const {
-    return {scale_.px(r.left), scale_.px(r.top), scale_.px(r.right), scale_.px(r.bottom)};
+    const MarkupRect p = scale_.rect(r);
+    return {p.left, p.top, p.right, p.bottom};
 }
 
 GdiSurface::~GdiSurface() {

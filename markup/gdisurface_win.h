@@ -54,7 +54,8 @@ int imageListDpi(HIMAGELIST list, int units);
 //
 // The engine works in 96-dpi units: the surface draws them at `dpi` dots per
 // inch, fonts and images at the size they have there, and measures text in
-// pixels given back as units, rounded up so that laid-out text always fits.
+// pixels given back as units: widths to the nearest unit, so that a line of
+// many runs is as long in units as in pixels, heights rounded up.
 class GdiSurface : public MarkupSurface {
 public:
     // `font` is the entry font, as the controls hold it (a LOGFONT height in units).

@@ -22,9 +22,9 @@ ChildWindow* wrapperOf(HWND hwnd) {
 ChildWindow::ChildWindow(HWND parent, const char* className, DWORD style, DWORD exStyle, int left, int top,
                          int width, int height)
     : scale_(windowScale(parent)), bounds_{left, top, left + width, top + height} {
-    hwnd_ = CreateWindowExA(exStyle, className, "", style | WS_CHILD, scale_.px(left), scale_.px(top),
-                            scale_.px(left + width) - scale_.px(left), scale_.px(top + height) - scale_.px(top),
-                            parent, nullptr, GetModuleHandleA(nullptr), nullptr);
+    const RECT at = scale_.rect(bounds_);
+    hwnd_ = CreateWindowExA(exStyle, className, "", style | WS_CHILD, at.left, at.top, at.right - at.left,
+                            at.bottom - at.top, parent, nullptr, GetModuleHandleA(nullptr), nullptr);
     if (!hwnd_) raiseLastWin32Error();
     SetPropA(hwnd_, kWrapperProperty, this);
     original_ = reinterpret_cast<WNDPROC>(
@@ -98,8 +98,8 @@ void ChildWindow::setBounds(int left, int top, int width, int height) {
 }
 
 void ChildWindow::place() {
-    const int left = scale_.px(bounds_.left), top = scale_.px(bounds_.top);
-    SetWindowPos(hwnd_, nullptr, left, top, scale_.px(bounds_.right) - left, scale_.px(bounds_.bottom) - top,
+    const RECT at = scale_.rect(bounds_);
+    SetWindowPos(hwnd_, nullptr, at.left, at.top, at.right - at.left, at.bottom - at.top,
                  SWP_NOZORDER | SWP_NOACTIVATE);
 }
 

@@ -57,9 +57,7 @@ Form::Form(const char* className, const std::string& caption, int clientWidth, i
     }
 }
 
-RECT Form::pixelRect(const RECT& units) const {
-    return {px(units.left), px(units.top), px(units.right), px(units.bottom)};
-}
+RECT Form::pixelRect(const RECT& units) const { return scale_.rect(units); }
 
 SIZE Form::outerSize(int clientWidth, int clientHeight) const {
     const RECT frame = frameForClient({0, 0, px(clientWidth), px(clientHeight)},

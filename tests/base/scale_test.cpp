@@ -43,6 +43,20 @@ TEST(Scale, UnitsInPixelsComeBackWhole) {
         for (int units = -50; units < 400; ++units) ASSERT_EQ(Scale{dpi}.units(Scale{dpi}.px(units)), units) << dpi;
 }
 
+// Rectangles that meet in units meet in pixels, at every density.
+TEST(Scale, NeighbouringRectanglesStillMeet) {
+    struct Box {
+        int left, top, right, bottom;
+    };
+    for (int dpi : {96, 120, 144, 168, 192}) {
+        const Scale s{dpi};
+        const Box a = s.rect(Box{8, 48, 201, 145}), b = s.rect(Box{201, 145, 260, 180});
+        EXPECT_EQ(a.right, b.left) << dpi;
+        EXPECT_EQ(a.bottom, b.top) << dpi;
+        EXPECT_EQ(a.left, s.px(8)) << dpi;
+    }
+}
+
 // A measured extent turned into units and back never loses a pixel, so a
 // text laid out in units fits the pixels it was measured in.
 TEST(Scale, AnExtentRoundTripNeverShrinks) {
