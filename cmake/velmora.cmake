@@ -6,12 +6,26 @@
 #              [PROPERTIES k v...])  extra CTest properties (RESOURCE_LOCK, TIMEOUT, ...)
 # A GoogleTest program. Natively every TEST() is its own CTest test; under
 # Wine one CTest test runs the whole program (a Wine start costs ~50 ms).
+# velmora_resources(TARGET)
+# The program's resources (icons, hand strips, manifest, version) compiled
+# into TARGET, and compiled again when a file the resource script names changes.
+function(velmora_resources target)
+  set(rc ${PROJECT_SOURCE_DIR}/resources/velmora.rc)
+  target_sources(${target} PRIVATE ${rc})
+  file(GLOB art ${PROJECT_SOURCE_DIR}/resources/*.ico ${PROJECT_SOURCE_DIR}/resources/*.bmp)
+  set_source_files_properties(${rc} PROPERTIES OBJECT_DEPENDS
+    "${CMAKE_BINARY_DIR}/generated/velmora.manifest;${PROJECT_SOURCE_DIR}/resources/resource.h;${art}")
+endfunction()
+
 function(velmora_test name)
-  cmake_parse_arguments(T "WIN32_ONLY" "" "SOURCES;LIBS;ARGS;PROPERTIES" ${ARGN})
+  cmake_parse_arguments(T "WIN32_ONLY;RESOURCES" "" "SOURCES;LIBS;ARGS;PROPERTIES" ${ARGN})
   if(VELMORA_FUZZ OR (T_WIN32_ONLY AND NOT VELMORA_WIN32))
     return()
   endif()
   add_executable(${name} ${T_SOURCES})
+  if(T_RESOURCES)
+    velmora_resources(${name})
+  endif()
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gmock GTest::gtest_main)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
   if(VELMORA_WIN32)
