@@ -91,7 +91,6 @@ DWORD runChild(int dpi, const std::string& report) {
     SetEnvironmentVariableA("VELMORA_DPI_CHILD", nullptr);
     SetEnvironmentVariableA("VELMORA_DPI_REPORT", nullptr);
     if (!started) return 0xFFFFFFFF;
-    WaitForSingleObject(process.hThread, 0);
     WaitForSingleObject(process.hProcess, 180000);
     DWORD code = 0xFFFFFFFE;
     GetExitCodeProcess(process.hProcess, &code);

@@ -305,11 +305,13 @@ TEST_P(EndToEnd, AClickedLinkIsQueriedAnsweredHandedOverAndJoined) {
     // "Join Game": the game starts in its own folder with param + host:port.
     const fs::path record = gameExe().parent_path() / "game_record.txt";
     postClick(query, layout.go);
-    ASSERT_TRUE(waitUntil([&] { return fs::exists(record); })) << "the game was started";
-    std::ifstream in(record);
+    // Read until both lines are there: under Wine the record can be seen
+    // before it opens for reading.
     std::string commandLine, folder;
-    std::getline(in, commandLine);
-    std::getline(in, folder);
+    ASSERT_TRUE(waitUntil([&] {
+        std::ifstream in(record);
+        return std::getline(in, commandLine) && std::getline(in, folder);
+    })) << "the game was started";
     if (!folder.empty() && folder.back() == '\r') folder.pop_back();
     const std::string exe = gameExe().string();
     std::string arguments = commandLine;
