@@ -39,17 +39,20 @@ public:
         for (const auto& m : messages()) out.push_back(m.text);
         return out;
     }
-    // Waits until at least `count` boxes were answered, at most `ms`.
+    // Waits until at least `count` boxes were answered and are gone, at most
+    // `ms`. Gone, not only answered: a message the test posts next must not
+    // reach a box's own loop, which drops what is queued as it ends.
     bool waitFor(size_t count, DWORD ms = 10000) const {
         for (DWORD waited = 0; waited < ms; waited += 20) {
-            if (messages().size() >= count) return true;
+            if (closed_ >= count) return true;
             Sleep(20);
         }
-        return messages().size() >= count;
+        return closed_ >= count;
     }
     void clear() {
         std::lock_guard<std::mutex> lock(mutex_);
         messages_.clear();
+        closed_ = 0;
     }
 
 private:
@@ -74,8 +77,10 @@ private:
         const HWND ok = GetDlgItem(box, IDOK);
         if (ok) SendMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(ok));
         else SendMessageA(box, WM_CLOSE, 0, 0);
-        // Wait until it is gone so it is not recorded twice.
-        for (int i = 0; i < 200 && IsWindow(box) && IsWindowVisible(box); ++i) Sleep(5);
+        // Wait until it is destroyed, which the box's loop does once it has
+        // ended, so it is not recorded twice.
+        for (int i = 0; i < 2000 && IsWindow(box); ++i) Sleep(5);
+        ++closed_;
     }
     void watch() {
         while (!stop_) {
@@ -87,6 +92,7 @@ private:
     const DWORD processId_;
     mutable std::mutex mutex_;
     std::vector<ShownMessage> messages_;
+    std::atomic<size_t> closed_{0};
     std::atomic<bool> stop_{false};
     std::thread thread_;
 };
