@@ -6,7 +6,8 @@
 //   timeout PLUGINS ADDRESS COUNT
 //                                processor milliseconds this process spends
 //                                while a window waits out its time-out
-//                                (after "waiting 0" once the first one waits)
+//                                ("waiting N" as the N-th starts to wait,
+//                                "cpu" once it has ended)
 //   handoff VELMORA FLOOR HANDOFF PORT COUNT
 //                                milliseconds from starting a second copy with
 //                                a link to the running copy's query window
@@ -89,7 +90,7 @@ int queries(const std::string& plugins, const std::string& address, int count,
         Tloadform& w = *mainform.queries().back();
         // A quick answer may end the query within the turn of the loop that started it.
         if (!pump(10000, [&] { return w.waiting() || w.finished; })) return 3;
-        if (i == 0) line("waiting %.0f\n", 0);
+        line("waiting %.0f\n", i);
         const double cpu = processCpuMs();
         if (!pump(10000, [&] { return w.finished; })) return 3;
         each(w, cpu);
