@@ -155,20 +155,28 @@ TEST(WindowFramework, TheIdleSlotRunsWhenTheQueueIsEmptyAndKeepsTheLoopAwake) {
 
 TEST(WindowFramework, HooksSeeActivationAndTrackTheActiveState) {
     app();
+    pump();
+    // Each step is checked by what it added last: the focus changes an
+    // earlier test's box left behind may still arrive under Wine.
     std::vector<UINT> seen;
     const int id = app().addHook([&](UINT message, WPARAM, LPARAM) {
         if (message == CM_ACTIVATE || message == CM_DEACTIVATE) seen.push_back(message);
     });
     app().activationChanged(true);
     pump();
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen.back(), CM_ACTIVATE);
     EXPECT_TRUE(app().active());
     app().activationChanged(false);
     pump();
+    EXPECT_EQ(seen.back(), CM_DEACTIVATE);
     EXPECT_FALSE(app().active());
     app().removeHook(id);
+    const size_t before = seen.size();
     app().activationChanged(true);
     pump();
-    EXPECT_EQ(seen, (std::vector<UINT>{CM_ACTIVATE, CM_DEACTIVATE}));
+    EXPECT_EQ(seen.size(), before) << "a removed hook sees nothing";
+    EXPECT_TRUE(app().active());
 }
 
 TEST(WindowFramework, ClosingFollowsTheCloseQueryAndTheCloseAction) {
