@@ -4,7 +4,7 @@
 # Wine runs in a prefix of its own (build/bench) on a private X display.
 # Where this machine cannot run 32-bit programs, the 64-bit build and a zip of
 # it run instead, and the sizes are still the 32-bit release's.
-# Environment: BENCH_QUERIES (20), BENCH_HANDOFFS (10), BENCH_IDLE_SECONDS (30),
+# Environment: BENCH_QUERIES (20), BENCH_HANDOFFS (10), BENCH_TIMEOUTS (20), BENCH_IDLE_SECONDS (30),
 # BENCH_WINDOWS (60 query windows open at once).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -21,5 +21,5 @@ fi
 unset DISPLAY
 exec python3 "$top/benchmarks/bench.py" --build "$top/build/$kind" --zip "$run" --sizes-of "$release" \
   --wine-run "$top/cmake/wine-run.sh" --reply "$top/tests/plugins/captures/qw-players/status.bin" \
-  --work "$top/build/bench" --queries "${BENCH_QUERIES:-20}" --handoffs "${BENCH_HANDOFFS:-10}" \
+  --work "$top/build/bench" --queries "${BENCH_QUERIES:-20}" --handoffs "${BENCH_HANDOFFS:-10}" --timeouts "${BENCH_TIMEOUTS:-20}" \
   --idle-seconds "${BENCH_IDLE_SECONDS:-30}" --windows "${BENCH_WINDOWS:-60}"
