@@ -1,5 +1,6 @@
 // Small text helpers shared by every subsystem. Texts are 8-bit ANSI strings.
 #pragma once
+#include <cstdarg>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -9,12 +10,14 @@
 
 namespace velmora {
 
-// printf-style formatting into a std::string.
+// printf-style formatting into a std::string: whole numbers and texts (on
+// Windows the system's formatter does it, which has no C99 extras).
 std::string format(const char* fmt, ...)
 #if defined(__GNUC__)
     __attribute__((format(printf, 1, 2)))
 #endif
     ;
+std::string vformat(const char* fmt, va_list args);
 
 // A signed decimal 32-bit whole number: leading blanks and one sign accepted,
 // nothing after the digits, no overflow. Empty optional when the text is not one.

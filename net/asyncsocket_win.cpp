@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdarg>
-#include <cstdio>
 #include <cstring>
 #include <map>
 
@@ -290,10 +289,9 @@ void TCustomAsyncSocket::RaiseException(const std::string& message) {
 void TCustomAsyncSocket::RaiseExceptionFmt(const char* fmt, ...) {
     va_list args;
     va_start(args, fmt);
-    char buffer[1024];
-    std::vsnprintf(buffer, sizeof buffer, fmt, args);
+    const std::string message = vformat(fmt, args);
     va_end(args);
-    RaiseException(buffer);
+    RaiseException(message);
 }
 
 void TCustomAsyncSocket::SocketError(const std::string& op) { SocketError(op, WS(WSAGetLastError)()); }

@@ -48,3 +48,19 @@ TEST(TextHelpers, AGrowingBufferTakesAPathLongerThanMaxPathWhole) {
     }
     EXPECT_EQ(growingbuffertext([](char*, std::size_t) { return std::size_t{0}; }), "") << "a failed call";
 }
+
+// The conversions the program's messages use, through the system's formatter
+// on Windows and the C library's natively; a text longer than any buffer is
+// kept whole.
+TEST(TextHelpers, FormatMakesTheProgramsMessagesWhole) {
+    EXPECT_EQ(format("List index out of bounds (%ld)", -1L), "List index out of bounds (-1)");
+    EXPECT_EQ(format("Win32 Error.  Code: %lu.\n%s", 4294967295UL, "x"), "Win32 Error.  Code: 4294967295.\nx");
+    EXPECT_EQ(format("It is longer than %u characters.", 259u), "It is longer than 259 characters.");
+    EXPECT_EQ(format("%s: can't start DNS lookup, error #%d", "host", -10060),
+              "host: can't start DNS lookup, error #-10060");
+    EXPECT_EQ(format("100%%"), "100%");
+    EXPECT_EQ(format("%s", ""), "");
+    const std::string longText(3000, 'q');
+    EXPECT_EQ(format("'%s' is not a valid integer value", longText.c_str()),
+              "'" + longText + "' is not a valid integer value");
+}
