@@ -142,6 +142,10 @@ void Tloadform::StartQuery() {
     // A socket that could not open has finished the query through its error.
     if (finished) return;
     pingtimer.SetEnabled(true);
+    // What the start changed is painted before the clock starts: a reply
+    // that arrives while the window paints would wait for the paint and
+    // read as a longer ping.
+    UpdateWindow(handle());
     udpclient.SendText(host_.gametable().at(gameIndex).sendstr);
     // The clock starts when the datagram has gone, and until the time-out
     // the timer has nothing to draw: the loop sleeps until then.
