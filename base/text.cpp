@@ -19,29 +19,32 @@ std::string format(const char* fmt, ...) {
     return out;
 }
 
+namespace {
+#ifdef _WIN32
+// The system C library's formatter. The program formats whole numbers and
+// texts only, and MinGW's own C99 formatter would bring its floating-point
+// conversions along: about a twentieth of the program.
+int formattedLength(const char* fmt, va_list args) { return _vscprintf(fmt, args); }
+void formatInto(std::vector<char>& buffer, const char* fmt, va_list args) {
+    _vsnprintf(buffer.data(), buffer.size(), fmt, args);
+}
+#else
+int formattedLength(const char* fmt, va_list args) { return std::vsnprintf(nullptr, 0, fmt, args); }
+void formatInto(std::vector<char>& buffer, const char* fmt, va_list args) {
+    std::vsnprintf(buffer.data(), buffer.size(), fmt, args);
+}
+#endif
+}  // namespace
+
 std::string vformat(const char* fmt, va_list args) {
     va_list copy;
     va_copy(copy, args);
-#ifdef _WIN32
-    // The system C library's formatter. The program formats whole numbers and
-    // texts only, and MinGW's own C99 formatter would bring its floating-point
-    // conversions along: about a twentieth of the program.
-    const int needed = _vscprintf(fmt, copy);
-#else
-    const int needed = std::vsnprintf(nullptr, 0, fmt, copy);
-#endif
+    const int needed = formattedLength(fmt, copy);
     va_end(copy);
-    std::string out;
-    if (needed > 0) {
-        std::vector<char> buffer(static_cast<size_t>(needed) + 1);
-#ifdef _WIN32
-        _vsnprintf(buffer.data(), buffer.size(), fmt, args);
-#else
-        std::vsnprintf(buffer.data(), buffer.size(), fmt, args);
-#endif
-        out.assign(buffer.data(), static_cast<size_t>(needed));
-    }
-    return out;
+    if (needed <= 0) return {};
+    std::vector<char> buffer(static_cast<size_t>(needed) + 1);
+    formatInto(buffer, fmt, args);
+    return std::string(buffer.data(), static_cast<size_t>(needed));
 }
 
 std::optional<std::int32_t> tryStrToInt(std::string_view text) {
