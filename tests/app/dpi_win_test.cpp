@@ -9,7 +9,6 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -328,19 +327,11 @@ TEST_F(DpiWindows, EachWindowAtThisDensity) {
     main.addhistory(0, "127.0.0.1:27960");
     RECT row{};
     MenuDriver driver({{1, [&](HWND m) {
-                            // Painted when two pictures 50 ms apart agree.
+                            // Painted, its texts drawn.
                             const SIZE shown = clientSize(m);
-                            for (int i = 0; i < 100; ++i) {
-                                const auto one = capture(m, shown.cx, shown.cy, "");
-                                Sleep(50);
-                                const auto two = capture(m, shown.cx, shown.cy, "");
-                                if (std::equal(one.begin(), one.end(), two.begin(), two.end(),
-                                               [](const Bgr& a, const Bgr& b) {
-                                                   return a.r == b.r && a.g == b.g && a.b == b.b;
-                                               }) &&
-                                    countColour(one, GetSysColor(COLOR_MENUTEXT)) > 50)
-                                    break;
-                            }
+                            settledCapture(m, shown.cx, shown.cy, [](const std::vector<Bgr>& picture) {
+                                return countColour(picture, GetSysColor(COLOR_MENUTEXT)) > 50;
+                            });
                             GetMenuItemRect(main.tray.handle(), main.imagemenu().handle(), 0, &row);
                             // Its height only: the menu's width is the system's.
                             report_ << "tray-menu-game-row 0 " << row.bottom - row.top << std::endl;

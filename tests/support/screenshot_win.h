@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -18,6 +19,7 @@ namespace velmora::testing {
 struct Bgr {
     BYTE b, g, r;
 };
+inline bool operator==(const Bgr& a, const Bgr& b) { return a.b == b.b && a.g == b.g && a.r == b.r; }
 
 // A 24-bit BMP of `pixels` (rows top-down, `width` wide), as the golden files are.
 inline void writeBitmap(const std::string& path, const std::vector<Bgr>& pixels, int width, int height) {
@@ -81,6 +83,19 @@ inline std::vector<Bgr> capture(HWND window, int width, int height, const std::s
     ReleaseDC(window, source);
     if (!path.empty()) writeBitmap(path, pixels, width, height);
     return pixels;
+}
+
+// The window's picture once its painting is over: two pictures 50 ms apart
+// agree, and `ready` holds for them when given (at most about ten seconds).
+inline std::vector<Bgr> settledCapture(HWND window, int width, int height,
+                                       const std::function<bool(const std::vector<Bgr>&)>& ready = nullptr) {
+    std::vector<Bgr> picture;
+    for (int i = 0; i < 100; ++i) {
+        picture = capture(window, width, height, "");
+        Sleep(50);
+        if (capture(window, width, height, "") == picture && (!ready || ready(picture))) break;
+    }
+    return picture;
 }
 
 inline std::vector<Bgr> captureClient(HWND window, const std::string& path) {

@@ -597,18 +597,10 @@ TEST_F(TrayTest, RecentServersShowTheirStatusInGreyAndFollowNewFigures) {
                                 after = greyOfRow(m);
                                 if (sent && after != before) break;
                             }
-                            // The picture once the repaint is over: two pictures 50 ms apart agree.
+                            // The picture once the repaint is over.
                             RECT client{};
                             GetClientRect(m, &client);
-                            for (int i = 0; i < 100; ++i) {
-                                const auto one = capture(m, client.right, client.bottom, "");
-                                Sleep(50);
-                                const auto two = capture(m, client.right, client.bottom, "");
-                                if (std::equal(one.begin(), one.end(), two.begin(), two.end(), [](const Bgr& a, const Bgr& b) {
-                                        return a.r == b.r && a.g == b.g && a.b == b.b;
-                                    }))
-                                    break;
-                            }
+                            settledCapture(m, client.right, client.bottom);
                             capture(m, client.right, client.bottom, VELMORA_SERVERS_SHOT);
                             // One Escape closes the servers, the next the menu.
                             MenuDriver::key(m, VK_ESCAPE);
