@@ -1,7 +1,6 @@
 #include "ui/application_win.h"
 
-#include <stdexcept>
-
+#include "base/error.h"
 #include "ui/form_win.h"
 
 namespace velmora {
@@ -13,7 +12,7 @@ constexpr char kApplicationClass[] = "TApplication";
 }
 
 Application::Application() {
-    if (current_) throw std::logic_error("one application per process");
+    if (current_) throw Error("one application per process");
     registerClass(kApplicationClass);
     // A hidden top-level window, never shown: it receives the application-wide
     // messages. (A message-only window would not see broadcasts.)
@@ -108,7 +107,7 @@ void Application::reportCurrentError() noexcept {
     } catch (const std::exception& e) {
         reportError(e);
     } catch (...) {
-        reportError(std::runtime_error("Unknown error"));
+        reportError(Error("Unknown error"));
     }
 }
 

@@ -1,7 +1,6 @@
 #include "ui/window_win.h"
 
 #include <exception>
-#include <stdexcept>
 
 #include "ui/application_win.h"
 #include "ui/win32error_win.h"

@@ -9,7 +9,7 @@ namespace velmora::watch {
 
 std::uint32_t watchinterval(std::string_view value) {
     for (const char* choice : velmora::kWatchChoices)
-        if (value == choice) return static_cast<std::uint32_t>(std::stoul(choice)) * 60u * 1000u;
+        if (value == choice) return leadingNumber(choice) * 60u * 1000u;
     return watchinterval(velmora::kWatchDefault);
 }
 
