@@ -12,6 +12,7 @@ after changing a drawing; the .ico files are committed so that a build needs
 no Python."""
 import os
 import struct
+import zlib
 
 # 16x16: '#' outline, 'o' skin, 's' shade, '.' transparent. An open hand
 # raised in greeting, the tray's everyday mark.
@@ -233,6 +234,19 @@ def icon_image(size, drawing=HAND, colours=COLOURS):
     return header + xor + and_mask
 
 
+def icon_image_png(size, drawing=HAND, colours=COLOURS):
+    """The true-colour image as a PNG file, which Windows reads inside an icon
+    since Vista: a flat drawing takes a few hundred bytes instead of nine
+    thousand."""
+    rows = pixels(size, drawing, colours)
+    raw = b"".join(b"\0" + bytes(c for pixel in row for c in pixel) for row in rows)
+
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+    header = struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)  # 8 bits of red, green, blue, alpha
+    return b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b"")
+
+
 def and_mask(rows, size):
     mask_row = ((size + 31) // 32) * 4
     out = b""
@@ -276,11 +290,17 @@ def icon_image_256(size, drawing=HAND, colours=COLOURS):
     return icon_image_palette(size, drawing, colours, 8)
 
 
-def write_ico(path, sizes, drawings=HANDS, colours=COLOURS, with_256=(), sixteen=()):
+def write_ico(path, sizes, drawings=HANDS, colours=COLOURS, with_256=(), sixteen=(), png=()):
     """Writes the images in the order of sizes, after 256-colour ones for the
-    sizes in with_256: true colour, or 16 colours for the sizes in sixteen."""
-    entries = [(s, 4, icon_image_palette(s, drawing_for(s, drawings), colours, 4)) if s in sixteen
-               else (s, 32, icon_image(s, drawing_for(s, drawings), colours)) for s in sizes]
+    sizes in with_256: true colour, as PNG for the sizes in png, or 16 colours
+    for the sizes in sixteen."""
+    def image(s):
+        if s in sixteen:
+            return (s, 4, icon_image_palette(s, drawing_for(s, drawings), colours, 4))
+        if s in png:
+            return (s, 32, icon_image_png(s, drawing_for(s, drawings), colours))
+        return (s, 32, icon_image(s, drawing_for(s, drawings), colours))
+    entries = [image(s) for s in sizes]
     entries = [(s, 8, icon_image_256(s, drawing_for(s, drawings), colours)) for s in with_256] + entries
     out = struct.pack("<HHH", 0, 1, len(entries))
     offset = 6 + 16 * len(entries)
@@ -295,8 +315,11 @@ def write_ico(path, sizes, drawings=HANDS, colours=COLOURS, with_256=(), sixteen
 def main(outdir):
     sizes = [16, 20, 24, 32, 48]
     # The tray's two frames carry 256-colour images beside the true-colour ones.
-    write_ico(os.path.join(outdir, "velmora.ico"), sizes, with_256=[16, 32])
-    write_ico(os.path.join(outdir, "busy.ico"), sizes, HANDS, BUSY_COLOURS, with_256=[16])
+    # The images only denser screens load (24 and 48 pixels: a small icon at
+    # 150 %, a large one at 150 % and a small one at 300 %) are PNG, eighteen
+    # kilobytes less in the program; a screen at 100 % never decodes one.
+    write_ico(os.path.join(outdir, "velmora.ico"), sizes, with_256=[16, 32], png=[24, 48])
+    write_ico(os.path.join(outdir, "busy.ico"), sizes, HANDS, BUSY_COLOURS, with_256=[16], png=[24, 48])
     # The About window shows the logo at 32 logical pixels: 48 at 150 %, 64 at 200 %.
     # The 32-pixel image stays true colour, so a size halfway between 32 and
     # 48 still picks it on a true-colour screen. At the sizes of the usual

@@ -8,6 +8,7 @@ import struct
 import sys
 import tempfile
 import unittest
+import zlib
 
 SOURCE = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 RESOURCES = os.path.join(SOURCE, "resources")
@@ -31,6 +32,32 @@ def indexes(line, bits, w):
     return [(line[x // per_byte] >> (8 - bits * (1 + x % per_byte))) & ((1 << bits) - 1) for x in range(w)]
 
 
+PNG_SIGNATURE = b"\x89PNG\r\n\x1a\n"
+
+
+def read_png(data, w, h):
+    """Rows top-down of (r, g, b, a) of a PNG of 8-bit RGBA whose rows are
+    stored unfiltered, as make_icons.py writes them; checks its chunks'
+    checksums and its size against the icon entry's."""
+    at, kind, idat, header = 8, None, b"", None
+    while kind != b"IEND":
+        length, kind = struct.unpack_from(">I4s", data, at)
+        body = data[at + 8:at + 8 + length]
+        if struct.unpack_from(">I", data, at + 8 + length)[0] != zlib.crc32(kind + body):
+            raise ValueError("PNG chunk %r: bad checksum" % kind)
+        if kind == b"IHDR":
+            header = struct.unpack(">IIBBBBB", body)
+        elif kind == b"IDAT":
+            idat += body
+        at += 12 + length
+    if header != (w, h, 8, 6, 0, 0, 0):
+        raise ValueError("PNG header %r is not an 8-bit RGBA %dx%d image" % (header, w, h))
+    raw, stride = zlib.decompress(idat), 1 + 4 * w
+    if len(raw) != stride * h or any(raw[y * stride] for y in range(h)):
+        raise ValueError("PNG rows not %d unfiltered rows of %d pixels" % (h, w))
+    return [[tuple(raw[y * stride + 1 + 4 * x:y * stride + 5 + 4 * x]) for x in range(w)] for y in range(h)]
+
+
 def read_ico(data):
     """[(width, height, bits, rows)], rows top-down of (r, g, b, a) as the
     screen shows them: the alpha of 32-bit images, the AND mask of those with
@@ -45,6 +72,11 @@ def read_ico(data):
         w, h = w or 256, h or 256
         if offset + size > len(data):
             raise ValueError("image %d runs past the end of the file" % i)
+        if data[offset:offset + 8] == PNG_SIGNATURE:
+            if bits != 32:
+                raise ValueError("image %d: a PNG image entered as %d bits a pixel" % (i, bits))
+            images.append((w, h, bits, read_png(data[offset:offset + size], w, h)))
+            continue
         header = struct.unpack_from("<IiiHHIIiiII", data, offset)
         hsize, bw, bh, bplanes, bbits = header[:5]
         if (hsize, bw, bh, bplanes, bbits) != (40, w, 2 * h, 1, bits) or planes != 1:
@@ -154,6 +186,20 @@ class ProgramIcons(unittest.TestCase):
                 images = read_ico(read(os.path.join(RESOURCES, name)))
                 self.assertEqual([(w, bits) for (w, h, bits, _) in images], expected)
                 self.assertTrue(all(w == h for (w, h, _, _) in images))
+
+    def test_only_the_dense_screens_images_are_png(self):
+        # A screen at 100 % loads the 16 and 32 pixel images (and the
+        # 256-colour ones): those stay bitmaps, which every Windows reads.
+        for name in ("velmora.ico", "busy.ico", "drovik.ico"):
+            with self.subTest(name):
+                data = read(os.path.join(RESOURCES, name))
+                count = struct.unpack_from("<H", data, 4)[0]
+                png = []
+                for i in range(count):
+                    w, _, _, _, _, _, _, offset = struct.unpack_from("<BBBBHHII", data, 6 + 16 * i)
+                    if data[offset:offset + 8] == PNG_SIGNATURE:
+                        png.append(w)
+                self.assertEqual(png, [24, 48] if name != "drovik.ico" else [])
 
     def test_each_size_shows_its_drawing(self):
         cases = [
