@@ -213,21 +213,21 @@ def idle(wine, exe, seconds):
     return tuple(spent(b, a) for b, a in zip(before, after)) + (rss,)
 
 
-def timeouts(wine, bench, plugins, port, count):
+def timeouts(wine, command, count):
     """Processor time of the program and of the wineserver while each of
-    `count` query windows waits out its time-out, read from Linux at the start
-    of every wait ("waiting" from the program) and at its end ("cpu"), so the
-    opening and closing of the windows between the waits is not counted.
-    Per cent of one core over all the waits: (program, wineserver, seconds)."""
-    run = subprocess.Popen(wine.base + [bench, "timeout", plugins, "127.0.0.1:%d" % port, str(count)],
-                           stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+    `count` windows waits out its time-out (velmora_bench's query windows, or
+    the floor's), read from Linux at the start of every wait ("waiting" from
+    the program) and at its end ("cpu"), so the opening and closing of the
+    windows between the waits is not counted. Per cent of one core over all
+    the waits: (program, wineserver, seconds)."""
+    run = subprocess.Popen(wine.base + command, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
     server = find_wineserver(wine.prefix)
     program, start = None, None
     spent_program = spent_server = seconds = 0.0
     waits = 0
     for line in run.stdout:
         if line.startswith("waiting"):
-            program = program or find_program(os.path.basename(bench))
+            program = program or find_program(os.path.basename(command[0]))
             start = (cpu_ms(program), cpu_ms(server), time.monotonic())
         elif line.startswith("cpu") and start:
             spent_program += spent(start[0], cpu_ms(program))
@@ -294,6 +294,7 @@ def main():
     floor_window = os.path.join(args.build, "benchmarks", "bench_floor_window.exe")
     floor_handoff = os.path.join(args.build, "benchmarks", "bench_floor_handoff.exe")
     floor_dll = os.path.join(args.build, "benchmarks", "floor.dll")
+    floor_waiting = os.path.join(args.build, "benchmarks", "bench_floor_waiting.exe")
     velmora = os.path.join(release, "velmora.exe")
 
     with open("/proc/loadavg") as f:
@@ -318,8 +319,10 @@ def main():
 
     silent = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)  # bound, never answers
     silent.bind(("127.0.0.1", 0))
-    timeout_program, timeout_server, timeout_wait = timeouts(wine, bench, winpath(qw) + "\\",
-                                                             silent.getsockname()[1], args.timeouts)
+    timeout_program, timeout_server, timeout_wait = timeouts(
+        wine, [bench, "timeout", winpath(qw) + "\\", "127.0.0.1:%d" % silent.getsockname()[1], str(args.timeouts)],
+        args.timeouts)
+    floor_program, floor_server, _ = timeouts(wine, [floor_waiting, str(args.timeouts)], args.timeouts)
     windows_out = wine.run(bench, "windows", winpath(qw) + "\\", "127.0.0.1:%d" % silent.getsockname()[1],
                            str(args.windows))
     silent.close()
@@ -356,8 +359,12 @@ def main():
     print()
     print("processor time while a query window waits out its time-out (%d waits of %.2f s; %% of one core):"
           % (args.timeouts, timeout_wait))
-    print("  program %.2f %%, wineserver %.2f %%, together %.2f %%" % (
+    print("  Velmora query window         program %.2f %%, wineserver %.2f %%, together %.2f %%" % (
         timeout_program, timeout_server, timeout_program + timeout_server))
+    print("  floor: the same frames alone program %.2f %%, wineserver %.2f %%, together %.2f %%" % (
+        floor_program, floor_server, floor_program + floor_server))
+    print("  (the floor: a plain window whose 105 x 105 picture changes 10 times a second and a tray icon"
+          " changing 5 times a second)")
     print()
     hand = figures(handoff_out, "handoff")
     atom = figures(handoff_out, "floor")
