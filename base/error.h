@@ -4,6 +4,7 @@
 #pragma once
 #include <exception>
 #include <string>
+#include <utility>
 
 namespace velmora {
 
