@@ -1,5 +1,8 @@
 #include "markup/animate_win.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "ui/form_win.h"
 #include "ui/handles_win.h"
 
@@ -9,9 +12,36 @@ TImageControl::TImageControl(Form& parent) : GraphicControl(parent) { Initialize
 
 TImageControl::~TImageControl() { DeleteCriticalSection(&lock_); }
 
+// The control paints everything in its rectangle, what lies beneath it too,
+// so where no later control lies above it a frame goes straight onto the
+// form: the picture a repaint of the rectangle would make, without the
+// form's paint cycle at every tick. Under a later control the form repaints
+// the rectangle, so that control stays on top.
 void TImageControl::paintNow() {
-    invalidate();
-    if (parent().handle()) UpdateWindow(parent().handle());
+    const HWND form = parent().handle();
+    if (!form) return;
+    if (coveredByLaterControl()) {
+        invalidate();
+        UpdateWindow(form);
+        return;
+    }
+    const WindowDC dc(form);
+    if (!dc.get()) return;
+    const RECT at = pixelBounds();
+    SetViewportOrgEx(dc.get(), at.left, at.top, nullptr);
+    IntersectClipRect(dc.get(), 0, 0, at.right - at.left, at.bottom - at.top);
+    paint(dc.get());
+}
+
+bool TImageControl::coveredByLaterControl() const {
+    const std::vector<GraphicControl*>& controls = parent().controls();
+    const auto self = std::find(controls.begin(), controls.end(), this);
+    const RECT mine = pixelBounds();
+    for (auto later = self == controls.end() ? self : self + 1; later != controls.end(); ++later) {
+        RECT theirs = (*later)->pixelBounds(), overlap;
+        if ((*later)->visible() && IntersectRect(&overlap, &mine, &theirs)) return true;
+    }
+    return false;
 }
 
 void TImageControl::paint(HDC dc) {

@@ -32,6 +32,8 @@ protected:
     virtual void resizeToContent() {}
     // Repaints now, from the user-interface thread.
     void paintNow();
+    // A later visible control of the form overlaps this one.
+    bool coveredByLaterControl() const;
 
     class Guard {
     public:

@@ -86,18 +86,20 @@ protected:
     }
     void TearDown() override { image_.SetActive(false); }
 
-    std::vector<Bgr> shot() {
-        UpdateWindow(form_.handle());
+    // The form's picture once it has painted what is due, or (`asItIs`) as
+    // it stands, with only what was drawn straight onto it since.
+    std::vector<Bgr> shot(bool asItIs = false) {
+        if (!asItIs) UpdateWindow(form_.handle());
         const auto path = std::filesystem::temp_directory_path() /
                           ("velmora-animate-" + std::to_string(GetCurrentProcessId()) + ".bmp");
         return captureClient(form_.handle(), path.string());
     }
-    int mismatches(int frame, int dx, int dy) {
+    int mismatches(int frame, int dx, int dy, bool asItIs = false) {
         RECT client{};
         GetClientRect(form_.handle(), &client);
         const StripPixels strip = readStrip(image_.Glyph());
-        return frameMismatches(shot(), client.right, image_.left(), image_.top(), image_.width(), image_.height(),
-                               strip, frame, kFrameW, dx, dy, kWhite, kParent);
+        return frameMismatches(shot(asItIs), client.right, image_.left(), image_.top(), image_.width(),
+                               image_.height(), strip, frame, kFrameW, dx, dy, kWhite, kParent);
     }
     // Runs the real timer until `count` paints have been recorded.
     bool runPaints(size_t count) {
@@ -157,6 +159,50 @@ TEST_F(AnimatedImageWin, TheStepToFrameEightIsNeverPainted) {
     }
     EXPECT_NE(std::find(seen.begin(), seen.end(), 7), seen.end());
     EXPECT_NE(std::find(seen.begin(), seen.end(), 0), seen.end());
+}
+
+// A tick draws its frame straight onto the form, in its place, with the
+// strip's white showing the form: the picture right after the tick, before
+// the form paints anything, is the frame the tick drew.
+TEST_F(AnimatedImageWin, ATickDrawsItsFrameInPlaceOnTheForm) {
+    image_.SetInterval(5);
+    image_.SetActive(true);
+    image_.painted.clear();
+    ASSERT_TRUE(runPaints(12));
+    EXPECT_FALSE(GetUpdateRect(form_.handle(), nullptr, FALSE)) << "nothing is left for the form to paint";
+    EXPECT_EQ(mismatches(image_.painted.back(), 3, 4, true), 0);
+}
+
+// A control made after the image and lying over part of it stays on top
+// while the image ticks below it.
+TEST_F(AnimatedImageWin, AControlAboveTheImageStaysOnTopWhileItTicks) {
+    class Block : public GraphicControl {
+    public:
+        using GraphicControl::GraphicControl;
+        void paint(HDC dc) override {
+            const RECT all = pixelRect();
+            const HBRUSH brush = CreateSolidBrush(RGB(200, 0, 200));
+            FillRect(dc, &all, brush);
+            DeleteObject(brush);
+        }
+    } above(form_);
+    above.setBounds(50, 20, 15, 25);  // the image's right half
+    UpdateWindow(form_.handle());
+    image_.SetInterval(5);
+    image_.SetActive(true);
+    image_.painted.clear();
+    ASSERT_TRUE(runPaints(12));
+    RECT client{};
+    GetClientRect(form_.handle(), &client);
+    const std::vector<Bgr> picture = shot(true);
+    int wrong = 0;
+    for (int y = 20; y < 45; ++y)
+        for (int x = 50; x < 65; ++x) {
+            const Bgr& p = picture[static_cast<size_t>(y * client.right + x)];
+            if (p.r != 200 || p.g != 0 || p.b != 200) ++wrong;
+        }
+    EXPECT_EQ(wrong, 0) << "pixels of the control above painted over";
+    image_.SetActive(false);
 }
 
 // Running skips the inactive frame; stopping shows it.
