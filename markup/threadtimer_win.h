@@ -1,11 +1,11 @@
-// TThreadTimer: a tick source whose ticks run on the thread that made the
-// timer (the user-interface thread), handed over while the tick thread waits.
+// TThreadTimer: a tick source whose ticks run on the user-interface thread.
 //
-// Every timer of the process shares one tick thread and one hidden window:
-// the thread sleeps until the earliest timer is due, hands that tick over,
-// and schedules the timer's next one Interval after the hand-over returned.
-// So each query window's hand costs no thread of its own; the thread is made
-// with the first timer and stays for the rest of the run.
+// Every timer of the process shares one hidden window and its one window
+// timer, set to the earliest timer's due time: a tick is that window's
+// WM_TIMER, so it comes between the thread's other messages and inside every
+// modal loop (menus, message boxes, a window being moved), and each timer's
+// next tick is due one Interval after its tick returned. A query window's
+// hand costs no thread and wakes the program for its frames only.
 #pragma once
 #include <windows.h>
 
@@ -28,9 +28,6 @@ public:
     // The tick handler; setting it (or clearing it) restarts the wait.
     void SetOnTimer(std::function<void()> handler);
     bool HasOnTimer() const { return static_cast<bool>(onTimer_); }
-
-    // The shared tick thread's id once a timer has been made, otherwise 0.
-    static DWORD tickThreadId();
 
 protected:
     virtual void Timer();

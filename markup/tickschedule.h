@@ -1,5 +1,5 @@
-// The timetable of the shared tick thread, free of any thread: which timers
-// may tick, when each is due next, and how long the thread may sleep.
+// The timetable of the timers' shared tick window, free of any window: which
+// timers may tick, when each is due next, and how long until the next is due.
 // Times are milliseconds on one monotonic clock.
 #pragma once
 #include <cstdint>
@@ -18,7 +18,7 @@ public:
     bool contains(std::uint64_t id) const;
     bool empty() const { return entries_.empty(); }
 
-    // How long the thread may sleep from `now` until the earliest runnable
+    // How long from `now` until the earliest runnable
     // timer is due (0 when one is due); nothing when none may tick.
     std::optional<std::uint64_t> wait(std::uint64_t now) const;
     // The runnable timers due at `now`, the earliest first (in the order they

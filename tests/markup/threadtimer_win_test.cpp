@@ -1,6 +1,6 @@
-// The shared tick thread under Wine: one thread for every timer, ticks on the
-// user-interface thread at each timer's own interval, and no tick after a
-// timer went.
+// The shared tick source under Wine: no thread for any timer, ticks on the
+// user-interface thread at each timer's own interval, inside modal loops too,
+// and no tick after a timer went.
 #include "markup/threadtimer_win.h"
 
 #include <windows.h>
@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "tests/net/netloop_win.h"
@@ -45,30 +46,47 @@ struct Counted {
 
 }  // namespace
 
-// Many timers share one thread, and the timers made later find it again.
-TEST(ThreadTimer, EveryTimerSharesOneThread) {
+// The timers cost no thread: twelve tick, all on this thread, and the
+// process has as many threads as before the first of them was made.
+TEST(ThreadTimer, TimersTickOnThisThreadAndMakeNoThread) {
     velmora::test::app();
-    auto first = std::make_unique<Counted>(20);
-    const DWORD tickThread = TThreadTimer::tickThreadId();
-    ASSERT_NE(tickThread, 0u);
     const int before = threadsOfThisProcess();
     {
         std::vector<std::unique_ptr<Counted>> timers;
         for (int i = 0; i < 12; ++i) timers.push_back(std::make_unique<Counted>(20 + 5 * i));
-        EXPECT_EQ(threadsOfThisProcess(), before) << "no thread of its own for any timer";
-        // Every one of them ticks, on this thread.
         ASSERT_TRUE(pump(10000, [&] {
             for (const auto& t : timers)
                 if (t->ticks < 2) return false;
             return true;
         }));
         for (const auto& t : timers) EXPECT_EQ(t->thread, GetCurrentThreadId());
+        EXPECT_EQ(threadsOfThisProcess(), before);
     }
-    first.reset();
     Counted later(10);
-    EXPECT_EQ(TThreadTimer::tickThreadId(), tickThread);
     EXPECT_TRUE(pump(10000, [&] { return later.ticks >= 2; }));
-    EXPECT_EQ(threadsOfThisProcess(), before);
+}
+
+// Ticks go on inside a message box's own loop, as they must while the tray's
+// menu is open: a timer closes the box from inside it after five ticks.
+TEST(ThreadTimer, TicksGoOnInsideAModalLoop) {
+    velmora::test::app();
+    static constexpr char kTitle[] = "velmora tick test";
+    Counted inside(10);
+    inside.timer.SetOnTimer([&] {
+        if (++inside.ticks == 5)
+            if (HWND box = FindWindowA(nullptr, kTitle)) PostMessageA(box, WM_CLOSE, 0, 0);
+    });
+    // Should the ticks stop, the box still ends after ten seconds.
+    const HANDLE done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::thread backstop([done] {
+        if (WaitForSingleObject(done, 10000) == WAIT_TIMEOUT)
+            if (HWND box = FindWindowA(nullptr, kTitle)) PostMessageA(box, WM_CLOSE, 0, 0);
+    });
+    MessageBoxA(nullptr, "ticks", kTitle, MB_OK);
+    SetEvent(done);
+    backstop.join();
+    CloseHandle(done);
+    EXPECT_GE(inside.ticks, 5);
 }
 
 // Each timer keeps its own interval: a fast one ticks several times while a
@@ -95,7 +113,7 @@ TEST(ThreadTimer, DisabledTimersStayQuiet) {
 }
 
 // A timer destroyed by another timer's tick gets no tick after it went, and
-// the thread goes on serving the others.
+// the others go on ticking.
 TEST(ThreadTimer, ATimerThatGoesGetsNoLateTick) {
     velmora::test::app();
     auto victim = std::make_unique<Counted>(1);

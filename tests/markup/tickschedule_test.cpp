@@ -1,12 +1,12 @@
-// The shared tick thread's timetable: who is due when, and how long the
-// thread may sleep.
+// The shared tick window's timetable: who is due when, and how long until
+// the next tick.
 #include "markup/tickschedule.h"
 
 #include <gtest/gtest.h>
 
 using velmora::TickSchedule;
 
-// With nothing runnable the thread sleeps until a change wakes it.
+// With nothing runnable nothing is due until a change.
 TEST(TickSchedule, NothingRunnableMeansNoWakeUp) {
     TickSchedule s;
     EXPECT_FALSE(s.wait(0).has_value());
