@@ -516,7 +516,7 @@ std::string_view nextRun(std::string_view text) {
     // Only a "<" in front of the first blank matters, so the search for it
     // stops there (long texts of many words stay linear).
     const size_t blank = text.find(' ');
-    const size_t lt = text.substr(0, blank).find('<');
+    const size_t lt = text.substr(0, std::min(blank, text.size())).find('<');
     if (lt != npos) return text.substr(0, lt);
     if (blank != npos) return text.substr(0, blank + 1);
     return text;
