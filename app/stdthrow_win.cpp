@@ -18,7 +18,8 @@
 #include "base/error.h"
 
 namespace {
-// The library's range texts use %zu, %s and %% only.
+// The library's range texts use %zu, %s and %% only, and the system's
+// formatter behind vformat does not know %zu on every Windows.
 std::string rangetext(const char* format, va_list args) {
     std::string text;
     for (const char* p = format; *p; ++p) {
