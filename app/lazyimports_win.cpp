@@ -27,7 +27,7 @@
 
 #include <atomic>
 #include <bit>
-#include <cstdio>
+#include <string>
 
 namespace {
 
@@ -36,9 +36,8 @@ namespace {
 FARPROC resolve(const char* dll, const char* name) {
     HMODULE library = LoadLibraryA(dll);
     if (FARPROC address = library ? GetProcAddress(library, name) : nullptr) return address;
-    char text[160];
-    std::snprintf(text, sizeof text, "Velmora cannot go on: Windows could not load %s from %s.", name, dll);
-    MessageBoxA(nullptr, text, "Velmora", MB_OK | MB_ICONERROR | MB_TASKMODAL);
+    const std::string text = std::string("Velmora cannot go on: Windows could not load ") + name + " from " + dll + ".";
+    MessageBoxA(nullptr, text.c_str(), "Velmora", MB_OK | MB_ICONERROR | MB_TASKMODAL);
     ExitProcess(1);
 }
 
