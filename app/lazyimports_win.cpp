@@ -27,7 +27,6 @@
 
 #include <atomic>
 #include <bit>
-#include <string>
 
 namespace {
 
@@ -36,8 +35,9 @@ namespace {
 FARPROC resolve(const char* dll, const char* name) {
     HMODULE library = LoadLibraryA(dll);
     if (FARPROC address = library ? GetProcAddress(library, name) : nullptr) return address;
-    const std::string text = std::string("Velmora cannot go on: Windows could not load ") + name + " from " + dll + ".";
-    MessageBoxA(nullptr, text.c_str(), "Velmora", MB_OK | MB_ICONERROR | MB_TASKMODAL);
+    char text[200];  // the names are the short ones below
+    wsprintfA(text, "Velmora cannot go on: Windows could not load %s from %s.", name, dll);
+    MessageBoxA(nullptr, text, "Velmora", MB_OK | MB_ICONERROR | MB_TASKMODAL);
     ExitProcess(1);
 }
 
