@@ -13,6 +13,10 @@ namespace velmora {
 namespace {
 constexpr char kTickWindowClass[] = "TThreadTimerWindow";
 constexpr UINT_PTR kTickTimer = 1;
+// A timer due before the window timer could go off again ticks in this
+// round, with the others: ticks that nearly coincide (the hand's and the tray
+// icon's) wake the program once, not twice 10 ms apart.
+constexpr std::uint32_t kGatherMs = USER_TIMER_MINIMUM;
 
 std::uint64_t clockMs() { return static_cast<std::uint64_t>(clockMicroseconds() / 1000); }
 }  // namespace
@@ -72,7 +76,7 @@ private:
         if (ticking_) return 0;
         ticking_ = true;
         try {
-            for (const std::uint64_t id : schedule_.due(clockMs())) {
+            for (const std::uint64_t id : schedule_.due(clockMs(), kGatherMs)) {
                 // A timer that went during an earlier tick of this round is not ticked.
                 const auto found = timers_.find(id);
                 if (found == timers_.end()) continue;

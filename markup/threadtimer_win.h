@@ -4,8 +4,11 @@
 // timer, set to the earliest timer's due time: a tick is that window's
 // WM_TIMER, so it comes between the thread's other messages and inside every
 // modal loop (menus, message boxes, a window being moved), and each timer's
-// next tick is due one Interval after its tick returned. A query window's
-// hand costs no thread and wakes the program for its frames only.
+// next tick is due one Interval after its tick returned. Ticks that nearly
+// coincide come in one round (one a few ms early), and a timer that starts
+// while another runs falls into its beat, so the query window's hand and the
+// tray icon's frames wake the program once. A query window's hand costs no
+// thread and wakes the program for its frames only.
 #pragma once
 #include <windows.h>
 

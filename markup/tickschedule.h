@@ -12,7 +12,9 @@ class TickSchedule {
 public:
     // Adds timer `id` or changes it: it may tick when `runnable`, every
     // `interval` ms, the first time `interval` ms after `now` (a change starts
-    // the wait over).
+    // the wait over). When another timer ticks within a quarter interval of
+    // that time, the first tick comes with that one instead: timers started
+    // apart (a window's hand, the tray icon's frames) then share their ticks.
     void set(std::uint64_t id, bool runnable, std::uint32_t interval, std::uint64_t now);
     void remove(std::uint64_t id);
     bool contains(std::uint64_t id) const;
@@ -21,9 +23,10 @@ public:
     // How long from `now` until the earliest runnable
     // timer is due (0 when one is due); nothing when none may tick.
     std::optional<std::uint64_t> wait(std::uint64_t now) const;
-    // The runnable timers due at `now`, the earliest first (in the order they
-    // were added when equally due).
-    std::vector<std::uint64_t> due(std::uint64_t now) const;
+    // The runnable timers due at `now`, and those due at most `early` ms
+    // after it, the earliest first (in the order they were added when equally
+    // due).
+    std::vector<std::uint64_t> due(std::uint64_t now, std::uint32_t early = 0) const;
     // Timer `id`'s tick was handed over and returned at `now`: its next tick
     // is one interval later. An unknown id is ignored.
     void ticked(std::uint64_t id, std::uint64_t now);
@@ -35,6 +38,10 @@ private:
         std::uint32_t interval;
         std::uint64_t due;
     };
+    // The tick of another runnable timer nearest to `due` and at most
+    // `leeway` from it, else `due`.
+    std::uint64_t onTheBeat(std::uint64_t id, std::uint64_t due, std::uint64_t leeway, std::uint64_t now) const;
+
     std::vector<Entry> entries_;
 };
 

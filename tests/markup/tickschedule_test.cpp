@@ -2,6 +2,8 @@
 // the next tick.
 #include "markup/tickschedule.h"
 
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 using velmora::TickSchedule;
@@ -60,4 +62,73 @@ TEST(TickSchedule, ChangesRestartAndRemovalEnds) {
     EXPECT_EQ(s.due(1000), std::vector<std::uint64_t>{2});
     s.remove(2);
     EXPECT_TRUE(s.empty());
+}
+
+// Timers due within the gathering window tick in the round of the one due
+// now, so two animations that nearly coincide wake the program once; one due
+// later waits for its own round.
+TEST(TickSchedule, TicksDueSoonAfterJoinTheRound) {
+    struct Case {
+        std::uint64_t now;
+        std::uint32_t early;
+        std::vector<std::uint64_t> due;
+    };
+    TickSchedule s;
+    s.set(1, true, 100, 0);
+    s.set(2, true, 200, 0);
+    s.set(3, true, 110, 0);
+    s.ticked(1, 0);  // due at 100
+    s.ticked(2, 3);  // due at 203
+    s.ticked(3, 0);  // due at 110
+    for (const Case& c : {Case{100, 0, {1}}, Case{100, 9, {1}}, Case{100, 10, {1, 3}}, Case{195, 10, {1, 3, 2}},
+                          Case{192, 10, {1, 3}}, Case{90, 10, {1}}, Case{89, 10, {}}})
+        EXPECT_EQ(s.due(c.now, c.early), c.due) << c.now << " + " << c.early;
+}
+
+// A timer that starts while another runs takes that one's nearest tick for
+// its first when it lies within a quarter of its own interval.
+TEST(TickSchedule, ATimerStartedLaterFallsIntoTheBeat) {
+    struct Case {
+        std::uint32_t interval;
+        std::uint64_t startedAt;
+        std::uint64_t firstDue;
+    };
+    // The beat: every 100 ms from 100 on.
+    for (const Case& c : {Case{200, 45, 200}, Case{200, 55, 300}, Case{1000, 45, 1000}, Case{1000, 80, 1100},
+                          Case{20, 45, 65}, Case{100, 10, 100}, Case{100, 30, 130}, Case{40, 65, 100}, Case{40, 90, 130}}) {
+        TickSchedule s;
+        s.set(1, true, 100, 0);
+        s.set(2, true, c.interval, c.startedAt);
+        const auto has2 = [](const std::vector<std::uint64_t>& ids) { return std::count(ids.begin(), ids.end(), 2u) == 1; };
+        EXPECT_FALSE(has2(s.due(c.firstDue - 1))) << c.interval << " from " << c.startedAt;
+        EXPECT_TRUE(has2(s.due(c.firstDue))) << c.interval << " from " << c.startedAt;
+    }
+    TickSchedule alone, quiet;
+    alone.set(2, true, 200, 45);
+    EXPECT_EQ(alone.wait(45), 200u) << "no other timer";
+    quiet.set(1, false, 100, 0);
+    quiet.set(2, true, 200, 45);
+    EXPECT_EQ(quiet.wait(45), 200u) << "a stopped timer sets no beat";
+}
+
+// The hand (every 100 ms) and the tray icon (every 200 ms) started 45 ms
+// apart, their handlers taking a millisecond each: over two seconds the
+// program wakes for the hand's ticks only, and each timer keeps its interval.
+TEST(TickSchedule, TwoAnimationsStartedApartWakeTheProgramTogether) {
+    TickSchedule s;
+    s.set(1, true, 100, 0);
+    s.set(2, true, 200, 45);
+    std::uint64_t now = 45;
+    int rounds = 0, ticks[3] = {};
+    while (now < 2045) {
+        now += *s.wait(now);
+        ++rounds;
+        for (std::uint64_t id : s.due(now, 10)) {
+            ++ticks[id];
+            s.ticked(id, ++now);
+        }
+    }
+    EXPECT_GE(ticks[1], 19);
+    EXPECT_NEAR(ticks[2] * 2, ticks[1], 1);
+    EXPECT_EQ(rounds, ticks[1]);
 }
