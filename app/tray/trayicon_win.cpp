@@ -10,7 +10,6 @@ namespace velmora {
 
 namespace {
 constexpr char kReceiverClass[] = "TTrayIconWindow";
-constexpr UINT_PTR kFrameTimer = 1;
 
 // The shell announces a new taskbar (after it restarts) with this message.
 UINT taskbarcreated() {
@@ -74,7 +73,7 @@ public:
 protected:
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
         bool handled = false;
-        const LRESULT result = owner_.message(message, wParam, lParam, handled);
+        const LRESULT result = owner_.message(message, lParam, handled);
         return handled ? result : defaultHandling(message, wParam, lParam);
     }
 
@@ -85,6 +84,8 @@ private:
 TTrayIcon::TTrayIcon() : receiver_(std::make_unique<Receiver>(*this)) {
     taskbarcreated();
     icons_.onChange = [this] { refresh(); };
+    frames_.SetEnabled(false);
+    frames_.SetOnTimer([this] { step(); });
 }
 
 TTrayIcon::~TTrayIcon() {
@@ -207,30 +208,27 @@ void TTrayIcon::setAnimated(bool on) {
     const bool effective = on && icons_.count() > 0;
     if (effective == animated_) return;
     animated_ = effective;
-    if (effective && added_) starttimer();
     if (!effective) stoptimer();
     frame_ = 0;
     refresh();
+    // The next frame comes an interval after this one is shown, so frames
+    // started together (the query window's hand) tick together.
+    if (animated_ && added_) starttimer();
 }
 
 void TTrayIcon::setInterval(WORD ms) {
     interval_ = ms;
-    if (timing_) starttimer();  // the next frame comes `ms` after now
+    if (frames_.Enabled()) starttimer();  // the next frame comes `ms` after now
 }
 
-// The frames are timed by a window timer of the receiver, so each step runs
-// on the user-interface thread between its other messages and can never
-// interleave with a start, stop or refresh.
+// The frames tick on the user-interface thread between its other messages,
+// so a step can never interleave with a start, stop or refresh.
 void TTrayIcon::starttimer() {
-    if (!handle()) return;
-    SetTimer(handle(), kFrameTimer, interval_, nullptr);
-    timing_ = true;
+    frames_.SetInterval(interval_);
+    frames_.SetEnabled(true);
 }
 
-void TTrayIcon::stoptimer() {
-    if (timing_ && handle()) KillTimer(handle(), kFrameTimer);
-    timing_ = false;
-}
+void TTrayIcon::stoptimer() { frames_.SetEnabled(false); }
 
 void TTrayIcon::step() {
     if (destroying_ || !animated_) return;
@@ -238,13 +236,8 @@ void TTrayIcon::step() {
     refresh();
 }
 
-LRESULT TTrayIcon::message(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) {
+LRESULT TTrayIcon::message(UINT message, LPARAM lParam, bool& handled) {
     handled = false;
-    if (message == WM_TIMER && wParam == kFrameTimer) {
-        handled = true;
-        step();
-        return 0;
-    }
     if (message == taskbarcreated()) {
         // The shell's notification area was made anew and holds no icons.
         added_ = false;

@@ -14,6 +14,7 @@
 #include "app/tray/iconlist_win.h"
 #include "app/tray/imagemenu_win.h"
 #include "app/tray/trayrules.h"
+#include "markup/threadtimer_win.h"
 #include "ui/control_win.h"
 
 namespace velmora {
@@ -93,7 +94,7 @@ protected:
 private:
     class Receiver;
     friend class Receiver;
-    LRESULT message(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
+    LRESULT message(UINT message, LPARAM lParam, bool& handled);
     BOOL shell(DWORD message, NOTIFYICONDATAA& data);
     void show();
     void remove();
@@ -113,10 +114,12 @@ private:
     WORD interval_ = 150;
     bool added_ = false;
     bool destroying_ = false;
-    bool timing_ = false;
     int frame_ = -1;
     TrayPressed pressed_;
     HICON shown_ = nullptr;
+    // The frames tick from the shared tick source, in the rounds of the
+    // query window's hand. Last, so it stops first.
+    TThreadTimer frames_;
 };
 
 }  // namespace velmora
