@@ -374,6 +374,9 @@ int main(int argc, char** argv) {
     int rc = 1;
     if ((mode == "ping" || mode == "timeout") && argc == 5) {
         const bool ping = mode == "ping";
+        // The pointer rests off the windows, as it does off the floor's: a
+        // pointer over the query window has the form track it for its hints.
+        if (!ping) SetCursorPos(0, 0);
         rc = queries(argv[2], argv[3], std::atoi(argv[4]), [&](Tloadform& w, double cpuBefore) {
             if (ping)
                 line("ping %.0f\n", w.ticks);
