@@ -73,8 +73,11 @@ HICON loadGameIcon() {
 
 }  // namespace velmora::plugins
 
-// The heap blocks go back when the host unloads the library.
-extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+// The library's entry point itself: a plug-in links no C runtime start-up,
+// since it has nothing to construct or destroy and no thread-local data, and
+// the start-up's work and imports were most of the time a load took. The
+// heap blocks go back when the host unloads the library.
+extern "C" BOOL WINAPI DllMainCRTStartup(HINSTANCE, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_DETACH) {
         velmora::plugins::serverTexts.release();
         velmora::plugins::playerTexts.release();
