@@ -17,17 +17,12 @@ namespace velmora {
 
 namespace {
 
-BOOL CALLBACK identify(HWND hwnd, LPARAM found) {
-    char className[30] = {};
-    GetClassNameA(hwnd, className, sizeof className);
-    // Only a window of our class is asked, and a hung one cannot hang the
-    // start: it is given up on after a few seconds.
-    if (lstrcmpiA(className, kMainformClass) != 0) return TRUE;
+// Whether `hwnd` is a running copy's main window: it answers WM_IDENTIFY.
+// A hung window cannot hang the start: it is given up on after a few seconds.
+bool identifies(HWND hwnd) {
     DWORD_PTR answer = 0;
-    if (!SendMessageTimeoutA(hwnd, WM_IDENTIFY, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer)) return TRUE;
-    if (static_cast<LRESULT>(answer) != kIdentifyAnswer) return TRUE;
-    *reinterpret_cast<HWND*>(found) = hwnd;
-    return FALSE;
+    return SendMessageTimeoutA(hwnd, WM_IDENTIFY, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer) &&
+           static_cast<LRESULT>(answer) == kIdentifyAnswer;
 }
 
 // The second copy: nudge the running one and pass the link in a global atom,
@@ -89,10 +84,14 @@ int firstcopy(bool hasArguments, const std::string& cmdline) {
 
 }  // namespace
 
+// Only windows of our class are asked. They are looked up by class, not
+// enumerated: under Wine, enumerating the top-level windows loads the display
+// driver, which was half the time a second copy took to hand its link over.
 HWND findrunningcopy() {
-    HWND found = nullptr;
-    EnumWindows(&identify, reinterpret_cast<LPARAM>(&found));
-    return found;
+    for (HWND hwnd = FindWindowExA(nullptr, nullptr, kMainformClass, nullptr); hwnd;
+         hwnd = FindWindowExA(nullptr, hwnd, kMainformClass, nullptr))
+        if (identifies(hwnd)) return hwnd;
+    return nullptr;
 }
 
 int runvelmora(const std::string& commandLine) {
