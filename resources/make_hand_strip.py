@@ -1,13 +1,14 @@
 #!/usr/bin/env python3
-"""Draws the query window's hand strip and writes resources/hand.bmp: a 24-bit
+"""Draws the query window's hand strip and writes resources/hand.bmp: an 8-bit
 180x16 bitmap of ten 18x16 frames on white (the transparent colour). Frames
 0-7 wave the hand left and right and back, frame 8 (answered) adds a green
 tick, frame 9 (failed) a red cross. It writes the same strip for screens of
 twice the density as resources/hand2x.bmp: 360x32, ten 36x32 frames, with
 the 32x32 hand, the wave's steps doubled and the marks drawn at their size,
-as an 8-bit bitmap whose colour table holds the strip's few colours (white
-first), a third of the 24-bit file's size. Run it again after changing the drawing; the .bmp files are committed so
-that a build needs no Python."""
+also as an 8-bit bitmap. Each colour table holds the strip's few colours
+(white first): the files take a third to a half of a 24-bit one. Run it
+again after changing the drawing; the .bmp files are committed so that a
+build needs no Python."""
 import os
 import struct
 
@@ -77,21 +78,10 @@ def strip(scale=1):
     return [[px for f in frames for px in f[y]] for y in range(len(hand))]
 
 
-def write_bmp(path, rows):
-    height, width = len(rows), len(rows[0])
-    stride = (width * 3 + 3) & ~3
-    data = b"".join(
-        bytes(c for (r, g, b) in row for c in (b, g, r)) + b"\0" * (stride - width * 3) for row in reversed(rows)
-    )
-    header = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(data), 2835, 2835, 0, 0)
-    with open(path, "wb") as f:
-        f.write(b"BM" + struct.pack("<IHHI", 14 + 40 + len(data), 0, 0, 54) + header + data)
-
-
 def write_bmp_8(path, rows):
-    """The same picture with one byte a pixel into a table of its colours;
-    a DIB section of it draws every pixel in the same colour as the 24-bit
-    one, and white stays the colour the strip's corner is read as."""
+    """The picture with one byte a pixel into a table of its colours: a DIB
+    section of it draws every pixel in the colour of the drawing, and white
+    stays the colour the strip's corner is read as."""
     height, width = len(rows), len(rows[0])
     colours = [WHITE] + sorted({px for row in rows for px in row} - {WHITE})
     if len(colours) > 256:
@@ -107,7 +97,7 @@ def write_bmp_8(path, rows):
 
 
 def main(outdir):
-    write_bmp(os.path.join(outdir, "hand.bmp"), strip())
+    write_bmp_8(os.path.join(outdir, "hand.bmp"), strip())
     write_bmp_8(os.path.join(outdir, "hand2x.bmp"), strip(2))
 
 
