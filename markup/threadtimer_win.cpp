@@ -59,14 +59,24 @@ private:
 
     void rearm() {
         if (ticking_) return;  // the round of ticks sets it when it ends
-        const auto wait = schedule_.wait(clockMs());
+        const std::uint64_t now = clockMs();
+        const auto wait = schedule_.wait(now);
         if (!wait) {
             KillTimer(handle(), kTickTimer);
+            armed_ = 0;
             return;
         }
+        // The window timer goes off every `armed_` ms from when it last did:
+        // when its next time falls in the gathering window before the
+        // earliest due tick, that round ticks it, and the timer stays as it
+        // is. A steady animation sets it once instead of at every tick.
+        const std::uint64_t due = now + *wait, next = lastGoneOff_ + armed_;
+        if (armed_ && next <= due && next + kGatherMs >= due) return;
         // The system's window timers go off 10 ms after being set at the soonest.
         const UINT ms = static_cast<UINT>(std::clamp<std::uint64_t>(*wait, USER_TIMER_MINIMUM, USER_TIMER_MAXIMUM));
         if (!SetTimer(handle(), kTickTimer, ms, nullptr)) raiseLastWin32Error();
+        armed_ = ms;
+        lastGoneOff_ = now;
     }
 
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
@@ -74,6 +84,7 @@ private:
         // A handler that runs a modal loop (a message box) holds the others
         // until it returns, and is not ticked again meanwhile.
         if (ticking_) return 0;
+        lastGoneOff_ = clockMs();
         ticking_ = true;
         try {
             for (const std::uint64_t id : schedule_.due(clockMs(), kGatherMs)) {
@@ -98,6 +109,8 @@ private:
     std::uint64_t nextId_ = 1;
     TickSchedule schedule_;
     bool ticking_ = false;
+    UINT armed_ = 0;                  // the window timer's interval, 0 while it is off
+    std::uint64_t lastGoneOff_ = 0;   // when it was set or last went off
 };
 
 TickScheduler* TickScheduler::current = nullptr;
