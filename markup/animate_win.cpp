@@ -48,10 +48,17 @@ void TImageControl::paint(HDC dc) {
     const RECT pixels = pixelRect();
     const int w = pixels.right, h = pixels.bottom;
     if (w <= 0 || h <= 0) return;
-    // Off screen first, so the frame never shows half drawn.
+    // Off screen first, so the frame never shows half drawn: in a 32-bit
+    // bitmap of the program's own, made without asking `dc`, since a bitmap
+    // or memory DC made from a window's DC has Wine fetch the window's
+    // visible region again at every tick.
     // Declared first, so it goes last, after the bitmap is deselected and deleted.
-    const MemoryDC memory(dc);
-    ScopedGdiObject bitmap(CreateCompatibleBitmap(dc, w, h));
+    const MemoryDC memory(nullptr);
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    ScopedGdiObject bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!bitmap) return;
     {
         SelectGuard selected(memory.get(), bitmap.get());
         {
