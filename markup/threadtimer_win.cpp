@@ -70,8 +70,7 @@ private:
         // when its next time falls in the gathering window before the
         // earliest due tick, that round ticks it, and the timer stays as it
         // is. A steady animation sets it once instead of at every tick.
-        const std::uint64_t due = now + *wait, next = lastGoneOff_ + armed_;
-        if (armed_ && next <= due && next + kGatherMs >= due) return;
+        if (armed_ && TickSchedule::wakeServes(lastGoneOff_ + armed_, now + *wait, kGatherMs)) return;
         // The system's window timers go off 10 ms after being set at the soonest.
         const UINT ms = static_cast<UINT>(std::clamp<std::uint64_t>(*wait, USER_TIMER_MINIMUM, USER_TIMER_MAXIMUM));
         if (!SetTimer(handle(), kTickTimer, ms, nullptr)) raiseLastWin32Error();

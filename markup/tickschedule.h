@@ -31,6 +31,13 @@ public:
     // is one interval later. An unknown id is ignored.
     void ticked(std::uint64_t id, std::uint64_t now);
 
+    // Whether a periodic wake-up that next comes at `next` serves a tick due
+    // at `due`: it comes no later, and at most `early` ms before it (the
+    // round it starts gathers what is due that soon).
+    static bool wakeServes(std::uint64_t next, std::uint64_t due, std::uint32_t early) {
+        return next <= due && next + early >= due;
+    }
+
 private:
     struct Entry {
         std::uint64_t id;

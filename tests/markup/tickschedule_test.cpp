@@ -132,3 +132,16 @@ TEST(TickSchedule, TwoAnimationsStartedApartWakeTheProgramTogether) {
     EXPECT_NEAR(ticks[2] * 2, ticks[1], 1);
     EXPECT_EQ(rounds, ticks[1]);
 }
+
+// The tick window keeps its periodic timer while its next wake-up comes at or
+// up to the gathering window before the earliest due tick; a wake-up after
+// it would tick late, one long before it would wake for nothing.
+TEST(TickSchedule, AWakeUpServesATickDueSoonAfterIt) {
+    struct Case {
+        std::uint64_t next, due;
+        bool serves;
+    };
+    for (const Case& c : {Case{100, 100, true}, Case{100, 110, true}, Case{100, 111, false}, Case{101, 100, false},
+                          Case{0, 10, true}, Case{1000, 1005, true}})
+        EXPECT_EQ(TickSchedule::wakeServes(c.next, c.due, 10), c.serves) << c.next << " for " << c.due;
+}
