@@ -1,6 +1,7 @@
 #include "ui/application_win.h"
 
 #include "base/error.h"
+#include "ui/clock_win.h"
 #include "ui/form_win.h"
 
 namespace velmora {
@@ -9,6 +10,8 @@ Application* Application::current_ = nullptr;
 
 namespace {
 constexpr char kApplicationClass[] = "TApplication";
+// The window timer that wakes the loop when the idle handler asked to be.
+constexpr UINT_PTR kWakeUpTimer = 1;
 }
 
 Application::Application() {
@@ -40,6 +43,10 @@ void Application::activationChanged(bool active) {
 LRESULT Application::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == CM_ACTIVATE) active_ = true;
     if (message == CM_DEACTIVATE) active_ = false;
+    if (message == WM_TIMER && wParam == kWakeUpTimer) {
+        KillTimer(handle(), kWakeUpTimer);
+        wakeUp_.wentOff();
+    }
     // A hook may remove itself or others while it runs: walk a copy.
     const auto hooks = hooks_;
     for (const auto& [id, hook] : hooks) hook(message, wParam, lParam);
@@ -50,14 +57,18 @@ LRESULT Application::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 bool Application::processMessage() {
     MSG msg;
     if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) return false;
+    dispatch(msg);
+    return true;
+}
+
+void Application::dispatch(MSG& msg) {
     if (msg.message == WM_QUIT) {
         terminated_ = true;
-        return true;
+        return;
     }
-    if (Form::dialogMessage(msg)) return true;
+    if (Form::dialogMessage(msg)) return;
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
-    return true;
 }
 
 void Application::processMessages() {
@@ -78,10 +89,32 @@ void Application::idle() {
         }
     }
     if (!done || terminated_) return;
-    if (wakeWithin_ == INFINITE)
-        WaitMessage();
-    else
+    sleep();
+}
+
+// Sleeps in GetMessage and handles the message that ends the sleep. Waiting
+// there costs the window server less than a wait for the queue's state (no
+// change of the queue's wake mask at every sleep), which is what a query
+// window waiting out its time-out does between the frames of its animation.
+void Application::sleep() {
+    const auto within = wakeWithin_ == INFINITE ? std::nullopt : std::optional<std::uint32_t>(wakeWithin_);
+    switch (wakeUp_.plan(static_cast<std::uint32_t>(clockMicroseconds() / 1000), within)) {
+    case WakeUp::Action::TimedWait:
         MsgWaitForMultipleObjectsEx(0, nullptr, wakeWithin_, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        return;
+    case WakeUp::Action::Set:
+        SetTimer(handle(), kWakeUpTimer, wakeWithin_, nullptr);
+        break;
+    case WakeUp::Action::Kill:
+        KillTimer(handle(), kWakeUpTimer);
+        break;
+    case WakeUp::Action::Keep:
+        break;
+    }
+    MSG msg;
+    // GetMessage fails only for a window handle it cannot use; it is given none.
+    if (GetMessageA(&msg, nullptr, 0, 0) == -1) return;
+    dispatch(msg);
 }
 
 void Application::handleNextMessage() {

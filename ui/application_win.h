@@ -9,6 +9,7 @@
 #include <map>
 #include <string>
 
+#include "ui/wakeup.h"
 #include "ui/window_win.h"
 
 namespace velmora {
@@ -64,8 +65,9 @@ public:
     bool processMessage();
     // Handles every waiting message, then returns (does not go idle).
     void processMessages();
-    // One turn of the loop: a message if one waits, otherwise the idle step
-    // (which waits for the next message when the idle handler is done).
+    // One turn of the loop: a message if one waits, otherwise the idle step,
+    // which sleeps until the next message and handles it when the idle
+    // handler is done.
     void handleNextMessage();
     void terminate() { terminated_ = true; }
     bool terminated() const { return terminated_; }
@@ -85,11 +87,14 @@ protected:
 
 private:
     void idle();
+    void sleep();
+    void dispatch(MSG& msg);
 
     static Application* current_;
     std::string title_ = "Velmora";
     IdleHandler onIdle_;
     DWORD wakeWithin_ = INFINITE;
+    WakeUp wakeUp_;
     std::map<int, Hook> hooks_;
     int nextHook_ = 1;
     bool active_ = false;

@@ -153,6 +153,44 @@ TEST(WindowFramework, TheIdleSlotRunsWhenTheQueueIsEmptyAndKeepsTheLoopAwake) {
     EXPECT_EQ(boxes.texts()[0], "idle failed");
 }
 
+// The loop sleeps until the moment the idle handler asks for, however many
+// other messages wake it meanwhile, and is woken once: the application
+// window's timer goes off at that moment and not again.
+TEST(WindowFramework, TheLoopWakesOnceAtTheMomentTheIdleHandlerAskedFor) {
+    app();
+    pump();
+    int wakeUps = 0;
+    const int hook = app().addHook([&](UINT message, WPARAM, LPARAM) { wakeUps += message == WM_TIMER; });
+    // Messages every 20 ms while the loop waits, and a backstop, both for
+    // the thread rather than the application window.
+    const UINT_PTR others = SetTimer(nullptr, 0, 20, nullptr);
+    const UINT_PTR backstop = SetTimer(nullptr, 0, 5000, nullptr);
+    const DWORD start = GetTickCount(), due = start + 200;
+    DWORD woke = 0;
+    int asked = 0;
+    app().setOnIdle([&](bool& done) {
+        done = true;
+        const DWORD now = GetTickCount();
+        if (woke) return;
+        if (static_cast<int>(due - now) > 0) {
+            ++asked;
+            app().wakeWithin(due - now);
+        } else {
+            woke = now;
+        }
+    });
+    while (!woke && GetTickCount() - start < 5000) app().handleNextMessage();
+    // A while longer: a timer left running would go off again meanwhile.
+    while (GetTickCount() - woke < 500) app().handleNextMessage();
+    app().clearOnIdle();
+    KillTimer(nullptr, others);
+    KillTimer(nullptr, backstop);
+    app().removeHook(hook);
+    ASSERT_NE(woke, 0u) << "the asked moment never came";
+    EXPECT_GT(asked, 3) << "the other messages woke the loop before the moment";
+    EXPECT_EQ(wakeUps, 1);
+}
+
 TEST(WindowFramework, HooksSeeActivationAndTrackTheActiveState) {
     app();
     pump();
