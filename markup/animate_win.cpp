@@ -8,6 +8,16 @@
 
 namespace velmora {
 
+namespace {
+
+// Fills with the DC's own brush: no brush made and deleted at every frame.
+void fill(HDC dc, const RECT& rect, Color color) {
+    SetDCBrushColor(dc, toColorRef(color));
+    FillRect(dc, &rect, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+}
+
+}  // namespace
+
 TImageControl::TImageControl(Form& parent) : GraphicControl(parent) { InitializeCriticalSection(&lock_); }
 
 TImageControl::~TImageControl() { DeleteCriticalSection(&lock_); }
@@ -47,36 +57,40 @@ bool TImageControl::coveredByLaterControl() const {
 void TImageControl::paint(HDC dc) {
     const RECT pixels = pixelRect();
     const int w = pixels.right, h = pixels.bottom;
-    if (w <= 0 || h <= 0) return;
-    // Off screen first, so the frame never shows half drawn: in a 32-bit
-    // bitmap of the program's own, made without asking `dc`, since a bitmap
-    // or memory DC made from a window's DC has Wine fetch the window's
-    // visible region again at every tick.
-    // Declared first, so it goes last, after the bitmap is deselected and deleted.
-    const MemoryDC memory(nullptr);
+    if (w <= 0 || h <= 0 || !fitBuffer(w, h)) return;
+    // Off screen first, so the frame never shows half drawn.
+    const HDC memory = buffer_.get();
+    fill(memory, {0, 0, w, h}, color);
+    Guard guard(*this);
+    drawing_ = true;
+    try {
+        drawContent(memory);
+    } catch (...) {
+        drawing_ = false;
+        throw;
+    }
+    drawing_ = false;
+    BitBlt(dc, 0, 0, w, h, memory, 0, 0, SRCCOPY);
+}
+
+// A 32-bit bitmap of the program's own, made without asking the window's DC
+// (a bitmap or memory DC made from a window's DC has Wine fetch the window's
+// visible region again), and kept: a new one at every tick would be memory
+// mapped and unmapped at every frame.
+bool TImageControl::fitBuffer(int width, int height) {
+    if (bufferBitmap_ && width == bufferWidth_ && height == bufferHeight_) return true;
+    if (!buffer_) return false;
     BITMAPINFO info{};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     void* bits = nullptr;
     ScopedGdiObject bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (!bitmap) return;
-    {
-        SelectGuard selected(memory.get(), bitmap.get());
-        {
-            ScopedGdiObject brush(CreateSolidBrush(toColorRef(color)));
-            const RECT all{0, 0, w, h};
-            FillRect(memory.get(), &all, static_cast<HBRUSH>(brush.get()));
-        }
-        Guard guard(*this);
-        drawing_ = true;
-        try {
-            drawContent(memory.get());
-        } catch (...) {
-            drawing_ = false;
-            throw;
-        }
-        drawing_ = false;
-        BitBlt(dc, 0, 0, w, h, memory.get(), 0, 0, SRCCOPY);
-    }
+    if (!bitmap) return false;
+    // The previous bitmap leaves the DC before it is deleted.
+    SelectObject(buffer_.get(), bitmap.get());
+    bufferBitmap_ = std::move(bitmap);
+    bufferWidth_ = width;
+    bufferHeight_ = height;
+    return true;
 }
 
 TAnimatedImage::TAnimatedImage(Form& parent, int left, int top, int width, int height) : TImageControl(parent) {
@@ -101,6 +115,7 @@ void TAnimatedImage::SetDenseGlyph(HBITMAP strip, int factor) {
     Guard guard(*this);
     if (denseGlyph_ && denseGlyph_ != strip) DeleteObject(denseGlyph_);
     denseGlyph_ = strip;
+    maskStrip_ = nullptr;  // a new bitmap may be given a deleted one's handle
     denseFactor_ = strip && factor > 1 ? factor : 1;
     if (!drawing()) invalidate();
 }
@@ -110,6 +125,7 @@ void TAnimatedImage::SetGlyph(HBITMAP strip) {
         Guard guard(*this);
         if (glyph_ && glyph_ != strip) DeleteObject(glyph_);
         glyph_ = strip;
+        maskStrip_ = nullptr;
         stripWidth_ = stripHeight_ = 0;
         TransparentColor = clNone;
         if (strip) {
@@ -202,11 +218,7 @@ void TAnimatedImage::drawContent(HDC dc) {
     if (!Opaque) {
         // What lies beneath shows through: the form's background, then every
         // earlier visible sibling that overlaps, shifted into this control.
-        {
-            ScopedGdiObject brush(CreateSolidBrush(toColorRef(parent().color)));
-            const RECT all = pixelRect();
-            FillRect(dc, &all, static_cast<HBRUSH>(brush.get()));
-        }
+        fill(dc, pixelRect(), parent().color);
         const RECT mine = pixelBounds();
         for (GraphicControl* sibling : parent().controls()) {
             if (sibling == this) break;
@@ -236,37 +248,44 @@ void TAnimatedImage::drawContent(HDC dc) {
         glyph = denseGlyph_;
         src = {src.left * denseFactor_, src.top * denseFactor_, src.width * denseFactor_, src.height * denseFactor_};
     }
-    const MemoryDC stripDc(dc);
-    const HDC strip = stripDc.get();
-    {
-        SelectGuard selected(strip, glyph);
-        SetStretchBltMode(dc, COLORONCOLOR);
-        if (TransparentColor == clNone) {
-            StretchBlt(dc, dst.left, dst.top, dst.width, dst.height, strip, src.left, src.top, src.width, src.height,
-                       SRCCOPY);
-        } else {
-            // A mask of the transparent pixels (white in the mask), then
-            // dest ^ src, & mask, ^ src: the frame where it is opaque, the
-            // background where it is not.
-            const MemoryDC maskMemory(dc);
-            const HDC maskDc = maskMemory.get();
-            ScopedGdiObject mask(CreateBitmap(src.width, src.height, 1, 1, nullptr));
-            {
-                SelectGuard maskSelected(maskDc, mask.get());
-                SetBkColor(strip, toColorRef(TransparentColor));
-                BitBlt(maskDc, 0, 0, src.width, src.height, strip, src.left, src.top, SRCCOPY);
-                const COLORREF oldBk = SetBkColor(dc, RGB(255, 255, 255));
-                const COLORREF oldText = SetTextColor(dc, RGB(0, 0, 0));
-                StretchBlt(dc, dst.left, dst.top, dst.width, dst.height, strip, src.left, src.top, src.width,
-                           src.height, SRCINVERT);
-                StretchBlt(dc, dst.left, dst.top, dst.width, dst.height, maskDc, 0, 0, src.width, src.height, SRCAND);
-                StretchBlt(dc, dst.left, dst.top, dst.width, dst.height, strip, src.left, src.top, src.width,
-                           src.height, SRCINVERT);
-                SetBkColor(dc, oldBk);
-                SetTextColor(dc, oldText);
-            }
-        }
+    const HDC strip = stripDc_.get();
+    const HDC mask = TransparentColor == clNone ? nullptr : maskOf(glyph);
+    SelectGuard selected(strip, glyph);
+    SetStretchBltMode(dc, COLORONCOLOR);
+    if (!mask) {
+        StretchBlt(dc, dst.left, dst.top, dst.width, dst.height, strip, src.left, src.top, src.width, src.height,
+                   SRCCOPY);
+        return;
     }
+    // dest ^ src, & mask, ^ src: the frame where it is opaque, the
+    // background where it is not.
+    const COLORREF oldBk = SetBkColor(dc, RGB(255, 255, 255));
+    const COLORREF oldText = SetTextColor(dc, RGB(0, 0, 0));
+    StretchBlt(dc, dst.left, dst.top, dst.width, dst.height, strip, src.left, src.top, src.width, src.height, SRCINVERT);
+    StretchBlt(dc, dst.left, dst.top, dst.width, dst.height, mask, src.left, src.top, src.width, src.height, SRCAND);
+    StretchBlt(dc, dst.left, dst.top, dst.width, dst.height, strip, src.left, src.top, src.width, src.height, SRCINVERT);
+    SetBkColor(dc, oldBk);
+    SetTextColor(dc, oldText);
+}
+
+HDC TAnimatedImage::maskOf(HBITMAP strip) {
+    if (mask_ && strip == maskStrip_ && TransparentColor == maskColor_) return maskDc_.get();
+    BITMAP info{};
+    if (!maskDc_ || !GetObjectA(strip, sizeof info, &info)) return nullptr;
+    ScopedGdiObject mask(CreateBitmap(info.bmWidth, info.bmHeight, 1, 1, nullptr));
+    if (!mask) return nullptr;
+    // The previous mask leaves the DC before it is deleted.
+    SelectObject(maskDc_.get(), mask.get());
+    mask_ = std::move(mask);
+    {
+        SelectGuard selected(stripDc_.get(), strip);
+        // Copying colour to a monochrome bitmap makes the background colour white.
+        SetBkColor(stripDc_.get(), toColorRef(TransparentColor));
+        BitBlt(maskDc_.get(), 0, 0, info.bmWidth, info.bmHeight, stripDc_.get(), 0, 0, SRCCOPY);
+    }
+    maskStrip_ = strip;
+    maskColor_ = TransparentColor;
+    return maskDc_.get();
 }
 
 void TAnimatedImage::FrameChanged() {

@@ -10,6 +10,7 @@
 #include "markup/animate.h"
 #include "markup/threadtimer_win.h"
 #include "ui/control_win.h"
+#include "ui/handles_win.h"
 
 namespace velmora {
 
@@ -19,7 +20,8 @@ public:
     ~TImageControl() override;
 
     // Paints into an off-screen bitmap of the client size, then copies it to
-    // `dc` in one BitBlt.
+    // `dc` in one BitBlt. The bitmap is kept for the next paint while the
+    // size stays.
     void paint(HDC dc) override;
     bool drawing() const { return drawing_; }
     // Set while the control is painted as the background of another one.
@@ -47,8 +49,14 @@ protected:
     };
 
 private:
+    // The off-screen bitmap, selected into `buffer_` (so the DC goes first).
+    bool fitBuffer(int width, int height);
+
     CRITICAL_SECTION lock_;
     bool drawing_ = false;
+    ScopedGdiObject bufferBitmap_;
+    MemoryDC buffer_{nullptr};
+    int bufferWidth_ = 0, bufferHeight_ = 0;
 };
 
 class TAnimatedImage : public TImageControl {
@@ -109,6 +117,9 @@ protected:
 private:
     void pictureChanged();
     void computeFrameSize();
+    // The mask of `strip` (white where it shows TransparentColor), made
+    // once for each strip and colour and kept selected into `maskDc_`.
+    HDC maskOf(HBITMAP strip);
 
     GlyphState state_;
     HBITMAP glyph_ = nullptr;
@@ -116,6 +127,11 @@ private:
     int denseFactor_ = 1;
     int stripWidth_ = 0, stripHeight_ = 0;
     FrameRect frame_;
+    MemoryDC stripDc_{nullptr};
+    ScopedGdiObject mask_;
+    MemoryDC maskDc_{nullptr};
+    HBITMAP maskStrip_ = nullptr;
+    Color maskColor_ = clNone;
     TThreadTimer timer_;
     bool destroying_ = false;
 };

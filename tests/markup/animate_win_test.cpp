@@ -25,10 +25,13 @@ constexpr int kFrames = 10, kFrameW = 18, kFrameH = 16;
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 constexpr COLORREF kParent = RGB(0x20, 0x80, 0x40);
 
-// Frame i: a block of its own colour on white, with one white hole in it.
+constexpr COLORREF kMagenta = RGB(255, 0, 255);
+
+// Frame i: a block of its own colour on white (or `background`), with one
+// hole of the background in it at column `holeX`.
 COLORREF frameColour(int i) { return RGB(20 + 20 * i, 200 - 15 * i, 60 + 7 * i); }
 
-HBITMAP makeStrip() {
+HBITMAP makeStrip(COLORREF background = kWhite, int holeX = 9) {
     BITMAPINFO bi{};
     bi.bmiHeader.biSize = sizeof bi.bmiHeader;
     bi.bmiHeader.biWidth = kFrames * kFrameW;
@@ -42,8 +45,8 @@ HBITMAP makeStrip() {
     for (int y = 0; y < kFrameH; ++y)
         for (int x = 0; x < kFrames * kFrameW; ++x) {
             const int i = x / kFrameW, fx = x % kFrameW;
-            const bool block = fx >= 2 && fx < 16 && y >= 3 && y < 13 && !(fx == 9 && y == 8);
-            const COLORREF c = block ? frameColour(i) : kWhite;
+            const bool block = fx >= 2 && fx < 16 && y >= 3 && y < 13 && !(fx == holeX && y == 8);
+            const COLORREF c = block ? frameColour(i) : background;
             BYTE* p = static_cast<BYTE*>(bits) + y * stride + x * 3;
             p[0] = GetBValue(c), p[1] = GetGValue(c), p[2] = GetRValue(c);
         }
@@ -94,12 +97,12 @@ protected:
                           ("velmora-animate-" + std::to_string(GetCurrentProcessId()) + ".bmp");
         return captureClient(form_.handle(), path.string());
     }
-    int mismatches(int frame, int dx, int dy, bool asItIs = false) {
+    int mismatches(int frame, int dx, int dy, bool asItIs = false, COLORREF transparent = kWhite) {
         RECT client{};
         GetClientRect(form_.handle(), &client);
         const StripPixels strip = readStrip(image_.Glyph());
         return frameMismatches(shot(asItIs), client.right, image_.left(), image_.top(), image_.width(),
-                               image_.height(), strip, frame, kFrameW, dx, dy, kWhite, kParent);
+                               image_.height(), strip, frame, kFrameW, dx, dy, transparent, kParent);
     }
     // Runs the real timer until `count` paints have been recorded.
     bool runPaints(size_t count) {
@@ -133,6 +136,25 @@ TEST_F(AnimatedImageWin, AFrameIsDrawnInPlaceWithItsWhiteShowingTheParent) {
         image_.SetGlyphNum(c.frame);
         ASSERT_EQ(image_.GlyphNum(), c.frame);
         EXPECT_EQ(mismatches(c.frame, c.dx, c.dy), 0);
+    }
+}
+
+// A strip given later shows the parent through its own transparent pixels,
+// not through those of the strip drawn before it.
+TEST_F(AnimatedImageWin, AStripGivenLaterShowsTheParentThroughItsOwnTransparentPixels) {
+    image_.SetGlyphNum(2);
+    ASSERT_EQ(mismatches(2, 3, 4), 0);
+    const struct {
+        COLORREF background;
+        int holeX, frame;
+    } strips[] = {{kMagenta, 5, 3}, {kWhite, 12, 6}, {kWhite, 9, 1}};
+    for (const auto& s : strips) {
+        SCOPED_TRACE("hole at " + std::to_string(s.holeX) + " frame " + std::to_string(s.frame));
+        image_.SetGlyph(makeStrip(s.background, s.holeX));
+        image_.SetNumGlyphs(kFrames);
+        image_.SetGlyphNum(s.frame);
+        ASSERT_EQ(image_.TransparentColor, s.background & 0xFFFFFF);
+        EXPECT_EQ(mismatches(s.frame, 3, 4, false, s.background), 0);
     }
 }
 
