@@ -92,19 +92,22 @@ void Application::idle() {
     sleep();
 }
 
-// Sleeps in GetMessage and handles the message that ends the sleep. Waiting
-// there costs the window server less than a wait for the queue's state (no
-// change of the queue's wake mask at every sleep), which is what a query
-// window waiting out its time-out does between the frames of its animation.
+// Sleeps in GetMessage and handles the message that ends the sleep. That
+// costs less than a wait for the queue's state, which under Wine changes the
+// queue's wake mask, one more request to the wineserver, at every sleep: a
+// query window waiting out its time-out sleeps between every two frames of
+// its animation.
 void Application::sleep() {
     const auto within = wakeWithin_ == INFINITE ? std::nullopt : std::optional<std::uint32_t>(wakeWithin_);
     switch (wakeUp_.plan(static_cast<std::uint32_t>(clockMicroseconds() / 1000), within)) {
+    case WakeUp::Action::Set:
+        if (SetTimer(handle(), kWakeUpTimer, wakeWithin_, nullptr)) break;
+        // No timer to wake the loop: it waits with a time-out instead.
+        wakeUp_.wentOff();
+        [[fallthrough]];
     case WakeUp::Action::TimedWait:
         MsgWaitForMultipleObjectsEx(0, nullptr, wakeWithin_, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
         return;
-    case WakeUp::Action::Set:
-        SetTimer(handle(), kWakeUpTimer, wakeWithin_, nullptr);
-        break;
     case WakeUp::Action::Kill:
         KillTimer(handle(), kWakeUpTimer);
         break;
