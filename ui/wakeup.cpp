@@ -8,12 +8,12 @@ WakeUp::Action WakeUp::plan(std::uint32_t now, std::optional<std::uint32_t> with
         set_ = false;
         return Action::Kill;
     }
-    if (*within < kShortest) return Action::TimedWait;
     const std::uint32_t at = now + *within;
     // Signed: the millisecond clock wraps around.
     const auto off = static_cast<std::int32_t>(at_ - at);
     if (set_ && off >= -static_cast<std::int32_t>(kSlack) && off <= static_cast<std::int32_t>(kSlack))
         return Action::Keep;
+    if (*within < kShortest) return Action::TimedWait;
     set_ = true;
     at_ = at;
     return Action::Set;

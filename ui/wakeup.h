@@ -5,7 +5,8 @@
 // still goes off when asked: a query waiting out its time-out asks for the
 // same moment after every frame of its animation, and sets the timer once.
 // A wake-up sooner than the window timer's shortest period has the loop wait
-// for messages with a time-out instead.
+// for messages with a time-out instead, unless the timer is already set for
+// that moment.
 #pragma once
 
 #include <cstdint>

@@ -9,6 +9,7 @@
 #include "tests/support/msgbox_watcher_win.h"
 #include "tests/support/pointer_win.h"
 #include "ui/application_win.h"
+#include "ui/clock_win.h"
 #include "ui/form_win.h"
 #include "ui/label_win.h"
 #include "ui/win32error_win.h"
@@ -161,32 +162,41 @@ TEST(WindowFramework, TheLoopWakesOnceAtTheMomentTheIdleHandlerAskedFor) {
     pump();
     int wakeUps = 0;
     const int hook = app().addHook([&](UINT message, WPARAM, LPARAM) { wakeUps += message == WM_TIMER; });
-    // Messages every 20 ms while the loop waits, and a backstop, both for
-    // the thread rather than the application window.
-    const UINT_PTR others = SetTimer(nullptr, 0, 20, nullptr);
+    // Messages every 20 ms while the loop waits, until 50 ms before the
+    // moment (then only the wake-up can end the sleep), and a backstop; both
+    // for the thread rather than the application window.
+    UINT_PTR others = SetTimer(nullptr, 0, 20, nullptr);
     const UINT_PTR backstop = SetTimer(nullptr, 0, 5000, nullptr);
-    const DWORD start = GetTickCount(), due = start + 200;
-    DWORD woke = 0;
+    // A millisecond clock, as the frame timer's (GetTickCount moves in 16 ms steps).
+    const auto ms = [] { return clockMicroseconds() / 1000; };
+    const std::int64_t start = ms(), due = start + 200;
+    std::int64_t woke = 0;
     int asked = 0;
     app().setOnIdle([&](bool& done) {
         done = true;
-        const DWORD now = GetTickCount();
+        const std::int64_t now = ms();
         if (woke) return;
-        if (static_cast<int>(due - now) > 0) {
+        if (others && due - now <= 50) {
+            KillTimer(nullptr, others);
+            others = 0;
+        }
+        if (due > now) {
             ++asked;
-            app().wakeWithin(due - now);
+            app().wakeWithin(static_cast<DWORD>(due - now));
         } else {
             woke = now;
         }
     });
-    while (!woke && GetTickCount() - start < 5000) app().handleNextMessage();
-    // A while longer: a timer left running would go off again meanwhile.
-    while (GetTickCount() - woke < 500) app().handleNextMessage();
+    while (!woke && ms() - start < 5000) app().handleNextMessage();
+    // A while longer, with messages again: a wake-up timer left running
+    // would go off again meanwhile.
+    others = SetTimer(nullptr, 0, 20, nullptr);
+    while (woke && ms() - woke < 500) app().handleNextMessage();
     app().clearOnIdle();
     KillTimer(nullptr, others);
     KillTimer(nullptr, backstop);
     app().removeHook(hook);
-    ASSERT_NE(woke, 0u) << "the asked moment never came";
+    ASSERT_NE(woke, 0) << "the asked moment never came";
     EXPECT_GT(asked, 3) << "the other messages woke the loop before the moment";
     EXPECT_EQ(wakeUps, 1);
 }
