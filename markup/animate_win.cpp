@@ -78,16 +78,11 @@ void TImageControl::paint(HDC dc) {
 // visible region again), and kept: a new one at every tick would be memory
 // mapped and unmapped at every frame.
 bool TImageControl::fitBuffer(int width, int height) {
-    if (bufferBitmap_ && width == bufferWidth_ && height == bufferHeight_) return true;
-    if (!buffer_) return false;
+    if (buffer_ && width == bufferWidth_ && height == bufferHeight_) return true;
     BITMAPINFO info{};
     info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     void* bits = nullptr;
-    ScopedGdiObject bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (!bitmap) return false;
-    // The previous bitmap leaves the DC before it is deleted.
-    SelectObject(buffer_.get(), bitmap.get());
-    bufferBitmap_ = std::move(bitmap);
+    if (!buffer_.hold(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0))) return false;
     bufferWidth_ = width;
     bufferHeight_ = height;
     return true;
@@ -269,23 +264,19 @@ void TAnimatedImage::drawContent(HDC dc) {
 }
 
 HDC TAnimatedImage::maskOf(HBITMAP strip) {
-    if (mask_ && strip == maskStrip_ && TransparentColor == maskColor_) return maskDc_.get();
+    if (mask_ && strip == maskStrip_ && TransparentColor == maskColor_) return mask_.get();
     BITMAP info{};
-    if (!maskDc_ || !GetObjectA(strip, sizeof info, &info)) return nullptr;
-    ScopedGdiObject mask(CreateBitmap(info.bmWidth, info.bmHeight, 1, 1, nullptr));
-    if (!mask) return nullptr;
-    // The previous mask leaves the DC before it is deleted.
-    SelectObject(maskDc_.get(), mask.get());
-    mask_ = std::move(mask);
+    if (!GetObjectA(strip, sizeof info, &info) || !mask_.hold(CreateBitmap(info.bmWidth, info.bmHeight, 1, 1, nullptr)))
+        return nullptr;
     {
         SelectGuard selected(stripDc_.get(), strip);
         // Copying colour to a monochrome bitmap makes the background colour white.
         SetBkColor(stripDc_.get(), toColorRef(TransparentColor));
-        BitBlt(maskDc_.get(), 0, 0, info.bmWidth, info.bmHeight, stripDc_.get(), 0, 0, SRCCOPY);
+        BitBlt(mask_.get(), 0, 0, info.bmWidth, info.bmHeight, stripDc_.get(), 0, 0, SRCCOPY);
     }
     maskStrip_ = strip;
     maskColor_ = TransparentColor;
-    return maskDc_.get();
+    return mask_.get();
 }
 
 void TAnimatedImage::FrameChanged() {

@@ -49,13 +49,12 @@ protected:
     };
 
 private:
-    // The off-screen bitmap, selected into `buffer_` (so the DC goes first).
+    // Makes the off-screen bitmap `width` x `height` unless it is already.
     bool fitBuffer(int width, int height);
 
     CRITICAL_SECTION lock_;
     bool drawing_ = false;
-    ScopedGdiObject bufferBitmap_;
-    MemoryDC buffer_{nullptr};
+    BitmapDC buffer_;
     int bufferWidth_ = 0, bufferHeight_ = 0;
 };
 
@@ -118,7 +117,7 @@ private:
     void pictureChanged();
     void computeFrameSize();
     // The mask of `strip` (white where it shows TransparentColor), made
-    // once for each strip and colour and kept selected into `maskDc_`.
+    // once for each strip and colour and kept in `mask_`.
     HDC maskOf(HBITMAP strip);
 
     GlyphState state_;
@@ -128,8 +127,7 @@ private:
     int stripWidth_ = 0, stripHeight_ = 0;
     FrameRect frame_;
     MemoryDC stripDc_{nullptr};
-    ScopedGdiObject mask_;
-    MemoryDC maskDc_{nullptr};
+    BitmapDC mask_;
     HBITMAP maskStrip_ = nullptr;
     Color maskColor_ = clNone;
     TThreadTimer timer_;

@@ -84,6 +84,29 @@ public:
     explicit MemoryDC(HDC dc) : Scoped(CreateCompatibleDC(dc)) {}
 };
 
+// A screen-compatible memory DC that holds one bitmap of its own, kept from
+// one use to the next: a new bitmap replaces the old, which leaves the DC
+// before it is deleted, and the DC goes before its bitmap.
+class BitmapDC {
+public:
+    HDC get() const { return dc_.get(); }
+    explicit operator bool() const { return static_cast<bool>(bitmap_); }
+    // Takes `bitmap` (null: keeps the one held); true when it is now held.
+    bool hold(HBITMAP bitmap) {
+        if (!bitmap || !dc_) {
+            if (bitmap) DeleteObject(bitmap);
+            return false;
+        }
+        SelectObject(dc_.get(), bitmap);
+        bitmap_.reset(bitmap);
+        return true;
+    }
+
+private:
+    ScopedGdiObject bitmap_;
+    MemoryDC dc_{nullptr};
+};
+
 // Selects a GDI object into a DC and puts the previous one back.
 class SelectGuard {
 public:
