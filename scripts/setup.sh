@@ -18,6 +18,8 @@ if [ "$need" = test ]; then
     g++ libgtest-dev libgmock-dev imagemagick
     # the per-user installer (makensis), for the release and its test
     nsis
+    # the Windows suites run in a loopback-only network namespace (unshare, ip)
+    util-linux iproute2
     # fuzzing (libFuzzer, sanitizers)
     clang libclang-rt-14-dev
     # real game servers and a reference query tool, on loopback only

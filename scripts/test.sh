@@ -7,11 +7,13 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/setup.sh" || exit 1
 
 passed=0; failed=0; skipped=0; broken=()
-run_suite() {   # run_suite NAME CTEST-ARGS...
+run_suite() {   # run_suite NAME CTEST-ARGS...  (with sealed=1: in a loopback-only network namespace)
   local name=$1; shift
   local log="$top/build/$name-ctest.log"
+  local runner=()
+  [ "${sealed:-0}" = 1 ] && runner=("$top/scripts/sealed.sh")
   echo "== $name tests"
-  ctest --test-dir "$top/build/$name" --output-on-failure "$@" >"$log" 2>&1
+  "${runner[@]}" ctest --test-dir "$top/build/$name" --output-on-failure "$@" >"$log" 2>&1
   local line p f s
   line=$(grep -E '[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -1)
   if [ -z "$line" ]; then
@@ -71,7 +73,9 @@ for kind in native win fuzz; do
             "$top/cmake/wine-run.sh" --arch="$arch" --prefix="$top/build/$suite/wineprefix" --stop
             start_display
             export VELMORA_WINE_PERSIST=300
-            run_suite "$suite"
+            # Sealed in: Wine's server, the game servers and every test see
+            # loopback alone.
+            sealed=1 run_suite "$suite"
             kill "$xvfb_pid" 2>/dev/null; xvfb_pid=; unset DISPLAY VELMORA_WINE_PERSIST ;;
     fuzz)   run_suite fuzz -j"$(nproc)" ;;
   esac
