@@ -1,6 +1,7 @@
 #include "watch/watchrules.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "base/address.h"
 #include "base/text.h"
@@ -210,6 +211,8 @@ void Watch::received(const Endpoint& from, const std::string& datagram, std::uin
     wake(now);
 }
 
+// Every result that received() and resolved() record is told here too, as
+// both end with a wake.
 void Watch::wake(std::uint32_t now) {
     for (Server& s : servers_)
         if (s.waiting && now - s.askedAt >= kAnswerDeadlineMs) finish(s, ServerStatus::noanswer(), now);
@@ -220,6 +223,7 @@ void Watch::wake(std::uint32_t now) {
         ask(s, now);
         ++waiting;
     }
+    tell();
 }
 
 std::optional<std::uint32_t> Watch::nextwake(std::uint32_t now) const {
@@ -258,14 +262,27 @@ void Watch::finish(Server& s, ServerStatus status, std::uint32_t now) {
     if (wasEmpty && status.kind == Kind::Answer && status.playercount > 0 && notify_ && !quiet) {
         s.ballooned = true;
         s.balloonAt = now;
-        if (OnBalloon)
-            OnBalloon(Balloon{s.target.game, s.target.entry, cut(s.target.caption, 63), cut(balloontext(status), 255)});
+        heldBalloons_.push_back(
+            Balloon{s.target.game, s.target.entry, cut(s.target.caption, 63), cut(balloontext(status), 255)});
     }
-    if (statustext(before) != statustext(status) || before.playercount != status.playercount) changed();
+    if (statustext(before) != statustext(status) || before.playercount != status.playercount) changeHeld_ = true;
 }
 
 void Watch::changed() {
     if (OnChange) OnChange();
+}
+
+// The callbacks reach the shell (the tray's balloon and tip), and a call
+// into the shell lets a second copy's hand-off run inside it, which sets
+// new targets and frees the servers: so none of them runs while the servers
+// are walked. A balloon is a copy and needs no server; what is held is taken
+// first, so a callback that wakes the watch again tells only its own.
+void Watch::tell() {
+    const std::vector<Balloon> balloons = std::exchange(heldBalloons_, {});
+    const bool change = std::exchange(changeHeld_, false);
+    for (const Balloon& b : balloons)
+        if (OnBalloon) OnBalloon(b);
+    if (change) changed();
 }
 
 std::string Watch::status(int game, const std::string& entry) const {

@@ -190,8 +190,12 @@ private:
     bool due(const Server& s, std::uint32_t now) const;
     bool addressbusy(const Server& s) const;
     void ask(Server& s, std::uint32_t now);
+    // Records a result; what it owes the outside (a balloon, a change) is
+    // held until the walk over the servers has ended (see tell()).
     void finish(Server& s, ServerStatus status, std::uint32_t now);
     void changed();
+    // Fires what finish() held back.
+    void tell();
 
     WatchTransport& transport_;
     WatchDecoder decoder_;
@@ -199,6 +203,8 @@ private:
     bool notify_ = true;
     std::uint32_t nextTicket_ = 1;
     std::vector<Server> servers_;
+    std::vector<Balloon> heldBalloons_;
+    bool changeHeld_ = false;
 };
 
 }  // namespace velmora::watch
