@@ -24,30 +24,31 @@ std::string getport(std::string_view address) {
     return colon == std::string_view::npos ? std::string() : std::string(address.substr(colon + 1));
 }
 
-bool isDottedQuad(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size() && text[i] == ' ') ++i;
-    std::size_t end = text.size();
-    while (end > i && text[end - 1] == ' ') --end;
-    const std::string_view body = text.substr(i, end - i);
-    if (body.empty() || body[0] == '.') return false;
-    int dots = 0;
-    unsigned part = 0;
-    for (std::size_t k = 0; k < body.size(); ++k) {
-        const char c = body[k];
-        if (c == '.') {
-            ++dots;
-            if (k + 1 >= body.size() || !digit(body[k + 1])) return false;
-            part = 0;
-        } else if (digit(c)) {
-            part = part * 10 + static_cast<unsigned>(c - '0');
-            if (part > 255) return false;
-        } else {
-            return false;
+std::optional<std::uint32_t> parseDottedQuad(std::string_view text) {
+    const std::size_t first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos) return std::nullopt;
+    text = text.substr(first, text.find_last_not_of(' ') - first + 1);
+    std::uint32_t address = 0;
+    for (int part = 0; part < 4; ++part) {
+        if (part > 0) {
+            if (text.empty() || text.front() != '.') return std::nullopt;
+            text.remove_prefix(1);
         }
+        std::size_t digits = 0;
+        std::uint32_t value = 0;
+        while (digits < text.size() && digit(text[digits])) {
+            if (++digits > 3) return std::nullopt;
+            value = value * 10u + static_cast<std::uint32_t>(text[digits - 1] - '0');
+        }
+        if (digits == 0 || value > 255 || (digits > 1 && text.front() == '0')) return std::nullopt;
+        address = (address << 8) | value;
+        text.remove_prefix(digits);
     }
-    return dots == 3;
+    if (!text.empty()) return std::nullopt;
+    return address;
 }
+
+bool isDottedQuad(std::string_view text) { return parseDottedQuad(text).has_value(); }
 
 std::uint32_t leadingNumber(std::string_view text) {
     std::size_t i = 0;
@@ -87,6 +88,16 @@ bool joinableport(std::string_view port) {
         value = value * 10 + (c - '0');
     }
     return value >= 1 && value <= 65535;
+}
+
+const char* addressfault(std::string_view address) {
+    const std::size_t colon = address.rfind(':');
+    const std::string_view host = address.substr(0, colon);
+    if (host.empty()) return "It names no server.";
+    if (!joinablehost(host)) return "Its host is not a dotted quad or a name of letters, digits, \".\" and \"-\".";
+    if (colon != std::string_view::npos && !joinableport(address.substr(colon + 1)))
+        return "Its port is not a number from 1 to 65535.";
+    return nullptr;
 }
 
 }  // namespace velmora

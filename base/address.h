@@ -4,6 +4,7 @@
 // game's command line may be given).
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -17,8 +18,13 @@ std::string_view withoutdots(std::string_view label);
 std::string gethost(std::string_view address);
 std::string getport(std::string_view address);
 
-// Blanks around the text allowed, no leading dot, only digits and exactly
-// three dots, every dot followed by a digit, no part above 255.
+// The one reading of a dotted quad for every part of the program: four parts
+// of one to three decimal digits joined by single dots, each 0-255 and
+// without leading zeros ("0" is a part, "010" is not: the system's inet_addr
+// reads it as octal, 8, where a person means 10), blanks around the whole
+// text allowed. The address comes in host order: 127.0.0.1 is 0x7F000001.
+std::optional<std::uint32_t> parseDottedQuad(std::string_view text);
+// The text reads as a dotted quad.
 bool isDottedQuad(std::string_view text);
 
 // Leading blanks, then decimal digits up to the first other character; the
@@ -39,5 +45,11 @@ std::string trimBlanks(std::string_view text);
 // "-" that does not begin with "-"; a port of 1-65535 in decimal digits only.
 bool joinablehost(std::string_view host);
 bool joinableport(std::string_view port);
+
+// A server address as a link names it, "host" or "host:port" split at the
+// last ":", held to the rules above: nullptr when it may be queried, stored
+// and joined, otherwise why not, as a sentence for the user. Web links, link
+// files and the status watcher all ask here.
+const char* addressfault(std::string_view address);
 
 }  // namespace velmora

@@ -18,7 +18,8 @@ std::vector<std::string> historylist(std::string_view value);
 std::string historyvalue(const std::vector<std::string>& entries);
 
 // Puts `entry` at the front: an equal entry (exact, case counts) moves there,
-// a new one is inserted and pushes the eleventh out.
+// a new one is inserted and pushes the eleventh out. An entry holding a ","
+// is not stored: it would read back as several entries.
 std::vector<std::string> puthistoryentry(std::vector<std::string> entries, const std::string& entry);
 
 }  // namespace velmora

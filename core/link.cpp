@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "base/address.h"
 #include "core/velmoraglobal.h"
 #include "base/error.h"
 #include "base/text.h"
@@ -42,8 +43,13 @@ ResolvedLink resolvelink(std::string_view line, const std::vector<GameKey>& game
     std::string gamefield = splitAtFirstBlank(address);
     std::string quoted = splitAtFirstBlank(gamefield);
     // The title loses its first and last characters, whatever they are: they
-    // are meant to be the double quotes.
-    if (quoted.size() > 2) link.title = quoted.substr(1, quoted.size() - 2);
+    // are meant to be the double quotes. A comma would cut the stored history
+    // into two entries (the second a server nobody asked for) and a quote
+    // would end the title early when the entry is read back; a page's title
+    // is kept without them rather than the link refused.
+    if (quoted.size() > 2)
+        for (const char c : std::string_view(quoted).substr(1, quoted.size() - 2))
+            if (c != ',' && c != '"') link.title += c;
 
     if (!gamefield.empty()) {
         const std::string wanted = upperAscii(gamefield);
@@ -54,10 +60,25 @@ ResolvedLink resolvelink(std::string_view line, const std::vector<GameKey>& game
     if (link.game == -1) return link;
 
     if (getport(address).empty()) address += ":" + games[static_cast<size_t>(link.game)].defport;
+    // A downloaded file decides where datagrams go: only a plain host and a
+    // port get into the history, the watcher's rounds and a query.
+    if (const char* why = addressfault(address)) {
+        ResolvedLink refused;
+        refused.refusal = refusedlinkmessage(
+            line, why, "host:port, optionally followed by the game's three letters and a \"title\"");
+        return refused;
+    }
     link.address = address;
     link.label = address + "...";
     link.historyEntry = link.title.empty() ? address : "\"" + link.title + "\"" + address;
     return link;
+}
+
+std::string refusedlinkmessage(std::string_view link, std::string_view why, std::string_view form) {
+    std::string shown(link.substr(0, kShownLinkLimit));
+    if (link.size() > kShownLinkLimit) shown += "...";
+    return "This link was not opened:\r\n\r\n" + shown + "\r\n\r\n" + std::string(why) +
+           "\r\n\r\nA server link reads " + std::string(form) + ".";
 }
 
 std::string firstline(std::string_view bytes) {

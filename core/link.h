@@ -18,7 +18,8 @@ struct GameKey {
 };
 
 struct ResolvedLink {
-    int game = -1;              // -1: "Game cannot be determindeded"
+    int game = -1;              // -1: "Game cannot be determindeded", unless refused
+    std::string refusal;        // not empty: the link was refused (game -1), the message to show
     std::string address;        // host:port, the default port added when missing
     std::string label;          // the query window's Label2: address + "..."
     std::string title;          // the caption when not empty
@@ -30,8 +31,18 @@ struct ResolvedLink {
 // Rows whose defport is not a whole number are skipped.
 int gamefromport(std::string_view port, const std::vector<GameKey>& games);
 
-// Resolves one link line (already read from its file, if it named one).
+// Resolves one link line (already read from its file, if it named one). A
+// link whose game is found but whose address breaks the address rules
+// (base/address.h) is refused; the title loses its commas and double quotes,
+// which would split or misread the stored history.
 ResolvedLink resolvelink(std::string_view line, const std::vector<GameKey>& games);
+
+// A refused link is shown as far as this.
+constexpr size_t kShownLinkLimit = 255;
+
+// The message for a link that is not opened: the link, why, and the form a
+// server link takes (`form` without its final full stop).
+std::string refusedlinkmessage(std::string_view link, std::string_view why, std::string_view form);
 
 // The first line of a link file's bytes: it ends at CR, LF, a zero byte or the
 // end. An empty file, or one that starts with a zero byte, has no first line

@@ -31,12 +31,11 @@ const char* forbiddencharacter(std::string_view body) {
 }
 
 WebLink refused(std::string_view text, const WebScheme& scheme, const std::string& why) {
-    std::string shown(text.substr(0, kWebLinkLimit));
-    if (text.size() > kWebLinkLimit) shown += "...";
     WebLink web;
     web.kind = WebLink::Kind::Refused;
-    web.message = "This link was not opened:\r\n\r\n" + shown + "\r\n\r\n" + why + "\r\n\r\nA server link reads " +
-                  scheme.scheme + "://host:port/ or " + scheme.scheme + "://connect/host:port/.";
+    web.message = refusedlinkmessage(text, why,
+                                     std::string(scheme.scheme) + "://host:port/ or " + scheme.scheme +
+                                         "://connect/host:port/");
     return web;
 }
 
@@ -60,13 +59,7 @@ WebLink parseweblink(std::string_view text) {
     if (body.find('/') != std::string_view::npos)
         return refused(text, *scheme, "It has more path than one \"/\" after the address.");
 
-    const size_t colon = body.rfind(':');
-    const std::string_view host = body.substr(0, colon);
-    if (host.empty()) return refused(text, *scheme, "It names no server.");
-    if (!joinablehost(host))
-        return refused(text, *scheme, "Its host is not a dotted quad or a name of letters, digits, \".\" and \"-\".");
-    if (colon != std::string_view::npos && !joinableport(body.substr(colon + 1)))
-        return refused(text, *scheme, "Its port is not a number from 1 to 65535.");
+    if (const char* why = addressfault(body)) return refused(text, *scheme, why);
 
     WebLink web;
     web.kind = WebLink::Kind::Accepted;

@@ -16,19 +16,7 @@ std::uint32_t watchinterval(std::string_view value) {
 
 bool notifyon(std::string_view value) { return value != "0"; }
 
-std::optional<std::uint32_t> dottedaddress(std::string_view host) {
-    if (!isDottedQuad(host)) return std::nullopt;
-    const std::string text = trimBlanks(host);
-    std::uint32_t ip = 0;
-    size_t at = 0;
-    for (int part = 0; part < 4; ++part) {
-        const size_t dot = text.find('.', at);
-        const std::string_view piece = std::string_view(text).substr(at, dot == std::string::npos ? std::string::npos : dot - at);
-        ip = (ip << 8) | (leadingNumber(piece) & 0xFFu);
-        at = dot == std::string::npos ? text.size() : dot + 1;
-    }
-    return ip;
-}
+std::optional<std::uint32_t> dottedaddress(std::string_view host) { return parseDottedQuad(host); }
 
 namespace {
 int leadingcount(std::string_view text) {
@@ -54,14 +42,16 @@ std::vector<WatchTarget> watchtargets(const std::vector<WatchedGame>& games) {
         for (size_t k = games.size(); k-- > 0;) {
             if (place >= games[k].entries.size() || games[k].sendstr.empty()) continue;
             const WatchedEntry& e = games[k].entries[place];
-            const std::optional<std::int32_t> port = tryStrToInt(getport(e.address));
+            // Stored values written before links were checked may hold any
+            // text: only an address a link may name today is asked.
+            const size_t colon = e.address.rfind(':');
+            if (colon == std::string::npos || addressfault(e.address)) continue;
             WatchTarget t;
             t.game = static_cast<int>(k);
             t.entry = e.entry;
             t.caption = e.caption;
-            t.host = gethost(e.address);
-            if (t.host.empty() || !port || *port < 1 || *port > 65535) continue;
-            t.port = static_cast<std::uint16_t>(*port);
+            t.host = e.address.substr(0, colon);
+            t.port = portNumber(std::string_view(e.address).substr(colon + 1));
             t.query = games[k].sendstr;
             targets.push_back(std::move(t));
         }

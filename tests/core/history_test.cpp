@@ -47,8 +47,24 @@ TEST(History, ReadingTheStoredValue) {
     EXPECT_TRUE(historylist("").empty());
     EXPECT_EQ(historylist("a,b,"), (std::vector<std::string>{"a", "b"}));
     EXPECT_EQ(historylist("a,b"), (std::vector<std::string>{"a", ""}));
-    // A title holding a comma is stored whole and reads back as two entries.
-    EXPECT_EQ(add("", "\"a,b\"h:1"), "\"a,b\"h:1,");
+    // A value written before titles lost their commas reads back split.
     EXPECT_EQ(historylist("\"a,b\"h:1,"), (std::vector<std::string>{"\"a", "b\"h:1"}));
     EXPECT_EQ(historyvalue({}), "");
+}
+
+// Every stored entry reads back as itself: one holding a comma would come
+// back as several servers, which the watcher would ask every round and which
+// would push the player's servers out of the ten.
+TEST(History, AnEntryHoldingACommaIsNotStored) {
+    const struct {
+        const char* before;
+        const char* entry;
+    } cases[] = {
+        {"", "\"a,b\"h:1"},
+        {"A,B,", "10.0.0.1:53,192.168.1.1:161,evil.example:27500"},
+        {"A,", ","},
+        {"A,", "A,"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(add(c.before, c.entry), c.before) << c.before << " + " << c.entry;
+    EXPECT_EQ(add(tenEntries(), "x,y"), tenEntries());
 }

@@ -44,8 +44,11 @@ TEST(ResolveLink, WorkedExamples) {
 
 TEST(ResolveLink, UnknownGamesAreRefused) {
     for (const char* link : {"1.2.3.4:27965", "1.2.3.4", "1.2.3.4 ccc", "1.2.3.4:-1", "1.2.3.4 bbb ",
-                             "", " ", "1.2.3.4:27957", "1.2.3.4:"})
+                             "", " ", "1.2.3.4:27957", "1.2.3.4:"}) {
         EXPECT_EQ(resolvelink(link, kTable).game, -1) << '"' << link << '"';
+        // No game found keeps its own message.
+        EXPECT_EQ(resolvelink(link, kTable).refusal, "") << '"' << link << '"';
+    }
     EXPECT_EQ(resolvelink("1.2.3.4:27960", {}).game, -1);
 }
 
@@ -88,11 +91,84 @@ TEST(ResolveLink, BadInputHasADefinedResult) {
     EXPECT_EQ(resolvelink(huge + ":27960", kTable).label, huge + ":27960...");
     EXPECT_EQ(resolvelink(std::string(1000, ':'), kTable).game, -1);
     EXPECT_EQ(resolvelink(std::string(1000, '.'), kTable).game, -1);
-    EXPECT_EQ(resolvelink(".:.:.:27960", kTable).label, ".:.:.:27960...");
+    // Colons and bytes outside a host's alphabet are refused, not queried.
+    EXPECT_NE(resolvelink(".:.:.:27960", kTable).refusal, "");
+    EXPECT_EQ(resolvelink(".:.:.:27960", kTable).label, "");
     std::string binary;
     for (int c = 1; c < 256; ++c) binary += static_cast<char>(c);
     EXPECT_EQ(resolvelink(binary, kTable).game, -1);
-    EXPECT_EQ(resolvelink("\xff\xfe:27960 \x01\x02\x03", kTable).label, "\xff\xfe:27960...");
+    EXPECT_NE(resolvelink("\xff\xfe:27960 \x01\x02\x03", kTable).refusal, "");
+    EXPECT_EQ(resolvelink("\xff\xfe:27960 \x01\x02\x03", kTable).label, "");
+    // The message shows a long link only as far as its limit.
+    const std::string message = resolvelink(huge + ",:27960", kTable).refusal;
+    EXPECT_NE(message.find("\r\n\r\n" + huge.substr(0, kShownLinkLimit) + "...\r\n\r\n"), std::string::npos);
+    EXPECT_LT(message.size(), 2 * kShownLinkLimit);
+}
+
+// A link file decides where datagrams go: an address a web link could not
+// name is refused with the link and the reason, and nothing of it reaches the
+// history, the watcher or a query window.
+TEST(ResolveLink, AddressesOutsideTheAddressRulesAreRefused) {
+    const std::vector<GameKey> games = {{"qws", "27500"}, {"bbb", "27960"}};
+    const struct {
+        const char* link;
+        const char* why;
+    } cases[] = {
+        {"10.0.0.1:53,192.168.1.1:161,evil.example:27500 qws \"Fri,day\"", "Its host is not"},
+        {"127.0.0.2:27500,127.0.0.3:27501,127.0.0.4:27502 qws \"Fri,day\"", "Its host is not"},
+        {"127.0.0.2:27500,127.0.0.3:27501", "Its host is not"},  // found by its port, refused all the same
+        {"1.2.3.4,5.6.7.8 qws", "Its host is not"},
+        {"\"T\"1.2.3.4:27500 qws", "Its host is not"},
+        {"010.0.0.1:27500 qws", "Its host is not"},  // a leading zero: octal to inet_addr
+        {"1.2.3.256 qws", "Its host is not"},
+        {"-connect:27500 qws", "Its host is not"},
+        {"h\tx:27500 qws", "Its host is not"},
+        {"host_name:27960", "Its host is not"},
+        {":27500 qws", "It names no server."},
+        {"1.2.3.4:0 qws", "Its port is not"},
+        {"1.2.3.4:65536 qws", "Its port is not"},
+        {"1.2.3.4:27500... qws", "Its port is not"},
+        {"1.2.3.4:27500+exec qws", "Its port is not"},
+        {"1.2.3.4:27500, qws", "Its port is not"},
+        {"1.2.3.4:0027500 qws", "Its port is not"},
+        {"1.2.3.4:+27960", "Its port is not"},  // the port rule finds the game, the address rule refuses it
+    };
+    for (const auto& c : cases) {
+        const ResolvedLink r = resolvelink(c.link, games);
+        EXPECT_EQ(r.game, -1) << c.link;
+        EXPECT_TRUE(r.address.empty() && r.label.empty() && r.title.empty() && r.historyEntry.empty()) << c.link;
+        EXPECT_EQ(r.refusal.rfind("This link was not opened:\r\n\r\n" + std::string(c.link) + "\r\n\r\n" + c.why, 0),
+                  0u)
+            << c.link << "\n" << r.refusal;
+        EXPECT_NE(r.refusal.find("\r\n\r\nA server link reads host:port, optionally followed by the game's three "
+                                 "letters and a \"title\"."),
+                  std::string::npos)
+            << r.refusal;
+    }
+}
+
+// A page's title keeps the link working but can never split the stored
+// history or end the title early when the entry is read back.
+TEST(ResolveLink, TitlesLoseCommasAndDoubleQuotes) {
+    const struct {
+        const char* link;
+        const char* title;
+        const char* history;
+    } cases[] = {
+        {"1.2.3.4:27960 bbb \"Fri,day\"", "Friday", "\"Friday\"1.2.3.4:27960"},
+        {"1.2.3.4:27960 bbb \"a,\"b\",c\"", "abc", "\"abc\"1.2.3.4:27960"},
+        {"1.2.3.4:27960 bbb \",,\"", "", "1.2.3.4:27960"},
+        {"1.2.3.4:27960 bbb \"\"\"\"", "", "1.2.3.4:27960"},
+        {"1.2.3.4:27960 bbb \"x,127.0.0.3:27501,y\"", "x127.0.0.3:27501y", "\"x127.0.0.3:27501y\"1.2.3.4:27960"},
+        {"1.2.3.4:27960 bbb ,Friday night,", "Friday night", "\"Friday night\"1.2.3.4:27960"},
+    };
+    for (const auto& c : cases) {
+        const ResolvedLink r = resolvelink(c.link, kTable);
+        EXPECT_EQ(r.game, 1) << c.link;
+        EXPECT_EQ(r.title, c.title) << c.link;
+        EXPECT_EQ(r.historyEntry, c.history) << c.link;
+        EXPECT_EQ(r.historyEntry.find(','), std::string::npos) << c.link;
+    }
 }
 
 TEST(LinkFile, OnlyTheFirstLineCounts) {

@@ -72,6 +72,8 @@ TEST(WebLink, HostileAndMalformedLinksAreRefusedWithTheLinkAndTheReason) {
         {"qw://1.2.3.4';exec'", "quotes"},
         {"qw://-connect:27500", "Its host is not"},
         {"qw://1.2.3.256:27500", "Its host is not"},
+        {"qw://010.0.0.1:27500", "Its host is not"},  // inet_addr would read 8.0.0.1
+        {"qw://1.2.3.4,5.6.7.8:27500", "Its host is not"},
         {"qw://[::1]:27500", "Its host is not"},
         {"qw://host_name", "Its host is not"},
         {"qw://h\\o:1", "Its host is not"},

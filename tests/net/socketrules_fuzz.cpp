@@ -1,11 +1,12 @@
-// Fuzzes the socket's text rules and send queue: the dotted-quad test must
-// agree with a plain reading of four parts, the number rule must never read
-// past the digits, and the queue must hand out every byte once, in order, in
-// datagrams no larger than a block.
+// Fuzzes the socket's text rules and send queue: the dotted-quad reading must
+// agree with a plain reading of four parts, address included, the number rule
+// must never read past the digits, and the queue must hand out every byte
+// once, in order, in datagrams no larger than a block.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -17,26 +18,29 @@ using namespace velmora::net;
 
 namespace {
 
-bool plainQuad(std::string_view t) {
+// Four parts of digits, no part above 255 and none with a leading zero (which
+// inet_addr would read as octal); the address in host order.
+std::optional<std::uint32_t> plainQuad(std::string_view t) {
     std::size_t i = 0, end = t.size();
     while (i < end && t[i] == ' ') ++i;
     while (end > i && t[end - 1] == ' ') --end;
     t = t.substr(i, end - i);
     int parts = 0;
+    std::uint32_t address = 0;
     std::size_t pos = 0;
     for (;;) {
-        std::size_t digits = 0;
+        const std::size_t start = pos;
         unsigned long value = 0;
         while (pos < t.size() && t[pos] >= '0' && t[pos] <= '9') {
             value = value * 10 + static_cast<unsigned long>(t[pos] - '0');
-            if (value > 255) return false;
+            if (value > 255) return std::nullopt;
             ++pos;
-            ++digits;
         }
-        if (digits == 0) return false;
+        if (pos == start || (pos - start > 1 && t[start] == '0')) return std::nullopt;
+        address = address << 8 | static_cast<std::uint32_t>(value);
         ++parts;
-        if (pos == t.size()) return parts == 4;
-        if (t[pos] != '.') return false;
+        if (pos == t.size()) return parts == 4 ? std::optional<std::uint32_t>(address) : std::nullopt;
+        if (t[pos] != '.' || parts == 4) return std::nullopt;
         ++pos;
     }
 }
@@ -45,7 +49,8 @@ bool plainQuad(std::string_view t) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
-    if (isDottedQuad(text) != plainQuad(text)) std::abort();
+    const std::optional<std::uint32_t> quad = plainQuad(text);
+    if (isDottedQuad(text) != quad.has_value() || parseDottedQuad(text) != quad) std::abort();
     (void)leadingNumber(text);
     (void)portNumber(text);
     (void)socketErrorMessage(static_cast<int>(size) + 10000, text);

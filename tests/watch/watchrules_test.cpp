@@ -105,6 +105,29 @@ TEST(WatchRules, TargetsComeInTieBreakingOrder) {
     EXPECT_EQ(dottedaddress("host.lan"), std::nullopt);
 }
 
+// A value written before links were checked may hold pieces of a split
+// title or address, or hosts a socket reads otherwise than the watcher: those
+// are never asked; whole addresses among them still are.
+TEST(WatchRules, StoredEntriesOutsideTheAddressRulesAreNotAsked) {
+    const auto e = [](const std::string& address) { return WatchedEntry{address, address, address}; };
+    // "127.0.0.2:27500,127.0.0.3:27501 qws \"Fri,day\"" as an older version stored it.
+    const std::vector<WatchedGame> games = {
+        {{e("\"Fri"), e("day\"127.0.0.2:27500"), e("127.0.0.3:27501"), e("127.0.0.1:27500"), e("010.0.0.1:27500"),
+          e("-connect:27500"), e("1.2.3.4:27500..."), e("1.2.3.4:+27500"), e("1.2.3.4:65536"), e("a b:27500"),
+          e(":27500"), e("host.lan:27910")},
+         "qw"}};
+    const std::vector<WatchTarget> t = watchtargets(games);
+    ASSERT_EQ(t.size(), 3u);
+    EXPECT_EQ(t[0].entry, "127.0.0.3:27501");
+    EXPECT_EQ(t[1].entry, "127.0.0.1:27500");
+    EXPECT_EQ(t[1].host, "127.0.0.1");
+    EXPECT_EQ(t[1].port, 27500);
+    EXPECT_EQ(t[2].entry, "host.lan:27910");
+    // The watcher reads a dotted quad as the socket does: a leading zero is no part.
+    EXPECT_EQ(dottedaddress("10.0.0.1"), 0x0A000001u);
+    EXPECT_EQ(dottedaddress("010.0.0.1"), std::nullopt);
+}
+
 // What the menu shows: figures of a status reply cleaned like the query
 // window's texts, nothing for a reply that is no status reply.
 TEST(WatchRules, StatusTextsAreCleanedAndCut) {
