@@ -1,18 +1,20 @@
-// Names a person can read: a player's or a server's name as the game's own
-// console would draw it, with the colour codes and the coloured character set
-// of each engine turned into plain 8-bit text. Shared by the game plug-ins
-// (which link nothing else of the program) and the host, so it allocates
-// nothing and throws nothing.
+// The host's side of the names a plug-in decoded. Each game's readable-name
+// rules (colour codes, the coloured character set) belong to its plug-in,
+// which applies them once to every text it returns (plugins/decode); the host
+// trusts what it gets and never applies them again, since a second pass
+// takes from a name what the first one made of it ("^1on1 arena", the
+// readable form of "^^1on1 arena", would lose its "^1"), and a third-party
+// plug-in's plain Latin-1 text is no Quake character set.
 #pragma once
-#include <cstddef>
 #include <string>
 #include <string_view>
 
 namespace velmora::gamenames {
 
-// How an engine codes colour into its texts.
+// How an engine codes colour into its texts; the plug-in of that game
+// decodes them.
 enum class Flavour {
-    plain,       // no codes known: only control characters go
+    plain,       // no codes known
     quakeworld,  // QuakeWorld, Quake II: the high bit colours, 16-27 are coloured brackets and digits
     quake3,      // Quake III, OpenArena: "^" and a letter or digit
     darkplaces,  // DarkPlaces: "^0".."^9", "^xRGB", "^^" for "^", and Quake's character set
@@ -23,16 +25,9 @@ enum class Flavour {
 // "qs" DarkPlaces; any other is plain.
 Flavour flavourOfGame(std::string_view gameid);
 
-// Writes the readable form of `text` to `out` and returns its length. The
-// result is never longer than `text`, so `out` needs text.size() bytes, and
-// it holds no byte below 32 and no 127. No zero is written after it.
-std::size_t readable(Flavour flavour, std::string_view text, char* out);
-
-// The same into a new string, for the host.
-inline std::string readable(Flavour flavour, std::string_view text) {
-    std::string out(text.size(), '\0');
-    out.resize(readable(flavour, text, out.data()));
-    return out;
-}
+// A name from the plug-in of a game of any flavour, as the host shows it:
+// the plug-in's text as it came, without the control characters no window
+// draws (below 32, and 127). Never longer than `text`.
+std::string readable(Flavour flavour, std::string_view text);
 
 }  // namespace velmora::gamenames

@@ -67,10 +67,10 @@ std::string stripColourCodes(std::string_view text, bool darkplaces) {
     return out;
 }
 
-std::string showable(Game game, std::string_view text) {
-    std::string buffer(2 * text.size() + 1, '\0');
+std::string readable(Game game, std::string_view text) {
+    std::string buffer(text.size() + 1, '\0');  // never longer than the text
     TextStore store(buffer.data(), buffer.size());
-    appendShowable(game, text, store);
+    appendReadable(game, text, store);
     return store.finish();
 }
 

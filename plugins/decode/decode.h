@@ -51,8 +51,8 @@ std::vector<std::string_view> playerWords(std::string_view line);
 // glyphs that have a readable look become that character, the others go.
 std::string foldQuakeChars(std::string_view text);
 
-// Quake III colour codes "^" + character removed. With `darkplaces`, the
-// DarkPlaces forms: "^0".."^9", "^xRGB", and "^^" for a single "^".
+// Quake III colour codes ("^" and a letter or digit) removed. With
+// `darkplaces`, the DarkPlaces forms: "^0".."^9", "^xRGB", "^^" for one "^".
 std::string stripColourCodes(std::string_view text, bool darkplaces);
 
 // One player of a status reply, as decodeplayers gives it.
@@ -65,10 +65,9 @@ struct Player {
 // The players of `reply` (at most `max`), in the order of its lines.
 std::vector<Player> decodePlayerList(Game game, std::string_view reply, int max = 1 << 20);
 
-// The text as the game would show it, made safe to put into markup: colour
-// codes and control characters gone, "<" and ">" turned to "(" and ")" (a "<"
-// always starts a tag in the host's markup) and "&" doubled (a single one is
-// a prefix character there).
-std::string showable(Game game, std::string_view text);
+// Any text of a status reply as the game shows it to its players (see
+// appendReadable): what decodedata and decodeplayers hand the host. Markup
+// characters stay as they are; the host makes the text inert.
+std::string readable(Game game, std::string_view text);
 
 }  // namespace velmora::plugins

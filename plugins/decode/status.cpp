@@ -1,7 +1,5 @@
 #include "plugins/decode/status.h"
 
-#include "base/gamenames.h"
-
 namespace velmora::plugins {
 namespace {
 
@@ -118,21 +116,9 @@ std::optional<std::string_view> infoFindAny(std::string_view info, Keys keys) {
     return std::nullopt;
 }
 
-gamenames::Flavour flavourOf(Game game) {
-    switch (game) {
-        case Game::quake: return gamenames::Flavour::darkplaces;
-        case Game::quakeworld:
-        case Game::quake2: return gamenames::Flavour::quakeworld;
-        case Game::quake3:
-        case Game::openarena: break;
-    }
-    return gamenames::Flavour::quake3;
-}
-
-// A player's text as a person reads it, ended in the store.
-const char* putReadable(TextStore& out, gamenames::Flavour flavour, std::string_view text) {
-    text = take(text, out.room());  // the readable form is never longer
-    out.advance(gamenames::readable(flavour, text, out.cursor()));
+// One text of a reply as the game shows it, ended in the store.
+const char* putReadable(TextStore& out, Game game, std::string_view text) {
+    appendReadable(game, text, out);
     return out.finish();
 }
 
@@ -244,6 +230,9 @@ bool isQuakeWorldSpectator(std::string_view line) {
     return quote != std::string_view::npos && startsWith(drop(line, quote + 1), "\\s\\");
 }
 
+// The console font draws a glyph for every byte; a name shows these few as
+// look-alikes of letters, so they keep a readable stand-in instead of leaving
+// a gap where the players see a character.
 char foldQuakeChar(char raw) {
     const unsigned char c = static_cast<unsigned char>(raw) & 0x7f;
     if (c >= 0x20 && c < 0x7f) return static_cast<char>(c);
@@ -258,15 +247,16 @@ char foldQuakeChar(char raw) {
     }
 }
 
-void appendShowable(Game game, std::string_view text, TextStore& out) {
-    // Plain text: the host makes it inert for its markup.
-    auto markup = [&out](char c) {
+void appendReadable(Game game, std::string_view text, TextStore& out) {
+    // No game draws a control character (a line end, a tab); everything else
+    // goes to the host plain, which makes it inert for its markup.
+    auto drawn = [&out](char c) {
         const unsigned char u = static_cast<unsigned char>(c);
         if (u < 0x20 || u == 0x7f) return;
         out.put(c);
     };
-    auto folded = [&markup](char c) {
-        if (const char f = foldQuakeChar(c)) markup(f);
+    auto folded = [&drawn](char c) {
+        if (const char f = foldQuakeChar(c)) drawn(f);
     };
     switch (game) {
         case Game::quake: forEachUncoloured(text, true, folded); break;
@@ -275,7 +265,7 @@ void appendShowable(Game game, std::string_view text, TextStore& out) {
             for (const char c : text) folded(c);
             break;
         case Game::quake3:
-        case Game::openarena: forEachUncoloured(text, false, markup); break;
+        case Game::openarena: forEachUncoloured(text, false, drawn); break;
     }
 }
 
@@ -321,7 +311,7 @@ void decodeServer(Game game, std::string_view reply, TextStore& store, const cha
     const FieldKeys keys = keysOf(game);
     auto field = [&](Keys names) {
         if (const auto value = infoFindAny(info, names))
-            appendShowable(game, *value, store);
+            appendReadable(game, *value, store);
         else
             store.put(kUnknown);
         return store.finish();
@@ -346,7 +336,6 @@ int decodePlayers(Game game, std::string_view reply, PlayerInfo* players, int ma
     if (!body || !players || max <= 0) return 0;
     std::string_view rest = *body;
     nextLine(rest);  // the info text
-    const gamenames::Flavour flavour = flavourOf(game);
     int count = 0;
     while (!rest.empty() && count < max) {
         const std::string_view line = nextLine(rest);
@@ -377,11 +366,14 @@ int decodePlayers(Game game, std::string_view reply, PlayerInfo* players, int ma
             name = words[2];
             if (game == Game::quake) team = words[3];
         }
-        p.name = putReadable(store, flavour, name);
-        p.score = putReadable(store, gamenames::Flavour::plain, score);
-        p.ping = putReadable(store, gamenames::Flavour::plain, ping);
-        p.time = putReadable(store, gamenames::Flavour::plain, time);
-        p.team = putReadable(store, flavour, team);
+        // The same rules as the server's own texts: a name reads the same in
+        // the list as in the server's name, and the figures are the game's
+        // texts too.
+        p.name = putReadable(store, game, name);
+        p.score = putReadable(store, game, score);
+        p.ping = putReadable(store, game, ping);
+        p.time = putReadable(store, game, time);
+        p.team = putReadable(store, game, team);
     }
     return count;
 }

@@ -70,13 +70,20 @@ bool nextWord(std::string_view line, std::size_t& pos, std::string_view& word);
 // name (status 23) or "S" in place of the frags (status 31).
 bool isQuakeWorldSpectator(std::string_view line);
 
-// A server text as decodedata shows it, appended: colour codes and control
-// characters gone, "<" and ">" turned to "(" and ")" and "&" doubled.
-void appendShowable(Game game, std::string_view text, TextStore& out);
+// Every text of a status reply (server fields and players alike) as the game
+// itself draws it for its players, appended: the game's colour codes gone,
+// its character set read as plain letters, control characters dropped. It
+// comes plain otherwise: the host makes it inert for its markup.
+//   Quake III, OpenArena: "^" and a letter or digit is a colour (ioquake3's
+//     rule; "^" before anything else is drawn);
+//   Quake (DarkPlaces): "^0".."^9", "^xRGB", "^^" for one "^", and Quake's
+//     character set;
+//   QuakeWorld, Quake II: Quake's character set, no colour codes.
+void appendReadable(Game game, std::string_view text, TextStore& out);
 // Quake's character set folded to ASCII, one character at a time (0: none).
 char foldQuakeChar(char raw);
-// Quake III colour codes removed (with `darkplaces`, the DarkPlaces forms),
-// each drawn character handed to `emit`.
+// Colour codes removed, Quake III's or (with `darkplaces`) DarkPlaces', each
+// drawn character handed to `emit`.
 template <typename Emit>
 void forEachUncoloured(std::string_view text, bool darkplaces, Emit emit);
 
@@ -92,19 +99,27 @@ int decodePlayers(Game game, std::string_view reply, PlayerInfo* players, int ma
 
 template <typename Emit>
 void forEachUncoloured(std::string_view text, bool darkplaces, Emit emit) {
-    auto isHex = [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); };
+    auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+    auto isLetter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
+    auto isHex = [&](char c) { return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); };
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] != '^' || i + 1 == text.size()) {
-            emit(text[i]);
+            emit(text[i]);  // a "^" at the end is drawn
             continue;
         }
         const char next = text[i + 1];
         if (!darkplaces) {
-            ++i;  // "^" and whatever follows it
+            // id's 1.32 took any character but "^" as a colour; ioquake3, on
+            // which OpenArena and today's Quake III clients run, takes only
+            // letters and digits, and draws the "^" of anything else.
+            if (isDigit(next) || isLetter(next))
+                ++i;
+            else
+                emit('^');
         } else if (next == '^') {
             emit('^');
             ++i;
-        } else if (next >= '0' && next <= '9') {
+        } else if (isDigit(next)) {
             ++i;
         } else if (next == 'x' && i + 4 < text.size() && isHex(text[i + 2]) && isHex(text[i + 3]) &&
                    isHex(text[i + 4])) {

@@ -1,7 +1,8 @@
 /* The Velmora game plug-in interface.
  *
- * A plug-in is a 32-bit Windows DLL named plugins\<game>.vlm beside
- * velmora.exe. Velmora looks up seven exports by these exact, undecorated
+ * A plug-in is a Windows DLL named plugins\<game>.vlm beside velmora.exe,
+ * of the program's own word size: a 32-bit velmora.exe loads 32-bit plug-ins,
+ * a 64-bit one 64-bit plug-ins (the same source builds both). Velmora looks up seven exports by these exact, undecorated
  * names (list them in a .def file: __stdcall names are decorated otherwise),
  * and an optional eighth, decodeplayers, and loads the library only for the
  * calls it makes, unloading it at once. A plug-in without decodeplayers
@@ -30,11 +31,17 @@
  *    returns how many it filled (0 for a reply that is not a status reply).
  *    Each text is zero-terminated, "" where the game gives none, and owned
  *    by the plug-in until its next call or the unload; the host copies the
- *    entries before either. Names come as a person reads them (colour codes
- *    and control characters gone) but otherwise plain: no markup escapes.
- *    The host takes no count below 0 or above `max`.
+ *    entries before either. The host takes no count below 0 or above `max`.
  *
- * The host is the one place that makes server texts inert: everything a
+ * Every text of decodedata and decodeplayers, server fields and player names
+ * alike, comes as the game itself shows it to its players: the plug-in is the
+ * one place that knows the game's colour codes and character set, and applies
+ * them once. The host trusts that text and applies no game's rules again, so
+ * a name the plug-in made readable ("^1on1 arena", from "^^1on1 arena" on a
+ * DarkPlaces server) loses nothing more, and a plug-in that hands over plain
+ * Latin-1 names sees them shown as they are.
+ *
+ * The host is the one place that makes these texts inert: everything a
  * plug-in returns is written into the window's markup with "<" and ">" shown
  * as "(" and ")", "&" doubled (a single "&" would underline the next
  * character) and control characters dropped, so no server text becomes a
@@ -77,7 +84,7 @@ typedef struct ServerInfo {
 
 /* One player; every text "" where the game gives none. */
 typedef struct PlayerInfo {
-    const char* name;   /* as a person reads it: no colour codes */
+    const char* name;   /* as the game shows it: no colour codes */
     const char* score;  /* frags or points */
     const char* ping;   /* milliseconds */
     const char* time;   /* minutes on the server (QuakeWorld) */

@@ -120,8 +120,9 @@ TEST(HostilePlayers, BrokenAndHugeLinesStayInsideTheReply) {
         {"Quake II is plain frags, ping, name", Game::quake2, "12 48 \"Gr\xf5nt\"\n", "Grunt/12/48// "},
         {"a player line without fields", Game::quake3, "\n   \n\t\n7\n", "/7/// "},
         {"lines that are no players", Game::quake3, "name \"x\"\nx 3 \"q\"\n", ""},
+        // 0x0d is no control character in Quake's font but its arrow
         {"control characters in every field", Game::quakeworld, "1 \x01" "3 \x02" "4 5\x7f \"a\x0d" "b\"\n",
-         "ab/3/5/4/ "},
+         "a>b/3/5/4/ "},
         {"Windows line ends", Game::quake3, "1 2 \"a\"\r\n3 4 \"b\"\r\n", "a/1/2// b/3/4// "},
     };
     for (const auto& c : cases) {

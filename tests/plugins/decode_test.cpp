@@ -335,9 +335,9 @@ TEST(ShownNames, ColourCodesAreRemoved) {
         const char* shown;
     } const cases[] = {
         {"^1Red^7White", false, "RedWhite"},
-        {"^^1x", false, "1x"},          // "^" + "^", then "1x"
+        {"^^1x", false, "^x"},          // "^^" is no colour; "^1" is
         {"a^", false, "a^"},            // a lone "^" at the end stays
-        {"^a^Z^.", false, ""},          // any character after "^"
+        {"^a^Z^.", false, "^."},        // a letter or digit after "^" (ioquake3)
         {"^1Dark^7Places", true, "DarkPlaces"},
         {"^xF80Orange^x12", true, "Orange^x12"},  // a cut "^x" code is shown
         {"^^1", true, "^1"},
@@ -358,7 +358,7 @@ TEST(ShownNames, EachGameCleansItsOwnWay) {
         {Game::quake2, "\xc7\xf2\xe5\xe5\xee", "Green"},
         {Game::quake, "^3\xc4\xd0 box", "DP box"},
     };
-    for (const auto& c : cases) EXPECT_EQ(showable(c.game, c.raw), c.shown) << c.raw;
+    for (const auto& c : cases) EXPECT_EQ(readable(c.game, c.raw), c.shown) << c.raw;
 }
 
 TEST(ShownNames, MarkupInANameComesPlainForTheHostToMakeInert) {
@@ -372,6 +372,6 @@ TEST(ShownNames, MarkupInANameComesPlainForTheHostToMakeInert) {
     EXPECT_EQ(f.name, "<a href=\"file://c:/x.exe\">Join</a> & <img src=\"file://h/s/i.bmp\">");
     EXPECT_EQ(f.map, "<b>m");
     for (const Game game : allGames)
-        EXPECT_EQ(showable(game, "\xbc" "x\xbe"), game == Game::quake3 || game == Game::openarena ? "\xbc" "x\xbe" : "<x>")
+        EXPECT_EQ(readable(game, "\xbc" "x\xbe"), game == Game::quake3 || game == Game::openarena ? "\xbc" "x\xbe" : "<x>")
             << int(game);
 }
