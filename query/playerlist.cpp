@@ -18,11 +18,18 @@ constexpr int kScoreColumn = 124;
 constexpr int kPingColumn = 160;
 // A longer name would run into the score column at the label's font.
 constexpr size_t kNameChars = 19;
-constexpr char kEllipsis = '\x85';  // "…" in the Windows code page
+// Three dots, not the code page's single "…" (0x85): in the Chinese, Japanese
+// and Korean code pages 0x85 is a lead byte and would take the next character
+// with it.
+constexpr std::string_view kEllipsis = "...";
 
+// A name cleaned of what is not drawn before it is cut, so padding of control
+// characters takes no room; a cut name ends in the dots within the same width.
 std::string cutName(std::string_view name) {
-    if (name.size() <= kNameChars) return std::string(name);
-    return std::string(name.substr(0, kNameChars - 1)) + kEllipsis;
+    std::string shown = cleaned(name);
+    if (shown.size() <= kNameChars) return shown;
+    shown.resize(kNameChars - kEllipsis.size());
+    return shown += kEllipsis;
 }
 
 std::string column(int x) { return "<IND x=\"" + std::to_string(x) + "\">"; }
@@ -71,10 +78,11 @@ std::vector<std::string> playerrows(const std::vector<PlayerEntry>& ordered) {
         if (p.spectator)
             rows.push_back("<i>" + name + column(kScoreColumn) + "spectator</i><br>");
         else
-            rows.push_back(name + column(kScoreColumn) + sanitised(p.score.substr(0, 6)) + column(kPingColumn) +
-                           sanitised(p.ping.substr(0, 5)) + "<br>");
+            rows.push_back(name + column(kScoreColumn) + sanitised(cleaned(p.score).substr(0, 6)) +
+                           column(kPingColumn) + sanitised(cleaned(p.ping).substr(0, 5)) + "<br>");
     }
-    if (ordered.size() > shown) rows.push_back("<i>\x85" "and " + std::to_string(ordered.size() - shown) + " more</i>");
+    if (ordered.size() > shown)
+        rows.push_back("<i>" + std::string(kEllipsis) + "and " + std::to_string(ordered.size() - shown) + " more</i>");
     return rows;
 }
 

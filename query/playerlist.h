@@ -38,7 +38,7 @@ std::vector<PlayerEntry> askplayers(decodeplayers_fn decodeplayers, const std::s
 std::vector<PlayerEntry> orderedplayers(std::vector<PlayerEntry> players);
 
 // The markup rows of the list: a heading, one row per player (at most
-// kPlayerRows; spectators marked), then "…and ‹n› more" for the rest. Server
+// kPlayerRows; spectators marked), then "...and ‹n› more" for the rest. Server
 // texts are inert: no tag, no prefix character, no line break. No players, no rows.
 std::vector<std::string> playerrows(const std::vector<PlayerEntry>& ordered);
 

@@ -24,7 +24,7 @@ std::string cleaned(std::string_view serverText) {
     std::string out;
     out.reserve(serverText.size());
     for (const char c : serverText) {
-        if (static_cast<unsigned char>(c) < 32) continue;
+        if (static_cast<unsigned char>(c) < 32 || c == 127) continue;
         out += c == '<' ? '(' : c == '>' ? ')' : c;
     }
     return out;

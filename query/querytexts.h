@@ -19,9 +19,11 @@ extern const char kUnknownError[];
 
 // A text from a server (through any plug-in) made inert for markup: "<" and
 // ">" become "(" and ")", so no tag can open, "&" is doubled, so it shows
-// instead of underlining the next character, and control characters are
-// dropped, so no line break or zero is planted in the label. This is the one
-// place server texts are made safe: plug-ins hand them over plain.
+// instead of underlining the next character, and control characters (below
+// 32, and DEL) are dropped, so no line break or zero is planted in the label.
+// This is the one place server texts are made safe: plug-ins hand them over
+// plain, already as the game shows them, and no game's colour or
+// character-set rules are applied here again.
 std::string sanitised(std::string_view serverText);
 // The same text for places that draw it plainly (menus, tips, balloons): "<"
 // and ">" as "(" and ")", control characters dropped, "&" left as it is.

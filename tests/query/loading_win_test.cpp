@@ -530,7 +530,7 @@ TEST_F(LoadformTest, AGrowingListStaysOnTheScreenAndShrinksBack) {
     ASSERT_EQ(rows.size(), 18u);
     EXPECT_EQ(rows[1], "p(19)&&<IND x=\"124\">19<IND x=\"160\">29<br>") << "the highest score first, inert";
     EXPECT_EQ(rows[16], "p(4)&&<IND x=\"124\">4<IND x=\"160\">14<br>");
-    EXPECT_EQ(rows[17], "<i>\x85" "and 5 more</i>");
+    EXPECT_EQ(rows[17], "<i>...and 5 more</i>");
     RECT grown{};
     GetWindowRect(w.handle(), &grown);
     EXPECT_GT(grown.bottom - grown.top, before.bottom - before.top + 16 * 8);

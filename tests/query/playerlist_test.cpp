@@ -90,7 +90,7 @@ TEST(PlayerRows, AHeadingThenAtMostSixteenRowsAndTheRestCounted) {
         ASSERT_EQ(rows.size(), 1 + shown + (count > 16 ? 1 : 0)) << count;
         EXPECT_EQ(rows[shown], "p" + std::to_string(shown - 1) + "<IND x=\"124\">1<IND x=\"160\">50<br>");
         if (count > 16) {
-            EXPECT_EQ(rows.back(), "<i>\x85" "and " + std::to_string(count - 16) + " more</i>");
+            EXPECT_EQ(rows.back(), "<i>...and " + std::to_string(count - 16) + " more</i>");
         }
     }
     const auto rows = playerrows({player("Sarge", "12", "48"), player("Watcher", "", "999", true)});
@@ -104,14 +104,40 @@ TEST(PlayerRows, ServerTextsStayInert) {
         PlayerEntry p;
         const char* row;
     } cases[] = {
-        {player("<a href=\"x.exe\">go</a>", "1"), "(a href=\"x.exe\")go\x85<IND x=\"124\">1<IND x=\"160\">50<br>"},
+        {player("<a href=\"x.exe\">go</a>", "1"), "(a href=\"x.exe\")...<IND x=\"124\">1<IND x=\"160\">50<br>"},
         {player("R&D", "<b>", "&9"), "R&&D<IND x=\"124\">(b)<IND x=\"160\">&&9<br>"},
         {player("a\r\nb\x01", "1\n2", "\t3"), "ab<IND x=\"124\">12<IND x=\"160\">3<br>"},
         {player("AVeryLongPlayerNameIndeed", "123456789", "123456"),
-         "AVeryLongPlayerNam\x85<IND x=\"124\">123456<IND x=\"160\">12345<br>"},
-        {player("&&&&&&&&&&&&&&&&&&&&&", "1"), "&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&\x85<IND x=\"124\">1<IND x=\"160\">50<br>"},
+         "AVeryLongPlayerN...<IND x=\"124\">123456<IND x=\"160\">12345<br>"},
+        {player("&&&&&&&&&&&&&&&&&&&&&", "1"), "&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&&...<IND x=\"124\">1<IND x=\"160\">50<br>"},
     };
     for (const auto& c : cases) EXPECT_EQ(playerrows({c.p})[1], c.row) << c.p.name;
+}
+
+// A name padded with what is not drawn lost its end to the padding: the
+// padding goes first, then the name is cut to the column's width.
+TEST(PlayerRows, PaddingTakesNoRoomFromTheName) {
+    const std::string pad(30, '\x01');
+    const struct {
+        PlayerEntry p;
+        const char* row;
+    } cases[] = {
+        {player((pad + "Sarge").c_str(), "12", "48"), "Sarge<IND x=\"124\">12<IND x=\"160\">48<br>"},
+        {player(("Sar" + pad + "ge\x7f\x7f").c_str(), "1"), "Sarge<IND x=\"124\">1<IND x=\"160\">50<br>"},
+        {player((pad + "NineteenCharacters!").c_str(), "1"),
+         "NineteenCharacters!<IND x=\"124\">1<IND x=\"160\">50<br>"},
+        {player("TwentyCharactersLong", (pad + "123").c_str(), (pad + "45").c_str()),
+         "TwentyCharacters...<IND x=\"124\">123<IND x=\"160\">45<br>"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(playerrows({c.p})[1], c.row) << c.p.name;
+}
+
+// 0x85 is a lead byte in the Chinese, Japanese and Korean code pages: it
+// would swallow the character after it, so no row holds it.
+TEST(PlayerRows, NoByteOfTheRowsIsADoubleByteLead) {
+    std::vector<PlayerEntry> players;
+    for (int i = 0; i < 20; ++i) players.push_back(player("AVeryLongPlayerNameIndeed", "1"));
+    for (const std::string& row : playerrows(players)) EXPECT_EQ(row.find('\x85'), std::string::npos) << row;
 }
 
 TEST(PlayerCopy, PlainTextWithTheAddressAndEveryPlayer) {

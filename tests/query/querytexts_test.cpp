@@ -66,11 +66,24 @@ TEST(QueryResults, ServerTextsCannotOpenATagOrBreakALine) {
               "<B>1</b><br><br>");
     EXPECT_EQ(gameline("Evil<b>"), "game: <B>Evil(b)</b><br>");
     EXPECT_EQ(cleaned("R&D <b>\x01"), "R&D (b)") << "plain places keep \"&\" single";
+    // DEL draws a box in a menu, like the other control characters
+    EXPECT_EQ(cleaned("dm\x7f" "4\x7f"), "dm4");
+    EXPECT_EQ(sanitised("a\x7f&b"), "a&&b");
     // A single "&" would underline the next character: every one shows as itself.
     d = {"R&D", "a&&b", "&", "&map", "   2", "8&"};
     EXPECT_EQ(resultstext(d, kPrefix, 1)[0],
               "<i>name: <B>R&&D</b></i><br>game: <B>a&&&&b</b><br>mod: <B>&&</b><br>map: <B>&&map</b><br>players: "
               "<B>2</b> of <b>8&&</b><br>ping: <B>1</b><br><br>");
+}
+
+// The plug-in made its texts readable once; the window applies no game's
+// rules again (a second pass took "^1" from DarkPlaces' "^^1on1 arena" and
+// read a third-party plug-in's Latin-1 as Quake's character set).
+TEST(QueryResults, ThePluginsTextsShowAsTheyCame) {
+    const DecodedTexts d{"^1on1 arena", "M\xfcller's Caf\xe9", "a^!b^", "A>B.C", "   2", "8"};
+    EXPECT_EQ(resultstext(d, kPrefix, 1)[0],
+              "<i>name: <B>^1on1 arena</b></i><br>game: <B>M\xfcller's Caf\xe9</b><br>mod: <B>a^!b^</b><br>map: "
+              "<B>a)b.c</b><br>players: <B>2</b> of <b>8</b><br>ping: <B>1</b><br><br>");
 }
 
 TEST(QueryResults, TheHandLoopsUntilTheQueryEnds) {
