@@ -18,10 +18,6 @@ void fill(HDC dc, const RECT& rect, Color color) {
 
 }  // namespace
 
-TImageControl::TImageControl(Form& parent) : GraphicControl(parent) { InitializeCriticalSection(&lock_); }
-
-TImageControl::~TImageControl() { DeleteCriticalSection(&lock_); }
-
 // The control paints everything in its rectangle, what lies beneath it too,
 // so where no later control lies above it a frame goes straight onto the
 // form: the picture a repaint of the rectangle would make, without the
@@ -61,7 +57,6 @@ void TImageControl::paint(HDC dc) {
     // Off screen first, so the frame never shows half drawn.
     const HDC memory = buffer_.get();
     fill(memory, {0, 0, w, h}, color);
-    Guard guard(*this);
     drawing_ = true;
     try {
         drawContent(memory);
@@ -107,7 +102,6 @@ TAnimatedImage::~TAnimatedImage() {
 void TAnimatedImage::computeFrameSize() { frame_ = framesize(stripWidth_, stripHeight_, state_.numGlyphs(), Orientation); }
 
 void TAnimatedImage::SetDenseGlyph(HBITMAP strip, int factor) {
-    Guard guard(*this);
     if (denseGlyph_ && denseGlyph_ != strip) DeleteObject(denseGlyph_);
     denseGlyph_ = strip;
     maskStrip_ = nullptr;  // a new bitmap may be given a deleted one's handle
@@ -116,53 +110,41 @@ void TAnimatedImage::SetDenseGlyph(HBITMAP strip, int factor) {
 }
 
 void TAnimatedImage::SetGlyph(HBITMAP strip) {
-    {
-        Guard guard(*this);
-        if (glyph_ && glyph_ != strip) DeleteObject(glyph_);
-        glyph_ = strip;
-        maskStrip_ = nullptr;
-        stripWidth_ = stripHeight_ = 0;
-        TransparentColor = clNone;
-        if (strip) {
-            BITMAP info{};
-            GetObjectA(strip, sizeof info, &info);
-            stripWidth_ = info.bmWidth;
-            stripHeight_ = info.bmHeight;
-            // The strip's transparent colour is that of its bottom-left pixel.
-            const MemoryDC dc(nullptr);
-            SelectGuard selected(dc.get(), strip);
-            TransparentColor = info.bmBitsPixel == 1 ? 0xFFFFFF : GetPixel(dc.get(), 0, stripHeight_ - 1) & 0xFFFFFF;
-        }
-        state_.glyphChanged(stripWidth_, stripHeight_, Orientation);
-        computeFrameSize();
+    if (glyph_ && glyph_ != strip) DeleteObject(glyph_);
+    glyph_ = strip;
+    maskStrip_ = nullptr;
+    stripWidth_ = stripHeight_ = 0;
+    TransparentColor = clNone;
+    if (strip) {
+        BITMAP info{};
+        GetObjectA(strip, sizeof info, &info);
+        stripWidth_ = info.bmWidth;
+        stripHeight_ = info.bmHeight;
+        // The strip's transparent colour is that of its bottom-left pixel.
+        const MemoryDC dc(nullptr);
+        SelectGuard selected(dc.get(), strip);
+        TransparentColor = info.bmBitsPixel == 1 ? 0xFFFFFF : GetPixel(dc.get(), 0, stripHeight_ - 1) & 0xFFFFFF;
     }
+    state_.glyphChanged(stripWidth_, stripHeight_, Orientation);
+    computeFrameSize();
     pictureChanged();
 }
 
 void TAnimatedImage::SetGlyphNum(int value) {
-    {
-        Guard guard(*this);
-        if (!state_.setGlyphNum(value)) return;
-    }
+    if (!state_.setGlyphNum(value)) return;
     FrameChanged();
     pictureChanged();
 }
 
 void TAnimatedImage::SetNumGlyphs(int value) {
-    {
-        Guard guard(*this);
-        state_.setNumGlyphs(value);
-        computeFrameSize();
-    }
+    state_.setNumGlyphs(value);
+    computeFrameSize();
     FrameChanged();
     pictureChanged();
 }
 
 void TAnimatedImage::SetInactiveGlyph(int value) {
-    {
-        Guard guard(*this);
-        if (!state_.setInactiveGlyph(value)) return;
-    }
+    if (!state_.setInactiveGlyph(value)) return;
     FrameChanged();
     pictureChanged();
 }
@@ -177,10 +159,7 @@ void TAnimatedImage::SetActive(bool value) {
     } else {
         timer_.SetEnabled(false);
         timer_.SetOnTimer(nullptr);
-        {
-            Guard guard(*this);
-            state_.setActive(false);
-        }
+        state_.setActive(false);
         FrameChanged();
         Stop();
         pictureChanged();
@@ -197,10 +176,7 @@ void TAnimatedImage::resizeToContent() { setBounds(left(), top(), frame_.width, 
 
 void TAnimatedImage::FrameStep() {
     if (!visible() || state_.numGlyphs() <= 1 || !parent().handle() || paintCopy) return;
-    {
-        Guard guard(*this);
-        state_.step();
-    }
+    state_.step();
     // The handler may move the frame (the query window sends 8 back to 0)
     // before anything is painted.
     FrameChanged();

@@ -1,14 +1,17 @@
 // TImageControl: a window-less control that paints flicker-free through an
-// off-screen bitmap and guards its state with a re-entrant lock.
+// off-screen bitmap.
 // TAnimatedImage: a strip of equal frames in one bitmap, one frame shown at a
-// time, stepped by a TThreadTimer whose ticks run on the user-interface thread.
+// time, stepped by a TTickTimer whose ticks run on the user-interface thread.
+// Its state needs no lock: ticks, property changes and paints all come on
+// that one thread, one after the other (a handler that sets GlyphNum from
+// inside a tick runs within that tick).
 #pragma once
 #include <windows.h>
 
 #include <functional>
 
 #include "markup/animate.h"
-#include "markup/threadtimer_win.h"
+#include "markup/ticktimer_win.h"
 #include "ui/control_win.h"
 #include "ui/handles_win.h"
 
@@ -16,8 +19,7 @@ namespace velmora {
 
 class TImageControl : public GraphicControl {
 public:
-    explicit TImageControl(Form& parent);
-    ~TImageControl() override;
+    explicit TImageControl(Form& parent) : GraphicControl(parent) {}
 
     // Paints into an off-screen bitmap of the client size, then copies it to
     // `dc` in one BitBlt. The bitmap is kept for the next paint while the
@@ -37,22 +39,10 @@ protected:
     // A later visible control of the form overlaps this one.
     bool coveredByLaterControl() const;
 
-    class Guard {
-    public:
-        explicit Guard(TImageControl& c) : c_(c) { EnterCriticalSection(&c_.lock_); }
-        ~Guard() { LeaveCriticalSection(&c_.lock_); }
-        Guard(const Guard&) = delete;
-        Guard& operator=(const Guard&) = delete;
-
-    private:
-        TImageControl& c_;
-    };
-
 private:
     // Makes the off-screen bitmap `width` x `height` unless it is already.
     bool fitBuffer(int width, int height);
 
-    CRITICAL_SECTION lock_;
     bool drawing_ = false;
     BitmapDC buffer_;
     int bufferWidth_ = 0, bufferHeight_ = 0;
@@ -130,7 +120,7 @@ private:
     BitmapDC mask_;
     HBITMAP maskStrip_ = nullptr;
     Color maskColor_ = clNone;
-    TThreadTimer timer_;
+    TTickTimer timer_;
     bool destroying_ = false;
 };
 

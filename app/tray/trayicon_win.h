@@ -14,7 +14,7 @@
 #include "app/tray/iconlist_win.h"
 #include "app/tray/imagemenu_win.h"
 #include "app/tray/trayrules.h"
-#include "markup/threadtimer_win.h"
+#include "markup/ticktimer_win.h"
 #include "ui/control_win.h"
 
 namespace velmora {
@@ -119,7 +119,7 @@ private:
     HICON shown_ = nullptr;
     // The frames tick from the shared tick source, in the rounds of the
     // query window's hand. Last, so it stops first.
-    TThreadTimer frames_;
+    TTickTimer frames_;
 };
 
 }  // namespace velmora

@@ -1,7 +1,7 @@
 // The shared tick source under Wine: no thread for any timer, ticks on the
 // user-interface thread at each timer's own interval, inside modal loops too,
-// and no tick after a timer went.
-#include "markup/threadtimer_win.h"
+// no tick after a timer went, and no error on a timer's way out.
+#include "markup/ticktimer_win.h"
 
 #include <windows.h>
 #include <tlhelp32.h>
@@ -30,8 +30,11 @@ int threadsOfThisProcess() {
     return count;
 }
 
+// The hidden window every timer's ticks come from.
+HWND tickWindow() { return FindWindowExA(HWND_MESSAGE, nullptr, "TTickTimerWindow", nullptr); }
+
 struct Counted {
-    TThreadTimer timer;
+    TTickTimer timer;
     int ticks = 0;
     DWORD thread = 0;
     explicit Counted(UINT interval) {
@@ -48,7 +51,7 @@ struct Counted {
 
 // The timers cost no thread: twelve tick, all on this thread, and the
 // process has as many threads as before the first of them was made.
-TEST(ThreadTimer, TimersTickOnThisThreadAndMakeNoThread) {
+TEST(TickTimer, TimersTickOnThisThreadAndMakeNoThread) {
     velmora::test::app();
     const int before = threadsOfThisProcess();
     {
@@ -68,7 +71,7 @@ TEST(ThreadTimer, TimersTickOnThisThreadAndMakeNoThread) {
 
 // Ticks go on inside a message box's own loop, as they must while the tray's
 // menu is open: a timer closes the box from inside it after five ticks.
-TEST(ThreadTimer, TicksGoOnInsideAModalLoop) {
+TEST(TickTimer, TicksGoOnInsideAModalLoop) {
     velmora::test::app();
     static constexpr char kTitle[] = "velmora tick test";
     Counted inside(10);
@@ -91,7 +94,7 @@ TEST(ThreadTimer, TicksGoOnInsideAModalLoop) {
 
 // Each timer keeps its own interval: a fast one ticks several times while a
 // slow one ticks once.
-TEST(ThreadTimer, EachTimerKeepsItsOwnInterval) {
+TEST(TickTimer, EachTimerKeepsItsOwnInterval) {
     velmora::test::app();
     Counted fast(10), slow(400);
     ASSERT_TRUE(pump(10000, [&] { return slow.ticks >= 1; }));
@@ -100,10 +103,10 @@ TEST(ThreadTimer, EachTimerKeepsItsOwnInterval) {
 
 // A disabled timer, or one without a handler, does not tick while others do;
 // enabling it again makes it tick.
-TEST(ThreadTimer, DisabledTimersStayQuiet) {
+TEST(TickTimer, DisabledTimersStayQuiet) {
     velmora::test::app();
     Counted off(10), on(10);
-    TThreadTimer bare;
+    TTickTimer bare;
     bare.SetInterval(10);  // enabled, but no handler
     off.timer.SetEnabled(false);
     ASSERT_TRUE(pump(10000, [&] { return on.ticks >= 5; }));
@@ -112,21 +115,61 @@ TEST(ThreadTimer, DisabledTimersStayQuiet) {
     EXPECT_TRUE(pump(10000, [&] { return off.ticks >= 1; }));
 }
 
-// A timer destroyed by another timer's tick gets no tick after it went, and
-// the others go on ticking.
-TEST(ThreadTimer, ATimerThatGoesGetsNoLateTick) {
+// A timer destroyed by another timer's tick gets no tick after it went, not
+// even in the round it was due in too (it falls into the killer's beat and
+// comes after it there), and the others go on ticking. Its ticks are counted
+// outside it, so a late tick shows even though the timer is gone.
+TEST(TickTimer, ATimerThatGoesGetsNoLateTick) {
     velmora::test::app();
-    auto victim = std::make_unique<Counted>(1);
-    Counted killer(1), witness(5);
-    int victimTicksAtDeath = -1;
+    int victimTicks = 0, victimTicksAtDeath = -1, witnessTicksAtDeath = -1;
+    Counted killer(10), witness(10);
+    auto victim = std::make_unique<TTickTimer>();
+    victim->SetInterval(10);
+    victim->SetOnTimer([&] { ++victimTicks; });
+    victim->SetEnabled(true);
     killer.timer.SetOnTimer([&] {
-        if (victim) {
-            victimTicksAtDeath = victim->ticks;
+        ++killer.ticks;
+        if (victim && victimTicks >= 3) {
+            victimTicksAtDeath = victimTicks;
+            witnessTicksAtDeath = witness.ticks;
             victim.reset();
         }
-        ++killer.ticks;
     });
-    ASSERT_TRUE(pump(10000, [&] { return !victim && witness.ticks >= 5; }));
-    EXPECT_GE(victimTicksAtDeath, 0);
-    EXPECT_GE(killer.ticks, 2);
+    ASSERT_TRUE(pump(10000, [&] { return !victim && witness.ticks >= witnessTicksAtDeath + 5; }));
+    EXPECT_EQ(victimTicks, victimTicksAtDeath) << "ticked after it went";
+}
+
+// Should the tick window be destroyed, timers tick on from a window made
+// again, and one that goes meanwhile leaves quietly.
+TEST(TickTimer, TimersTickOnAfterTheTickWindowWent) {
+    velmora::test::app();
+    Counted witness(10);
+    ASSERT_TRUE(pump(10000, [&] { return witness.ticks >= 2; }));
+    const HWND gone = tickWindow();
+    ASSERT_NE(gone, nullptr);
+    DestroyWindow(gone);
+    { Counted brief(15); }
+    const int before = witness.ticks;
+    EXPECT_TRUE(pump(10000, [&] { return witness.ticks >= before + 3; }));
+    EXPECT_NE(tickWindow(), nullptr);
+}
+
+// A timer's way out raises nothing, even when the system refuses the window
+// timer its going needs: here the tick window was destroyed without its
+// procedure hearing of it (as a thread's windows go when the thread ends), so
+// the fast timer's going asks a dead window for the slow one's period. The
+// slow timer then ticks on from a window made again.
+TEST(TickTimer, ATimerGoesQuietlyWhenItsWindowTimerIsRefused) {
+    velmora::test::app();
+    Counted slow(200);
+    auto fast = std::make_unique<Counted>(10);
+    ASSERT_TRUE(pump(10000, [&] { return fast->ticks >= 2; }));
+    const HWND window = tickWindow();
+    ASSERT_NE(window, nullptr);
+    SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&DefWindowProcA));
+    ASSERT_TRUE(DestroyWindow(window));
+    fast.reset();  // raising here would end the test program
+    const int before = slow.ticks;
+    EXPECT_TRUE(pump(10000, [&] { return slow.ticks >= before + 2; }));
+    EXPECT_NE(tickWindow(), nullptr);
 }

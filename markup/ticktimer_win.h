@@ -1,4 +1,4 @@
-// TThreadTimer: a tick source whose ticks run on the user-interface thread.
+// TTickTimer: a tick source whose ticks run on the user-interface thread.
 //
 // Every timer of the process shares one hidden window and its one window
 // timer, set to the earliest timer's due time: a tick is that window's
@@ -7,8 +7,7 @@
 // next tick is due one Interval after its tick returned. Ticks that nearly
 // coincide come in one round (one a few ms early), and a timer that starts
 // while another runs falls into its beat, so the query window's hand and the
-// tray icon's frames wake the program once. A query window's hand costs no
-// thread and wakes the program for its frames only.
+// tray icon's frames wake the program once. No timer has a thread of its own.
 #pragma once
 #include <windows.h>
 
@@ -17,14 +16,19 @@
 
 namespace velmora {
 
-class TThreadTimer {
+class TTickTimer {
 public:
-    TThreadTimer();
-    TThreadTimer(const TThreadTimer&) = delete;
-    TThreadTimer& operator=(const TThreadTimer&) = delete;
-    virtual ~TThreadTimer();
+    TTickTimer();
+    TTickTimer(const TTickTimer&) = delete;
+    TTickTimer& operator=(const TTickTimer&) = delete;
+    // Never raises: a window timer that cannot be changed on the way out is
+    // left to go off, and its round finds nothing of this timer.
+    virtual ~TTickTimer();
 
     bool Enabled() const { return enabled_; }
+    // Enabling, a new interval or a new handler raises "Not enough timers
+    // available" when the system gives the tick window no timer; disabling
+    // never raises.
     void SetEnabled(bool value);
     UINT Interval() const { return interval_; }
     void SetInterval(UINT value);
