@@ -135,13 +135,27 @@ TEST(TickSchedule, TwoAnimationsStartedApartWakeTheProgramTogether) {
 
 // The tick window keeps its periodic timer while its next wake-up comes at or
 // up to the gathering window before the earliest due tick; a wake-up after
-// it would tick late, one long before it would wake for nothing.
+// it would tick late, one long before it would wake for nothing. Every
+// answer below is written out by hand.
 TEST(TickSchedule, AWakeUpServesATickDueSoonAfterIt) {
     struct Case {
         std::uint64_t next, due;
+        std::uint32_t early;
         bool serves;
     };
-    for (const Case& c : {Case{100, 100, true}, Case{100, 110, true}, Case{100, 111, false}, Case{101, 100, false},
-                          Case{0, 10, true}, Case{1000, 1005, true}})
-        EXPECT_EQ(TickSchedule::wakeServes(c.next, c.due, 10), c.serves) << c.next << " for " << c.due;
+    for (const Case& c : {
+             Case{100, 100, 10, true},     // at the very moment
+             Case{100, 110, 10, true},     // the gathering window's far edge
+             Case{100, 111, 10, false},    // a millisecond beyond it: a wake-up for nothing
+             Case{101, 100, 10, false},    // a millisecond late
+             Case{0, 10, 10, true},        // from the clock's start
+             Case{1000, 1005, 10, true},   // inside the window
+             Case{100, 100, 0, true},      // no window: only the moment itself
+             Case{100, 101, 0, false},     // no window: a millisecond early is too early
+             Case{250, 253, 3, true},      // a narrower window's edge
+             Case{250, 254, 3, false},     // and past it
+             Case{300, 200, 500, false},   // a wide window never makes a late wake-up serve
+         })
+        EXPECT_EQ(TickSchedule::wakeServes(c.next, c.due, c.early), c.serves)
+            << c.next << " for " << c.due << " gathering " << c.early;
 }

@@ -3,7 +3,10 @@
 // and window-less controls fed by their form.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <stdexcept>
+#include <vector>
 
 #include "base/error.h"
 #include "tests/support/msgbox_watcher_win.h"
@@ -154,6 +157,10 @@ TEST(WindowFramework, TheIdleSlotRunsWhenTheQueueIsEmptyAndKeepsTheLoopAwake) {
     EXPECT_EQ(boxes.texts()[0], "idle failed");
 }
 
+// The thread timer's firings that the test below counts, with the moment of each.
+static std::vector<std::int64_t> otherFirings;
+static void CALLBACK countOtherFiring(HWND, UINT, UINT_PTR, DWORD) { otherFirings.push_back(clockMicroseconds() / 1000); }
+
 // The loop sleeps until the moment the idle handler asks for, however many
 // other messages wake it meanwhile, and is woken once: the application
 // window's timer goes off at that moment and not again.
@@ -165,12 +172,13 @@ TEST(WindowFramework, TheLoopWakesOnceAtTheMomentTheIdleHandlerAskedFor) {
     // Messages every 20 ms while the loop waits, until 50 ms before the
     // moment (then only the wake-up can end the sleep), and a backstop; both
     // for the thread rather than the application window.
-    UINT_PTR others = SetTimer(nullptr, 0, 20, nullptr);
+    otherFirings.clear();
+    UINT_PTR others = SetTimer(nullptr, 0, 20, &countOtherFiring);
     const UINT_PTR backstop = SetTimer(nullptr, 0, 5000, nullptr);
     // A millisecond clock, as the frame timer's (GetTickCount moves in 16 ms steps).
     const auto ms = [] { return clockMicroseconds() / 1000; };
     const std::int64_t start = ms(), due = start + 200;
-    std::int64_t woke = 0;
+    std::int64_t woke = 0, longestAsk = 0;
     int asked = 0;
     app().setOnIdle([&](bool& done) {
         done = true;
@@ -182,21 +190,30 @@ TEST(WindowFramework, TheLoopWakesOnceAtTheMomentTheIdleHandlerAskedFor) {
         }
         if (due > now) {
             ++asked;
+            longestAsk = std::max(longestAsk, due - now);
             app().wakeWithin(static_cast<DWORD>(due - now));
         } else {
             woke = now;
         }
     });
     while (!woke && ms() - start < 5000) app().handleNextMessage();
-    // A while longer, with messages again: a wake-up timer left running
-    // would go off again meanwhile.
-    others = SetTimer(nullptr, 0, 20, nullptr);
-    while (woke && ms() - woke < 500) app().handleNextMessage();
+    // Messages again, until the other timer has fired twice after the moment
+    // a wake-up timer left running would have gone off again (its period is
+    // at most the longest wait asked for): that one was due first, so it
+    // would have come before the second of them.
+    const std::int64_t again = woke + longestAsk;
+    const auto firedAfterAgain = [&] {
+        return std::count_if(otherFirings.begin(), otherFirings.end(), [&](std::int64_t t) { return t > again; });
+    };
+    otherFirings.clear();
+    others = SetTimer(nullptr, 0, 20, &countOtherFiring);
+    while (woke && firedAfterAgain() < 2 && ms() - woke < 10000) app().handleNextMessage();
     app().clearOnIdle();
     KillTimer(nullptr, others);
     KillTimer(nullptr, backstop);
     app().removeHook(hook);
     ASSERT_NE(woke, 0) << "the asked moment never came";
+    ASSERT_EQ(firedAfterAgain(), 2) << "the other timer stopped";
     EXPECT_GT(asked, 3) << "the other messages woke the loop before the moment";
     EXPECT_EQ(wakeUps, 1);
 }
