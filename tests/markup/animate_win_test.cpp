@@ -6,11 +6,13 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "markup/animate_win.h"
 #include "tests/net/netloop_win.h"
+#include "tests/support/guiresources_win.h"
 #include "tests/support/screenshot_win.h"
 #include "tests/support/strip_win.h"
 #include "ui/form_win.h"
@@ -242,4 +244,41 @@ TEST_F(AnimatedImageWin, TheInactiveFrameIsSkippedWhileRunningAndShownWhenStoppe
     EXPECT_NE(std::find(seen.begin(), seen.end(), 3), seen.end());
     EXPECT_EQ(image_.GlyphNum(), 2);
     EXPECT_EQ(mismatches(2, 3, 4), 0) << "stopped again";
+}
+
+// Two hundred frames leave the process with as many GDI and USER objects as
+// it held after the first few, both where a tick draws straight onto the form
+// and where the form repaints under a later control: a frame that kept a DC,
+// a bitmap, a brush or a region would grow the count at every tick.
+TEST_F(AnimatedImageWin, TwoHundredFramesLeaveNoGdiOrUserObjectBehind) {
+    class Cover : public GraphicControl {
+    public:
+        using GraphicControl::GraphicControl;
+        void paint(HDC dc) override {
+            const RECT all = pixelRect();
+            FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+        }
+    };
+    int frames = 0;
+    image_.OnFrameChanged = [&](TAnimatedImage&) { ++frames; };
+    image_.SetInterval(5);
+    image_.SetActive(true);
+    for (const bool covered : {false, true}) {
+        SCOPED_TRACE(covered ? "under a later control" : "straight onto the form");
+        std::unique_ptr<Cover> above;
+        if (covered) {
+            above = std::make_unique<Cover>(form_);
+            above->setBounds(50, 20, 15, 25);
+        }
+        // The first frames make what is kept from one frame to the next.
+        frames = 0;
+        ASSERT_TRUE(pump(20000, [&] { return frames >= 20; }));
+        const GuiObjects before = guiObjects();
+        frames = 0;
+        ASSERT_TRUE(pump(60000, [&] { return frames >= 200; }));
+        const GuiObjects after = guiObjects();
+        EXPECT_EQ(after.gdi, before.gdi) << (after.walked ? "walked" : "GetGuiResources");
+        EXPECT_EQ(after.user, before.user) << (after.walked ? "walked" : "GetGuiResources");
+    }
+    image_.SetActive(false);
 }
