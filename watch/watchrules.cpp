@@ -59,7 +59,7 @@ std::vector<WatchTarget> watchtargets(const std::vector<WatchedGame>& games) {
     return targets;
 }
 
-std::string statustext(const ServerStatus& status) {
+std::string statuslabel(const ServerStatus& status) {
     switch (status.kind) {
         case ServerStatus::Kind::None: return {};
         case ServerStatus::Kind::NoAnswer: return kNoAnswer;
@@ -74,11 +74,11 @@ std::optional<ServerStatus> answerstatus(const query::DecodedTexts& d, std::stri
     if (!query::hasstatusprefix(datagram) || d.players.rfind("???", 0) == 0) return std::nullopt;
     ServerStatus s;
     s.kind = ServerStatus::Kind::Answer;
-    // Every text is cut before it is cleaned: a hostile reply may be as
-    // large as a datagram.
-    s.players = query::cleaned(cut(d.players.size() > 3 ? d.players.substr(3) : std::string(), kStatusLimit));
-    s.maxplayers = query::cleaned(cut(d.maxplayers, kStatusLimit));
-    s.map = query::cleaned(cut(d.map, kStatusLimit));
+    // Every text is cleaned before it is cut, so control characters a reply
+    // pads it with take no room from what is shown.
+    s.players = cut(query::cleaned(d.players.size() > 3 ? d.players.substr(3) : std::string()), kStatusLimit);
+    s.maxplayers = cut(query::cleaned(d.maxplayers), kStatusLimit);
+    s.map = cut(query::cleaned(d.map), kStatusLimit);
     s.playercount = leadingcount(s.players);
     return s;
 }
@@ -255,7 +255,7 @@ void Watch::finish(Server& s, ServerStatus status, std::uint32_t now) {
         heldBalloons_.push_back(
             Balloon{s.target.game, s.target.entry, cut(s.target.caption, 63), cut(balloontext(status), 255)});
     }
-    if (statustext(before) != statustext(status) || before.playercount != status.playercount) changeHeld_ = true;
+    if (statuslabel(before) != statuslabel(status) || before.playercount != status.playercount) changeHeld_ = true;
 }
 
 void Watch::changed() {
@@ -277,7 +277,7 @@ void Watch::tell() {
 
 std::string Watch::status(int game, const std::string& entry) const {
     for (const Server& s : servers_)
-        if (s.target.game == game && s.target.entry == entry) return statustext(s.status);
+        if (s.target.game == game && s.target.entry == entry) return statuslabel(s.status);
     return {};
 }
 

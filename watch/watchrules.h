@@ -95,7 +95,7 @@ struct ServerStatus {
 // "‹players›/‹max› ‹map›" for an answer, "no answer", or nothing before the
 // first result; server texts cleaned like the query window's, cut to
 // kStatusLimit characters.
-std::string statustext(const ServerStatus& status);
+std::string statuslabel(const ServerStatus& status);
 
 // The status of a decoded reply, or nothing when the reply is no status
 // reply (no FF FF FF FF prefix, or texts the plug-in could not decode).

@@ -140,6 +140,8 @@ TEST(WatchRules, StatusTextsAreCleanedAndCut) {
         {"empty server", reply("0", "8", "oasago2"), "0/8 oasago2"},
         {"markup", reply("<b>3", "8", "<a href=\"x\">m</a>"), "(b)3/8 (a href=\"x\")m(/a)"},
         {"control characters", reply("1", "8", "dm\x01\x1b" "4"), "1/8 dm4"},
+        // padding takes no room: the cut comes after the cleaning
+        {"padded map", reply("1", "8", std::string(60, '\x01') + "dm4\x7f"), "1/8 dm4"},
         // menus and balloons draw plainly: "&" shows as itself, not doubled
         {"ampersand", reply("1", "8", "R&D"), "1/8 R&D"},
         {"no prefix", "players 2", nullptr},
@@ -152,10 +154,10 @@ TEST(WatchRules, StatusTextsAreCleanedAndCut) {
             continue;
         }
         ASSERT_TRUE(status) << c.what;
-        EXPECT_EQ(statustext(*status), c.text) << c.what;
+        EXPECT_EQ(statuslabel(*status), c.text) << c.what;
     }
-    EXPECT_EQ(statustext(ServerStatus::noanswer()), "no answer");
-    EXPECT_EQ(statustext(ServerStatus{}), "");
+    EXPECT_EQ(statuslabel(ServerStatus::noanswer()), "no answer");
+    EXPECT_EQ(statuslabel(ServerStatus{}), "");
 }
 
 // The network etiquette: limits of the schedule and what is taken as an answer.
