@@ -26,6 +26,8 @@ ManifestDPIAware true
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Velmora"
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
 !define RUN_VALUE "the Velmora"
+!define RUNONCE_KEY "Software\Microsoft\Windows\CurrentVersion\RunOnce"
+!define FINISH_VALUE "Velmora uninstall"
 !define SETTINGS_KEY "Software\Drovik\Velmora"
 ; The program's private messages (app/main_win.h).
 !define WM_IDENTIFY 32869
@@ -35,6 +37,10 @@ ManifestDPIAware true
 Name "${PRODUCT}"
 OutFile "${OUTFILE}"
 InstallDir "$LOCALAPPDATA\Programs\Velmora"
+; An upgrade goes where the installed copy is, wherever the player put it: its
+; start-up value, links and shortcut name that folder, and a second copy in the
+; default one would be left beside it. Every release so far writes the value.
+InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"
 Icon "${ICON}"
 UninstallIcon "${ICON}"
 BrandingText "${PRODUCT} ${VERSION}"
@@ -65,40 +71,101 @@ VIAddVersionKey "LegalCopyright" "${PUBLISHER}"
 
 ; --- the running copy ------------------------------------------------------
 
+!define SMTO_ABORTIFHUNG 2
+!define PROCESS_QUERY_LIMITED_INFORMATION 0x1000
+
+; Whether the window in $0 belongs to a running Velmora ($1: 1 or 0). A copy
+; answers WM_IDENTIFY. A window of the class that answers something else is
+; another program's (Delphi names main forms so too); one that gives no answer
+; at all may be a copy that is busy or hung, which still holds its files: it
+; counts when its process runs a velmora.exe.
+!macro IS_VELMORA un
+Function ${un}IsVelmora
+  Push $2
+  Push $3
+  Push $4
+  Push $5
+  StrCpy $1 0
+  System::Call 'user32::SendMessageTimeoutW(p r0, i ${WM_IDENTIFY}, p 0, p 0, i ${SMTO_ABORTIFHUNG}, i 1000, *p .r2) p .r3'
+  ${If} $3 P<> 0
+    ${IfThen} $2 = ${IDENTIFY_ANSWER} ${|} StrCpy $1 1 ${|}
+  ${Else}
+    System::Call 'user32::GetWindowThreadProcessId(p r0, *i .r2)'
+    System::Call 'kernel32::OpenProcess(i ${PROCESS_QUERY_LIMITED_INFORMATION}, i 0, i r2) p .r3'
+    ${If} $3 P<> 0
+      System::Call 'kernel32::QueryFullProcessImageNameW(p r3, i 0, w .r4, *i ${NSIS_MAX_STRLEN}) i .r5'
+      System::Call 'kernel32::CloseHandle(p r3)'
+      StrLen $5 "\${EXE}"
+      IntOp $5 0 - $5
+      StrCpy $4 $4 "" $5
+      ${IfThen} $4 == "\${EXE}" ${|} StrCpy $1 1 ${|}
+    ${EndIf}
+  ${EndIf}
+  Pop $5
+  Pop $4
+  Pop $3
+  Pop $2
+FunctionEnd
+!macroend
+!insertmacro IS_VELMORA ""
+!insertmacro IS_VELMORA "un."
+
 ; Ends the copy of Velmora running on this desktop, if any, the way its tray
-; menu's Quit does: the hand-off's window (class Tmainform, answering
-; WM_IDENTIFY) gets the private quit request, and the program closes itself.
-; Then waits (up to 15 s) until no such window is left, so its files can go.
+; menu's Quit does: the hand-off's window (class Tmainform) gets the private
+; quit request, and the program closes itself; a busy copy finds the request
+; waiting when it reads its messages again. Then waits until no such window
+; is left, so its files can go. A copy still there after 15 s is the user's to
+; end (Retry), or the run stops (Cancel; a silent run stops).
 !macro QUIT_RUNNING un
 Function ${un}QuitRunning
   Push $0
   Push $1
   Push $2
   Push $3
-  StrCpy $2 0                 ; tenths of a second waited
+  Push $4
+  Push $5
+  Push $6
+  Push $7
+  ; Time by the clock, not by rounds: asking a busy window takes up to a second.
+  System::Call 'kernel32::GetTickCount() i .r4'
+  StrCpy $5 -2000             ; when the request went last, in ms after $4
   round:
+    System::Call 'kernel32::GetTickCount() i .r2'
+    IntOp $2 $2 - $4          ; ms waited
+    ; the request at once, and again every two seconds
+    IntOp $6 $2 - $5
+    StrCpy $7 0
+    ${IfThen} $6 >= 2000 ${|} StrCpy $7 1 ${|}
     StrCpy $0 0
     StrCpy $3 0               ; a running copy seen in this round
     next:
       FindWindow $0 "Tmainform" "" 0 $0
       StrCmp $0 0 counted
-      ; a window of that class that does not answer is not Velmora
-      SendMessage $0 ${WM_IDENTIFY} 0 0 $1 /TIMEOUT=5000
-      IntCmp $1 ${IDENTIFY_ANSWER} 0 next next
+      Call ${un}IsVelmora
+      StrCmp $1 1 0 next
       StrCpy $3 1
-      ; the request at once, and again every two seconds
-      IntOp $1 $2 % 20
-      IntCmp $1 0 0 next next
+      StrCmp $7 1 0 next
       DetailPrint "Ending the running Velmora"
-      System::Call 'user32::PostMessage(p r0, i ${WM_QUITVELMORA}, p 0, p 0)'
+      System::Call 'user32::PostMessageW(p r0, i ${WM_QUITVELMORA}, p 0, p 0)'
       Goto next
     counted:
     StrCmp $3 0 done
-    IntCmp $2 150 done 0 done
+    ${IfThen} $7 = 1 ${|} StrCpy $5 $2 ${|}
+    ${If} $2 >= 15000
+      MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "Velmora is running and does not end.$\r$\nQuit it from its tray menu, or end velmora.exe in the Task Manager, then choose Retry." /SD IDCANCEL IDRETRY again
+      DetailPrint "Velmora is still running: nothing more is changed"
+      Abort
+      again:
+      System::Call 'kernel32::GetTickCount() i .r4'
+      StrCpy $5 -2000
+    ${EndIf}
     Sleep 100
-    IntOp $2 $2 + 1
     Goto round
   done:
+  Pop $7
+  Pop $6
+  Pop $5
+  Pop $4
   Pop $3
   Pop $2
   Pop $1
@@ -177,7 +244,27 @@ Section "Velmora" SecProgram
   SectionIn RO
   Call QuitRunning
   SetOutPath "$INSTDIR"
-  File "${STAGE}\${EXE}"
+  ; An ended copy's file is free only a moment after its window goes, when
+  ; its process is through: tried again, as the uninstaller does.
+  SetOverwrite try
+  StrCpy $0 0
+  ${Do}
+    ClearErrors
+    File "${STAGE}\${EXE}"
+    ${IfNot} ${Errors}
+      ${Break}
+    ${EndIf}
+    IntOp $0 $0 + 1
+    ${If} $0 > 50
+      MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "$INSTDIR\${EXE} is in use.$\r$\nEnd the program that holds it, then choose Retry." /SD IDCANCEL IDRETRY retry
+      DetailPrint "$INSTDIR\${EXE} is in use: nothing more is changed"
+      Abort
+      retry:
+      StrCpy $0 0
+    ${EndIf}
+    Sleep 200
+  ${Loop}
+  SetOverwrite on
   File "${STAGE}\readme.txt"
   SetOutPath "$INSTDIR\plugins"
   File "${STAGE}\plugins\*.vlm"
@@ -241,17 +328,24 @@ FunctionEnd
 
 ; --- uninstalling ----------------------------------------------------------
 
+; Deletes one installed file; $9 becomes 1 when it stays (held by a program).
+!macro REMOVE_FILE FILE
+  Delete "${FILE}"
+  ${IfThen} ${FileExists} "${FILE}" ${|} StrCpy $9 1 ${|}
+!macroend
+
 Section "Uninstall"
   Call un.QuitRunning
 
   ; The files this installer put there, each; the player's own plug-ins stay,
-  ; and so do their folders then.
-  Delete "$INSTDIR\readme.txt"
-  Delete "$INSTDIR\plugins\openarena.vlm"
-  Delete "$INSTDIR\plugins\quake.vlm"
-  Delete "$INSTDIR\plugins\quake2.vlm"
-  Delete "$INSTDIR\plugins\quake3.vlm"
-  Delete "$INSTDIR\plugins\quakeworld.vlm"
+  ; and so do their folders then. $9: whether one of them is held and stays.
+  StrCpy $9 0
+  !insertmacro REMOVE_FILE "$INSTDIR\readme.txt"
+  !insertmacro REMOVE_FILE "$INSTDIR\plugins\openarena.vlm"
+  !insertmacro REMOVE_FILE "$INSTDIR\plugins\quake.vlm"
+  !insertmacro REMOVE_FILE "$INSTDIR\plugins\quake2.vlm"
+  !insertmacro REMOVE_FILE "$INSTDIR\plugins\quake3.vlm"
+  !insertmacro REMOVE_FILE "$INSTDIR\plugins\quakeworld.vlm"
   ; an ended program's file is free a moment after its end
   StrCpy $0 0
   ${Do}
@@ -263,11 +357,15 @@ Section "Uninstall"
     IntOp $0 $0 + 1
     ${If} $0 > 50
       DetailPrint "Velmora is still running: $INSTDIR\${EXE} stays"
+      StrCpy $9 1
       ${Break}
     ${EndIf}
     Sleep 200
   ${Loop}
-  Delete "$INSTDIR\uninstall.exe"
+  ; While a file stays, so does the uninstaller that can still remove it.
+  ${If} $9 = 0
+    Delete "$INSTDIR\uninstall.exe"
+  ${EndIf}
   RMDir "$INSTDIR\plugins"
   RMDir "$INSTDIR"
 
@@ -286,8 +384,18 @@ Section "Uninstall"
     DeleteRegKey /ifempty HKCU "Software\Drovik"
   keep:
 
-  ; Last: its end tells that the uninstall is through.
-  DeleteRegKey HKCU "${UNINSTALL_KEY}"
+  ${If} $9 = 0
+    ; Last: its end tells that the uninstall is through.
+    DeleteRegValue HKCU "${RUNONCE_KEY}" "${FINISH_VALUE}"
+    DeleteRegKey HKCU "${UNINSTALL_KEY}"
+  ${Else}
+    ; The entry in the installed programs stays while files do, and the
+    ; uninstall finishes by itself at the next log-on, when nothing runs yet
+    ; that could hold them (a per-user uninstaller may not have Windows
+    ; delete files at the restart).
+    WriteRegStr HKCU "${RUNONCE_KEY}" "${FINISH_VALUE}" '"$INSTDIR\uninstall.exe" /S'
+    MessageBox MB_OK|MB_ICONINFORMATION "Some of Velmora's files are in use and stay in $INSTDIR.$\r$\nThe uninstall finishes when you next log on." /SD IDOK
+  ${EndIf}
 SectionEnd
 
 Function un.onInit

@@ -59,8 +59,11 @@ class FreshPrefix:
             print(f"FAIL {args[0]} still ran after {timeout} s")
             return subprocess.CompletedProcess(e.cmd, None, text(e.stdout), text(e.stderr))
 
-    def remove(self):
+    def stop(self):
         subprocess.run(self.wine + ["--stop"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def remove(self):
+        self.stop()
         shutil.rmtree(self.folder, ignore_errors=True)
         for suffix in (".state.lock", ".state.boot.log", ".state.display", ".state.displayfd", ".state.xvfb.log"):
             if os.path.exists(self.folder + suffix):
@@ -69,6 +72,13 @@ class FreshPrefix:
     def make(self):
         self.remove()
         return self.run(["cmd.exe", "/c", "exit", "0"], timeout=300).returncode == 0
+
+    def make_as(self, made):
+        """A copy of the prefix `made` (made and not run since, its session
+        stopped): as fresh as a new one, in a few seconds instead of Wine's boot."""
+        self.remove()
+        made.stop()
+        return subprocess.run(["cp", "-a", made.folder, self.folder]).returncode == 0
 
     def windows_path(self, unix_path):
         return "Z:" + os.path.abspath(unix_path).replace("/", "\\")

@@ -1,13 +1,18 @@
 // The per-user installer, run silently in a prefix of its own by
 // installer_test.py: what it put in place, a .server file opened through the
 // shell reaching the installed copy, and the silent uninstaller ending that
-// copy and removing only what is still its own.
+// copy and removing only what is still its own. Then, each in a prefix of its
+// own, an upgrade over the previous release in a folder of the player's
+// choice, copies slow to end, and a file in use at uninstall time.
 #include <gtest/gtest.h>
 #include <winsock2.h>
 #include <shlobj.h>
 #include <shlwapi.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -214,4 +219,188 @@ TEST(Installer, TheSilentInstallRegistersTheChosenOffersAndTheSilentUninstallRem
 
     WSACleanup();
     CoUninitialize();
+}
+
+namespace {
+
+// The installers and the files they hold, which installer_test.py names.
+std::string fromEnvironment(const char* name) {
+    char text[MAX_PATH] = {};
+    GetEnvironmentVariableA(name, text, MAX_PATH);
+    return text;
+}
+
+// Runs a command line to its end; its exit code, or STILL_ACTIVE if it outlasts `ms`.
+DWORD runToEnd(const std::string& command, DWORD ms = 120000) {
+    std::vector<char> line(command.begin(), command.end());
+    line.push_back('\0');
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return ~0u;
+    CloseHandle(pi.hThread);
+    DWORD code = STILL_ACTIVE;
+    if (WaitForSingleObject(pi.hProcess, ms) == WAIT_OBJECT_0) GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hProcess);
+    return code;
+}
+
+DWORD install(const std::string& options) { return runToEnd("\"" + fromEnvironment("VELMORA_SETUP") + "\" /S " + options); }
+
+std::string contents(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// Whether `file` is the one the installer holds, not an older copy.
+bool isStaged(const fs::path& file, const std::string& name) {
+    const std::string staged = contents(fs::path(fromEnvironment("VELMORA_STAGE")) / name);
+    return !staged.empty() && contents(file) == staged;
+}
+
+fs::path defaultFolder() { return shellFolder(CSIDL_LOCAL_APPDATA) / "Programs" / "Velmora"; }
+
+// The quiet uninstall as the installed-programs list starts it; done when its entry goes.
+bool uninstallQuietly() {
+    const std::string quiet = rawValue(HKEY_CURRENT_USER, kUninstallKey, "QuietUninstallString");
+    if (runToEnd(quiet) != 0) return false;
+    return waitUntil([] { return !keyExists(HKEY_CURRENT_USER, kUninstallKey); }, 60000);
+}
+
+// A running copy slow to let go (stuck_copy.exe, built beside this test), put
+// in place of the installed program and started there.
+struct StuckCopy {
+    explicit StuckCopy(const std::string& how) {
+        char self[MAX_PATH] = {};
+        GetModuleFileNameA(nullptr, self, MAX_PATH);
+        const fs::path exe = defaultFolder() / "velmora.exe";
+        copied = CopyFileA((fs::path(self).parent_path() / "stuck_copy.exe").string().c_str(), exe.string().c_str(),
+                           FALSE) != FALSE;
+        if (copied) process = std::make_unique<VelmoraProcess>(exe, how);
+    }
+    bool shown() const { return process && process->window(kMainformClass) != nullptr; }
+    bool copied = false;
+    std::unique_ptr<VelmoraProcess> process;
+};
+
+void expectEveryRegistrationNames(const std::string& exe) {
+    std::vector<ClassesValue> registrations = associationvalues(exe);
+    for (const ClassesValue& v : weblinkvalues(exe)) registrations.push_back(v);
+    for (const ClassesRoot& r : kClassesRoots)
+        for (const ClassesValue& v : registrations)
+            EXPECT_EQ(rawValue(r.root, r.prefix + v.key, v.name), v.data) << r.name << "\\" << v.key << " " << v.name;
+}
+
+}  // namespace
+
+// A player who put the previous release in a folder of their own gets the
+// upgrade there: a copy in the default folder would be a second one, and the
+// start-up value and the links would go on naming the old.
+TEST(InstallerUpgrade, GoesIntoTheFolderThePreviousReleaseWasInstalledIn) {
+    ASSERT_EQ(CoInitialize(nullptr), S_OK);
+    const fs::path chosen = "C:\\My Games\\Velmora";
+    const std::string exe = (chosen / "velmora.exe").string();
+    // /D= comes last and unquoted, blanks and all.
+    ASSERT_EQ(runToEnd("\"" + fromEnvironment("VELMORA_PREVIOUS_SETUP") + "\" /S /LINKS=1 /STARTUP=1 /D=" +
+                       chosen.string()),
+              0u);
+    ASSERT_EQ(rawValue(HKEY_CURRENT_USER, kRunKey, kRunValue), startupvalue(exe));
+    // What the upgrade writes shows where it went.
+    ASSERT_TRUE(fs::remove(chosen / "readme.txt"));
+
+    ASSERT_EQ(install(""), 0u) << "the silent upgrade, with the offers as they come";
+    EXPECT_TRUE(isStaged(chosen / "readme.txt", "readme.txt")) << "the upgrade's files are in the chosen folder";
+    EXPECT_TRUE(isStaged(chosen / "velmora.exe", "velmora.exe"));
+    EXPECT_FALSE(fs::exists(defaultFolder())) << "no second copy in the default folder";
+    EXPECT_EQ(rawValue(HKEY_CURRENT_USER, kUninstallKey, "InstallLocation"), chosen.string());
+    EXPECT_EQ(rawValue(HKEY_CURRENT_USER, kUninstallKey, "QuietUninstallString"),
+              "\"" + (chosen / "uninstall.exe").string() + "\" /S");
+    EXPECT_EQ(rawValue(HKEY_CURRENT_USER, kRunKey, kRunValue), startupvalue(exe)) << "starts the kept copy";
+    expectEveryRegistrationNames(exe);
+    const fs::path shortcut = shellFolder(CSIDL_PROGRAMS) / "Velmora.lnk";
+    EXPECT_EQ(lstrcmpiA(shortcutTarget(shortcut).c_str(), exe.c_str()), 0) << shortcutTarget(shortcut);
+
+    ASSERT_TRUE(uninstallQuietly());
+    EXPECT_FALSE(fs::exists(chosen)) << "every installed file and the folder are gone";
+    EXPECT_FALSE(fs::exists(defaultFolder()));
+    EXPECT_FALSE(fs::exists(shortcut));
+    EXPECT_EQ(rawValue(HKEY_CURRENT_USER, kRunKey, kRunValue), "<missing>");
+    for (const ClassesRoot& r : kClassesRoots)
+        for (const char* key : {".server", "VelmoraFile", ".vlm", "VelmoraPlugin", "qw", "quake2", "quake3"})
+            EXPECT_FALSE(keyExists(r.root, r.prefix + key)) << r.name << "\\" << key;
+    CoUninitialize();
+}
+
+// A copy that reads no message for longer than the installer asks (busy, or
+// hung) is still Velmora holding its file: it gets the quit request, which it
+// finds when it comes back, and the upgrade waits for it.
+TEST(InstallerRunningCopy, ACopyThatDoesNotAnswerForAWhileIsEndedAndReplaced) {
+    ASSERT_EQ(install("/LINKS=0"), 0u);
+    StuckCopy copy("--busy 10000");
+    ASSERT_TRUE(copy.copied);
+    ASSERT_TRUE(copy.shown());
+
+    EXPECT_EQ(install("/LINKS=0"), 0u);
+    EXPECT_EQ(copy.process->waitExit(5000), 0u) << "ended by the quit request";
+    EXPECT_TRUE(isStaged(defaultFolder() / "velmora.exe", "velmora.exe")) << "the program file is the new one";
+}
+
+// A copy's window goes before its process lets go of its file: the program
+// file is tried again until it is free.
+TEST(InstallerRunningCopy, TheProgramFileIsReplacedOnceTheEndedCopyLetsGoOfIt) {
+    ASSERT_EQ(install("/LINKS=0"), 0u);
+    StuckCopy copy("--linger 3000");
+    ASSERT_TRUE(copy.copied);
+    ASSERT_TRUE(copy.shown());
+
+    EXPECT_EQ(install("/LINKS=0"), 0u);
+    EXPECT_EQ(copy.process->waitExit(5000), 0u) << "ended by the quit request";
+    EXPECT_TRUE(isStaged(defaultFolder() / "velmora.exe", "velmora.exe")) << "the program file is the new one";
+}
+
+// A copy that never lets go: rather than go on over a file it cannot write,
+// the install stops and changes nothing (with a window, the player is asked to
+// end the copy and choose Retry; a silent install stops with exit code 2).
+TEST(InstallerRunningCopy, ACopyThatNeverEndsStopsTheSilentInstallBeforeAnyChange) {
+    ASSERT_EQ(install("/LINKS=0"), 0u);
+    StuckCopy copy("--busy 600000");
+    ASSERT_TRUE(copy.copied);
+    ASSERT_TRUE(copy.shown());
+    // What the install writes after the program file shows whether it went on.
+    ASSERT_TRUE(fs::remove(defaultFolder() / "readme.txt"));
+
+    EXPECT_EQ(install("/LINKS=0"), 2u);
+    EXPECT_FALSE(fs::exists(defaultFolder() / "readme.txt"));
+    EXPECT_TRUE(copy.process->running());
+}
+
+// A file that another program holds stays, and with it the uninstaller and
+// its entry in the installed programs; the uninstall finishes at the next
+// log-on, which runs what RunOnce holds.
+TEST(InstallerUninstall, AFileInUseKeepsTheEntryUntilTheUninstallFinishesAtTheNextLogOn) {
+    ASSERT_EQ(install("/LINKS=1"), 0u);
+    const fs::path folder = defaultFolder();
+    const std::string runOnceKey = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+    const HANDLE held = CreateFileA((folder / "velmora.exe").string().c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                    nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+
+    // Run in place (_?=), so that its end is the uninstall's end.
+    const std::string uninstaller = (folder / "uninstall.exe").string();
+    EXPECT_EQ(runToEnd("\"" + uninstaller + "\" /S _?=" + folder.string()), 0u);
+    EXPECT_TRUE(fs::exists(folder / "velmora.exe"));
+    EXPECT_FALSE(fs::exists(folder / "readme.txt")) << "what is free goes";
+    EXPECT_FALSE(keyExists(HKEY_CLASSES_ROOT, "VelmoraFile"));
+    EXPECT_TRUE(fs::exists(folder / "uninstall.exe")) << "the uninstaller stays with the file";
+    EXPECT_EQ(rawValue(HKEY_CURRENT_USER, kUninstallKey, "UninstallString"), "\"" + uninstaller + "\"")
+        << "the entry stays while a file does";
+    const std::string finish = rawValue(HKEY_CURRENT_USER, runOnceKey, "Velmora uninstall");
+    EXPECT_EQ(finish, "\"" + uninstaller + "\" /S");
+
+    // The next log-on: the file is free, and Windows runs the RunOnce command.
+    CloseHandle(held);
+    ASSERT_EQ(runToEnd(finish), 0u);
+    ASSERT_TRUE(waitUntil([&] { return !keyExists(HKEY_CURRENT_USER, kUninstallKey); }, 60000));
+    EXPECT_FALSE(fs::exists(folder)) << "every installed file and the folder are gone";
+    EXPECT_EQ(rawValue(HKEY_CURRENT_USER, runOnceKey, "Velmora uninstall"), "<missing>");
 }

@@ -2,7 +2,11 @@
 """The per-user installer: made from the build's outputs by scripts/installer.py,
 run silently in a Wine prefix made for it alone, where installer_tests.exe
 checks what it installed, opens a link through the shell and runs the silent
-uninstaller; then installed again without the offers, which it must leave out."""
+uninstaller; then installed again without the offers, which it must leave out.
+Then installer_tests.exe's other cases, in prefixes of their own: an upgrade
+over the previous release's installer (previous_release.nsi, made from the same
+files) in a folder of the player's choice; copies slow to end or never ending,
+and a file in use when the uninstaller runs."""
 import glob
 import os
 import subprocess
@@ -11,7 +15,8 @@ import sys
 from fresh_prefix import Checks, FreshPrefix, release_test_args
 
 args, source = release_test_args()
-from package import cache  # noqa: E402  (scripts/, on the path from here)
+from installer import make_installer  # noqa: E402  (scripts/, on the path from here)
+from package import cache  # noqa: E402
 from peresources import PE  # noqa: E402
 
 check = Checks()
@@ -27,6 +32,12 @@ check(os.path.isfile(setup), f"the installer is named for version {version} and 
 with open(setup, "rb") as f:
     check(PE(f.read()).bits == int(arch[3:]), f"the installer is a {arch[3:]}-bit program, as the program it installs")
 
+previous, stage = make_installer(args.build, args.out,
+                                 os.path.join(os.path.dirname(os.path.abspath(__file__)), "previous_release.nsi"),
+                                 f"velmora-previous-{arch}-setup.exe")
+
+# Wine's boot once; every run below gets a copy of its own.
+made = FreshPrefix(os.path.join(args.out, "prefix-made"), args.wine_run)
 prefix = FreshPrefix(os.path.join(args.out, "prefix"), args.wine_run)
 reg = "C:\\windows\\system32\\reg.exe"
 uninstall_key = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Velmora"
@@ -43,23 +54,51 @@ def registry_has(key, value=None):
 
 
 try:
-    check(prefix.make(), "a fresh Wine prefix is made")
-    run = prefix.run([prefix.windows_path(setup), "/S", "/LINKS=1", "/STARTUP=1"], timeout=300)
-    check(run.returncode == 0, "the silent install with both offers ends with 0")
-    run = prefix.run([prefix.windows_path(args.test_exe), "--gtest_brief=0"], capture=True)
-    print(run.stdout.replace("\r", "") + run.stderr.replace("\r", ""), end="")
-    check(run.returncode == 0, "installed, a link reaches the installed copy, the uninstaller ends it and "
-                               "removes only its own")
+    try:
+        check(made.make(), "a fresh Wine prefix is made")
+        check(prefix.make_as(made), "the install runs in a copy of it")
+        run = prefix.run([prefix.windows_path(setup), "/S", "/LINKS=1", "/STARTUP=1"], timeout=300)
+        check(run.returncode == 0, "the silent install with both offers ends with 0")
+        run = prefix.run([prefix.windows_path(args.test_exe), "--gtest_brief=0", "--gtest_filter=Installer.*"],
+                         capture=True)
+        print(run.stdout.replace("\r", "") + run.stderr.replace("\r", ""), end="")
+        check(run.returncode == 0, "installed, a link reaches the installed copy, the uninstaller ends it and "
+                                   "removes only its own")
 
-    # Without the offers: the program and its uninstall entry, no file types, no start-up value.
-    run = prefix.run([prefix.windows_path(setup), "/S", "/LINKS=0"], timeout=300)
-    check(run.returncode == 0, "the silent install without the offers ends with 0")
-    check(installed("velmora.exe"), "the program is installed in the user's programs")
-    check(registry_has(uninstall_key, "DisplayVersion"), "the uninstall entry is written")
-    check(not registry_has("HKCU\\Software\\Classes\\VelmoraFile"), "no file type when links are declined")
-    check(not registry_has("HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run", "the Velmora"),
-          "no start-up value unless chosen")
+        # Without the offers: the program and its uninstall entry, no file types, no start-up value.
+        run = prefix.run([prefix.windows_path(setup), "/S", "/LINKS=0"], timeout=300)
+        check(run.returncode == 0, "the silent install without the offers ends with 0")
+        check(installed("velmora.exe"), "the program is installed in the user's programs")
+        check(registry_has(uninstall_key, "DisplayVersion"), "the uninstall entry is written")
+        check(not registry_has("HKCU\\Software\\Classes\\VelmoraFile"), "no file type when links are declined")
+        check(not registry_has("HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run", "the Velmora"),
+              "no start-up value unless chosen")
+    finally:
+        prefix.remove()
+
+    # What each case runs itself: the installers and the files they hold.
+    prefix.env.update(VELMORA_SETUP=prefix.windows_path(setup), VELMORA_PREVIOUS_SETUP=prefix.windows_path(previous),
+                      VELMORA_STAGE=prefix.windows_path(stage))
+    # Each case installs what it needs first; the upgrade needs a prefix where
+    # nothing was installed yet.
+    cases = [
+        ("InstallerUpgrade.*",
+         "an upgrade over the previous release goes into the folder it was installed in, and its uninstaller "
+         "removes everything"),
+        ("InstallerRunningCopy.*:InstallerUninstall.*",
+         "a copy slow to end is asked to end and its file replaced once free, one that never ends stops the "
+         "install; a file in use keeps the uninstall entry until the uninstall finishes at the next log-on"),
+    ]
+    for case, what in cases:
+        try:
+            check(prefix.make_as(made), "a fresh copy of the made prefix")
+            run = prefix.run([prefix.windows_path(args.test_exe), "--gtest_brief=0", "--gtest_filter=" + case],
+                             capture=True)
+            print(run.stdout.replace("\r", "") + run.stderr.replace("\r", ""), end="")
+            check(run.returncode == 0, what)
+        finally:
+            prefix.remove()
 finally:
-    prefix.remove()
+    made.remove()
 
 check.finish()
