@@ -7,6 +7,7 @@
 #include "base/text.h"
 #include "query/manual_win.h"
 #include "query/loading_win.h"
+#include "settings/settingsform_win.h"
 #include "resources/resource.h"
 #include "ui/application_win.h"
 #include "ui/handles_win.h"
@@ -45,7 +46,8 @@ Tmainform::Tmainform()
       Image1(*this, 8, 48, 32, 32),
       Image2(*this, 8, 8, 32, 32),
       MarkupLabel1(*this, 8, 80, 34, 18),
-      aboutlabel(*this, 48, 32, 217, 161) {
+      aboutlabel(*this, 48, 32, 217, 161),
+      windows_(handle(), *this, games_) {
     titlelabel.font = verdanaFont(-16);
     titlelabel.font.bold = true;
     titlelabel.setMarkupText({kStoredTitleText});
@@ -57,12 +59,22 @@ Tmainform::Tmainform()
         LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_VELMORA), IMAGE_ICON, size, size, 0)));
     gameimagelist_ = std::make_unique<GdiImageList>(gameimages_, dpi());
     buildabout();
-    buildtray();
+    tray_.build(gameimages_);
+    tray_.OnServer = [this](int g, const std::string& entry) { openserver(g, entry); };
+    tray_.OnSettings = [this] { showsettings(); };
+    tray_.OnAbout = [this] { showabout(); };
+    tray_.OnQuit = [this] { quit(); };
+    watch_.OnOpenServer = [this](int g, const std::string& entry) { openserver(g, entry); };
+    handoff_.OnLink = [this](const std::string& link) { opencmdline(link); };
+    handoff_.OnQuit = [this] { quit(); };
 }
 
+// The parts go in the reverse order of their declaration: the watcher, the
+// query windows, the tray, then the game table. The hand-off is refused
+// before any of them goes.
 Tmainform::~Tmainform() {
-    stopwatch();
-    queries_.clear();
+    handoff_.refuse();
+    watch_.stop();
     if (gameimages_) ImageList_Destroy(gameimages_);
 }
 
@@ -115,9 +127,12 @@ void Tmainform::loadplugins(const std::string& folder) {
 void Tmainform::loadplugin(const std::string& file) {
     // A file that does not load, or lacks one of the seven exports, is not a
     // plug-in: it is passed over and loading goes on with the next one.
-    auto library = PluginLibrary::load(file);
-    if (!library || !library->exports().complete()) return;
-    const PluginExports& e = library->exports();
+    auto loaded = PluginLibrary::load(file);
+    if (!loaded || !loaded->exports().complete()) return;
+    // The game keeps its library loaded for the program's run: every reply is
+    // decoded through it. A row that is not added lets it go.
+    const std::shared_ptr<const PluginExports> plugin = PluginLibrary::keep(std::move(*loaded));
+    const PluginExports& e = *plugin;
 
     tplugin row;
     row.gamename = plugintext(e.getgamename());
@@ -126,16 +141,15 @@ void Tmainform::loadplugin(const std::string& file) {
     row.sendstr = plugintext(e.getsendstr());
     row.param = plugintext(e.getparam());
     row.pluginfile = file;
+    row.calls = plugin;
 
     addgameimage(e.getgameicon(file.c_str()));
     row.imageindex = ImageList_GetImageCount(gameimages_) - 1;
     // A stored value that cannot be read is reported, and the game loads
     // without it: the games after it load all the same.
     const std::string problem = games_.add(std::move(row));
-    const tplugin& added = games_.rows().back();
-    traymenu_.addgamemenu(added.gamename, added.imageindex, historylist(added.history));
-    syncmenu();
-    watchhistory();
+    tray_.addgame(games_.rows().back());
+    watch_.historychanged();
     if (!problem.empty())
         if (Application* app = Application::current()) app->showMessage(problem);
 }
@@ -166,40 +180,32 @@ void Tmainform::openresolved(const ResolvedLink& link) {
 }
 
 void Tmainform::openquery(int g, const std::string& address, const std::string& title) {
-    auto window = std::make_unique<Tloadform>(*this);
-    window->gameIndex = g;
-    window->Label2.setText(address + "...");
-    if (!title.empty()) window->setCaption(title);
-    // A closed window is released from the message loop, once its own
-    // handlers have returned.
-    window->onClosed = [this](Tloadform& closed) {
-        PostMessageA(handle(), WM_RELEASEQUERY, 0, reinterpret_cast<LPARAM>(&closed));
-    };
-    Tloadform& shown = *window;
-    queries_.push_back(std::move(window));
-    shown.show();
-    // Painted now rather than when the queue runs dry: what the caller does
-    // next (the history, the menu) comes after the first picture.
-    if (shown.handle()) UpdateWindow(shown.handle());
+    windows_.openquery(g, address, title);
 }
 
-namespace {
-// Posted by a manual join dialog that was closed: it is released once its own
-// message has returned.
-constexpr UINT WM_RELEASEMANUAL = WM_APP + 0x311;
-}  // namespace
-
 void Tmainform::openmanual(int g) {
-    auto dialog = std::make_unique<Tmanualform>(games_, gameimages_, [this](int game, const std::string& address) {
+    windows_.openmanual(g, gameimages_, [this](int game, const std::string& address) {
         addhistory(game, address);
         openquery(game, address, "");
     });
-    dialog->onclosed = [this] { PostMessageA(handle(), WM_RELEASEMANUAL, 0, 0); };
-    dialog->gamecombo.setItemIndex(g);
-    dialog->addredit.setText("255.255.255.255");
-    dialog->portedit.setText(games_.at(g).defport);
-    dialog->show();
-    manualforms_.push_back(std::move(dialog));
+}
+
+void Tmainform::showsettings() {
+    if (settingsform) settingsform->show();
+}
+
+void Tmainform::showgamepaths(int g) {
+    if (settingsform) settingsform->showgamepaths(g);
+}
+
+// A server chosen in the tray menu or in a balloon: its stored history entry
+// goes through the whole link path again, with its game.
+void Tmainform::openserver(int g, const std::string& text) {
+    if (text == kEnterAddress) {
+        openmanual(g);
+        return;
+    }
+    openlink(historylink(text, games_.at(g).gameid));
 }
 
 void Tmainform::addhistory(int g, const std::string& entry) {
@@ -210,51 +216,17 @@ void Tmainform::addhistory(int g, const std::string& entry) {
 void Tmainform::writehistory(int g, const std::string& entry) { games_.addhistory(g, entry); }
 
 void Tmainform::rebuildmenu() {
-    traymenu_.removegameitems();
     // The menu shows what is stored: games sharing a key show the same servers.
     games_.reloadhistory();
-    for (const auto& row : games_.rows())
-        traymenu_.addgamemenu(row.gamename, row.imageindex, historylist(row.history));
-    syncmenu();
-    // A new link or a server moved to the top counts from the next round.
-    watchhistory();
+    tray_.rebuild();
+    watch_.historychanged();
 }
 
 bool Tmainform::formMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
-    switch (message) {
-        case WM_IDENTIFY: result = kIdentifyAnswer; return true;
-        case WM_NUDGE: result = 0; return true;
-        case WM_QUITVELMORA:
-            // The tray's Quit: the message loop ends and the process exits with 0,
-            // its windows with it.
-            result = 0;
-            quit();
-            return true;
-        case WM_RELEASEMANUAL:
-            std::erase_if(manualforms_, [](const auto& dialog) { return !dialog->visible(); });
-            result = 0;
-            return true;
-        case WM_RELEASEQUERY: {
-            result = 0;
-            const auto* closed = reinterpret_cast<const Tloadform*>(lParam);
-            // Only a window still owned and still closed goes.
-            for (auto it = queries_.begin(); it != queries_.end(); ++it)
-                if (it->get() == closed && !closed->visible()) {
-                    queries_.erase(it);
-                    break;
-                }
-            return true;
-        }
-        case WM_OPENLINK: {
-            char link[260] = {};
-            const UINT length = GlobalGetAtomNameA(static_cast<ATOM>(LOWORD(wParam)), link, sizeof link);
-            if (length == 0) raiseLastWin32Error();
-            result = 0;
-            opencmdline(std::string(link, length));
-            return true;
-        }
-        default: return false;
-    }
+    if (handoff_.handle(message, wParam, result)) return true;
+    // While the window goes, its parts may be gone already.
+    if (handoff_.refused()) return false;
+    return windows_.handle(message, lParam, result);
 }
 
 }  // namespace velmora

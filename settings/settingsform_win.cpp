@@ -10,6 +10,7 @@
 #include "settings/registry_win.h"
 #include "settings/settingsstore.h"
 #include "ui/application_win.h"
+#include "ui/handles_win.h"
 
 namespace velmora {
 
@@ -30,9 +31,8 @@ constexpr int kPageGamePaths = 1;
 HICON programIcon(int size) {
     // The program's own icon (resource 1), or the system's application icon
     // where the running module carries none.
-    HANDLE icon = LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(1), IMAGE_ICON, size, size, LR_SHARED);
-    if (!icon) icon = LoadImageA(nullptr, MAKEINTRESOURCEA(32512), IMAGE_ICON, size, size, LR_SHARED);
-    return static_cast<HICON>(icon);
+    if (const HICON own = loadOwnedIcon(GetModuleHandleA(nullptr), 1, size)) return own;
+    return loadOwnedIcon(nullptr, 32512 /* IDI_APPLICATION */, size);
 }
 
 // The three pictures of the labels: associations, start-up and path, game,
@@ -40,8 +40,9 @@ HICON programIcon(int size) {
 HIMAGELIST makeIcons(int size) {
     HIMAGELIST list = ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, 3, 0);
     for (const WORD id : {WORD(32517) /* IDI_WINLOGO */, WORD(32516) /* IDI_INFORMATION */, WORD(32512)}) {
-        const HANDLE icon = LoadImageA(nullptr, MAKEINTRESOURCEA(id), IMAGE_ICON, size, size, LR_SHARED);
-        ImageList_AddIcon(list, static_cast<HICON>(icon));
+        // The list keeps a copy of each picture.
+        const ScopedIcon icon(loadOwnedIcon(nullptr, id, size));
+        ImageList_AddIcon(list, icon.get());
     }
     return list;
 }
@@ -74,9 +75,8 @@ Tsettingsform::Tsettingsform(GameTable& games, HIMAGELIST gameimages)
       iconlist_(makeIcons(px(16))),
       icons_(iconlist_, dpi()),
       gameimages_(gameimages, imageListDpi(gameimages, 16)) {
-    // LR_SHARED icons: the system keeps them.
-    Image1.setIconSource(programIcon, true);
-    Image2.setIconSource(programIcon, true);
+    Image1.setIconSource(programIcon);
+    Image2.setIconSource(programIcon);
     font.name = "MS Sans Serif";
     font.height = -11;
     pages.setFont(font);

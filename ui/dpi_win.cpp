@@ -1,5 +1,7 @@
 #include "ui/dpi_win.h"
 
+#include <initializer_list>
+
 namespace velmora {
 
 namespace {
@@ -11,6 +13,9 @@ Call user32Call(const char* name) {
 using DpiForWindow = UINT(WINAPI*)(HWND);
 using DpiForSystem = UINT(WINAPI*)();
 using AdjustForDpi = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
+// shcore's GetDpiForMonitor (Windows 8.1 and later); the type of density
+// asked for is the effective one (0).
+using DpiForMonitor = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
 
 int screenDpi() {
     const HDC dc = GetDC(nullptr);
@@ -34,6 +39,33 @@ int systemDpi() {
         if (const UINT dpi = call()) return static_cast<int>(dpi);
     }
     return screenDpi();
+}
+
+int pointDpi(POINT where) {
+    static const auto call = [] {
+        const HMODULE shcore = LoadLibraryA("shcore.dll");  // kept for the run
+        return shcore ? reinterpret_cast<DpiForMonitor>(
+                            reinterpret_cast<void*>(GetProcAddress(shcore, "GetDpiForMonitor")))
+                      : nullptr;
+    }();
+    UINT x = 0, y = 0;
+    if (call && SUCCEEDED(call(MonitorFromPoint(where, MONITOR_DEFAULTTONEAREST), 0, &x, &y)) && y > 0)
+        return static_cast<int>(y);
+    return systemDpi();
+}
+
+NONCLIENTMETRICSA nonclientMetrics(int dpi) {
+    // The system gives its fonts at the system's density; another monitor's
+    // are the same fonts scaled, as the system's own per-density call does.
+    NONCLIENTMETRICSA metrics{};
+    metrics.cbSize = sizeof metrics;
+    SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+    const int from = systemDpi();
+    if (from != dpi)
+        for (LOGFONTA* f : {&metrics.lfMenuFont, &metrics.lfStatusFont, &metrics.lfMessageFont, &metrics.lfCaptionFont,
+                            &metrics.lfSmCaptionFont})
+            f->lfHeight = MulDiv(f->lfHeight, dpi, from);
+    return metrics;
 }
 
 RECT frameForClient(RECT client, DWORD style, DWORD exStyle, int dpi) {

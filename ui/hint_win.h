@@ -12,6 +12,8 @@ public:
     HintWindow();
     // Shows `text` with the window's top-left corner at the screen point `where`.
     void showAt(const std::string& text, POINT where);
+    // The same, drawn at `dpi` (the density of the monitor at `where`).
+    void showAt(const std::string& text, POINT where, int dpi);
     void hide();
     bool visible() const;
     const std::string& text() const { return text_; }
@@ -21,6 +23,7 @@ protected:
 
 private:
     std::string text_;
+    int dpi_ = 96;
 };
 
 }  // namespace velmora

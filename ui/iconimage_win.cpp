@@ -4,6 +4,17 @@
 
 namespace velmora {
 
+HICON loadOwnedIcon(HINSTANCE instance, WORD id, int pixels) {
+    if (instance)
+        return static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(id), IMAGE_ICON, pixels, pixels, 0));
+    // The system's icons load only shared; a copy taken from their resource
+    // at the size wanted is the caller's own.
+    const HANDLE shared = LoadImageA(nullptr, MAKEINTRESOURCEA(id), IMAGE_ICON, 0, 0, LR_SHARED | LR_DEFAULTSIZE);
+    if (!shared) return nullptr;
+    return static_cast<HICON>(CopyImage(shared, IMAGE_ICON, pixels, pixels, LR_COPYFROMRESOURCE));
+}
+
+
 IconImage::IconImage(Form& parent, int left, int top, int width, int height) : GraphicControl(parent) {
     setBounds(left, top, width, height);
 }

@@ -6,6 +6,13 @@
 
 namespace velmora {
 
+// An icon of `pixels` square that the caller owns (DestroyIcon), picked from
+// the resource's images for that size: from `instance`'s resource `id`, or
+// with a null instance the system's icon `id` (IDI_*). A shared icon would
+// not do: the system keeps the first size asked for and hands that one out
+// again for every later size.
+HICON loadOwnedIcon(HINSTANCE instance, WORD id, int pixels);
+
 class IconImage : public GraphicControl {
 public:
     IconImage(Form& parent, int left, int top, int width, int height);

@@ -17,11 +17,9 @@ constexpr int kStatusGap = 24;  // between the caption and the status
 // the menu is open have room (the system measures an item only once).
 constexpr char kStatusRoom[] = "88/88 mmmmmmmm";
 
-// The font the system draws menus with.
-HFONT menufont() {
-    NONCLIENTMETRICSA metrics{};
-    metrics.cbSize = sizeof metrics;
-    SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+// The font the system draws menus with, at `dpi`.
+HFONT menufont(int dpi) {
+    const NONCLIENTMETRICSA metrics = nonclientMetrics(dpi);
     return CreateFontIndirectA(&metrics.lfMenuFont);
 }
 
@@ -42,8 +40,10 @@ SIZE textsize(HDC dc, const std::string& text) {
 }
 }  // namespace
 
-std::string TImagePopupMenu::statustext(const std::string& caption, const std::string& status) {
-    return status.empty() ? caption : caption + "\t" + status;
+std::string TImagePopupMenu::serverrowtext(const std::string& caption, const std::string& status) {
+    // Both halves are the server's own words: an "&" in a title or a map
+    // name is shown, never taken as the item's access key.
+    return status.empty() ? menutext(caption) : menutext(caption) + "\t" + menutext(status);
 }
 
 TImagePopupMenu::TImagePopupMenu(const TrayMenu& model) : model_(model) {}
@@ -58,9 +58,11 @@ void TImagePopupMenu::destroy() {
     choices_.clear();
 }
 
-void TImagePopupMenu::build() {
+void TImagePopupMenu::build() { build(scale_.dpi); }
+
+void TImagePopupMenu::build(int dpi) {
     destroy();
-    scale_ = Scale{systemDpi()};
+    scale_ = Scale{dpi};
     menu_ = CreatePopupMenu();
     if (!menu_) raiseLastWin32Error();
     menus_.push_back(menu_);
@@ -97,8 +99,9 @@ void TImagePopupMenu::fill(HMENU menu, const std::vector<MenuItem>& items, int t
             info.fState = item.isDefault ? MFS_DEFAULT : 0;
             if (games && isserver(choice)) {
                 // A recent server is drawn whole by the menu (caption and
-                // status); its text stays readable in the real menu.
-                text = statustext(text, itemstatus(choice));
+                // status), whether or not a status is known yet; its text
+                // stays readable in the real menu.
+                text = serverrowtext(item.caption, itemstatus(choice));
                 info.fMask = (info.fMask & ~MIIM_BITMAP) | MIIM_FTYPE;
                 info.fType = MFT_OWNERDRAW;
             }
@@ -127,7 +130,10 @@ const MenuItem* TImagePopupMenu::itemfordata(ULONG_PTR data) const {
 }
 
 void TImagePopupMenu::popup(HWND owner, int x, int y) {
-    if (!menu_) build();
+    // The menu is measured at the density of the monitor it opens on; the
+    // system measures an item once, so a menu made for another is made again.
+    const int dpi = pointDpi(POINT{x, y});
+    if (!menu_ || dpi != scale_.dpi) build(dpi);
     if (OnPopup) OnPopup();
     refreshstatus();
     const UINT flags = (RightAlign ? TPM_RIGHTALIGN : TPM_LEFTALIGN) | TPM_RETURNCMD | TPM_RIGHTBUTTON;
@@ -157,9 +163,11 @@ void TImagePopupMenu::choose(MenuChoice choice) {
 }
 
 // Only a game's recent servers carry a status: the sub-items with tag 0
-// under a game item (an item above the fixed ones).
+// under a game item (an item above the fixed ones). Whether a row is one
+// depends on the model alone, not on whether a status source is attached
+// yet: the watcher starts after the menu is first built.
 bool TImagePopupMenu::isserver(MenuChoice choice) const {
-    if (!OnGetStatus || choice.top < 0 || choice.sub < 0) return false;
+    if (choice.top < 0 || choice.sub < 0) return false;
     const auto& items = model_.items();
     for (int i = 0; i <= choice.top; ++i)
         if (items.at(static_cast<size_t>(i)).tag < 0) return false;
@@ -173,7 +181,7 @@ std::string TImagePopupMenu::itemstatus(MenuChoice choice) const {
 void TImagePopupMenu::refreshstatus() {
     for (size_t k = 0; k < choices_.size(); ++k) {
         if (!isserver(choices_[k])) continue;
-        const std::string text = statustext(menutext(item(choices_[k]).caption), itemstatus(choices_[k]));
+        const std::string text = serverrowtext(item(choices_[k]).caption, itemstatus(choices_[k]));
         MENUITEMINFOA info{};
         info.cbSize = sizeof info;
         info.fMask = MIIM_STRING;
@@ -188,7 +196,7 @@ void TImagePopupMenu::refreshstatus() {
 
 void TImagePopupMenu::measureserver(MEASUREITEMSTRUCT& m, const MenuItem& item, MenuChoice choice) const {
     const HDC dc = GetDC(nullptr);
-    const HFONT font = menufont();
+    const HFONT font = menufont(scale_.dpi);
     const HGDIOBJ old = SelectObject(dc, font);
     const SIZE caption = textsize(dc, item.caption);
     const SIZE status = textsize(dc, itemstatus(choice));
@@ -221,7 +229,7 @@ void TImagePopupMenu::drawserver(const DRAWITEMSTRUCT& d, const MenuItem& item, 
     int index = -1;
     if (OnGetImageIndex) OnGetImageIndex(item, index);
     drawimage(d, index);
-    const HFONT font = menufont();
+    const HFONT font = menufont(scale_.dpi);
     const HGDIOBJ old = SelectObject(d.hDC, font);
     const int mode = SetBkMode(d.hDC, TRANSPARENT);
     RECT text = d.rcItem;

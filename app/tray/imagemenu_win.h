@@ -11,6 +11,7 @@
 
 #include "app/tray/traymenu.h"
 #include "base/scale.h"
+#include "ui/dpi_win.h"
 
 namespace velmora {
 
@@ -43,7 +44,11 @@ public:
     bool RightAlign = true;  // the menu opens with its right edge at the point
 
     // Makes the real menu again from the model; call after every change of it.
+    // It is measured at the density it was last made for (at first the
+    // system's); popup() makes it again for another monitor's.
     void build();
+    void build(int dpi);
+    int dpi() const { return scale_.dpi; }
     HMENU handle() const { return menu_; }
     const TrayMenu& model() const { return model_; }
     const MenuItem& item(MenuChoice choice) const;
@@ -61,9 +66,9 @@ public:
     // real menu can be read back) and an open menu is drawn again.
     void refreshstatus();
 
-    // A history item's whole text: its caption, then a tab and the status
-    // when there is one.
-    static std::string statustext(const std::string& caption, const std::string& status);
+    // A recent server's text in the real menu: its caption, then a tab and
+    // the status when there is one, each with its "&" doubled.
+    static std::string serverrowtext(const std::string& caption, const std::string& status);
 
 private:
     void destroy();
@@ -82,7 +87,7 @@ private:
     HMENU menu_ = nullptr;
     std::vector<HMENU> menus_;         // the menu and its sub-menus
     std::vector<MenuChoice> choices_;  // command id = position + 1
-    Scale scale_;  // the system's density when the menu was built
+    Scale scale_{systemDpi()};  // the density the menu was made for
 };
 
 }  // namespace velmora

@@ -181,7 +181,8 @@ void TTrayIcon::remove() {
     added_ = false;
     shown_ = nullptr;
     pressed_ = {};
-    // An icon the shell does not hold does not blink: the timer waits for the next show.
+    // An icon the shell does not hold shows no frames: they start again when
+    // the icon is shown again.
     stoptimer();
 }
 

@@ -261,14 +261,43 @@ TEST_F(MainformTest, ALaterCopysMessagesAreAnswered) {
     Tmainform form;
     ASSERT_EQ(loadError(form), "");
     EXPECT_EQ(SendMessageA(form.handle(), WM_IDENTIFY, 0, 0), kIdentifyAnswer);
-    const ATOM atom = GlobalAddAtomA("7.7.7.7:27960 gam");
+    const ATOM atom = GlobalAddAtomA("127.0.0.7:27960 gam");
     ASSERT_NE(atom, 0);
     SendMessageA(form.handle(), WM_OPENLINK, atom, 0);
     // The receiver leaves the atom to its sender.
     char name[64] = {};
     EXPECT_GT(GlobalGetAtomNameA(atom, name, sizeof name), 0u);
     GlobalDeleteAtom(atom);
-    EXPECT_EQ(form.games()[0].history, "7.7.7.7:27960,");
+    EXPECT_EQ(form.games()[0].history, "127.0.0.7:27960,");
+}
+
+// The tray icon's removal is a call to the shell in another process, inside
+// which a later copy's hand-off runs. When the window goes, that hand-off
+// must find it refused instead of a game table and menu already destroyed.
+TEST_F(MainformTest, AHandOffWhileTheWindowGoesIsRefused) {
+    install({"gamma.vlm"});
+    auto form = std::make_unique<Tmainform>();
+    ASSERT_EQ(loadError(*form), "");
+    const HWND window = form->handle();
+    const ATOM atom = GlobalAddAtomA("127.0.0.7:27960 gam");
+    ASSERT_NE(atom, 0);
+    int removals = 0;
+    LRESULT identified = -1;
+    form->tray.ShellNotify = [&](DWORD message, NOTIFYICONDATAA& data) {
+        if (message == NIM_DELETE) {
+            ++removals;
+            identified = SendMessageA(window, WM_IDENTIFY, 0, 0);
+            SendMessageA(window, WM_OPENLINK, atom, 0);
+        }
+        return Shell_NotifyIconA(message, &data);
+    };
+    MessageBoxWatcher boxes;
+    form.reset();
+    GlobalDeleteAtom(atom);
+    EXPECT_EQ(removals, 1) << "the icon is removed while the window goes";
+    EXPECT_EQ(identified, 0) << "a window that goes is no running copy";
+    EXPECT_EQ(userValue(kRoot + "\\gam", "history"), "") << "no link taken";
+    EXPECT_TRUE(boxes.messages().empty());
 }
 
 // decodeplayers is optional: the table loads plug-ins with or without it, and

@@ -62,7 +62,7 @@ protected:
     // ("watch" "1" is one round every `minute` ms).
     std::unique_ptr<Tmainform> start(std::uint32_t minute = 300) {
         auto form = std::make_unique<Tmainform>();
-        form->watchminute = minute;
+        form->setwatchminute(minute);
         form->loadplugins(folder_.string() + "\\");
         calls_.clear();
         form->tray.ShellNotify = [this](DWORD message, NOTIFYICONDATAA& data) {

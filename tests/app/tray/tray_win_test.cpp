@@ -626,3 +626,95 @@ TEST_F(TrayTest, RecentServersShowTheirStatusInGreyAndFollowNewFigures) {
     EXPECT_EQ(captions(GetSubMenu(popup.handle(), 0))[2], "127.0.0.1:27960\t2/16 e1m1");
     expectGolden(VELMORA_SERVERS_SHOT, VELMORA_SERVERS_GOLDEN);
 }
+
+namespace {
+// The type flags of each item of `menu`.
+std::vector<UINT> itemtypes(HMENU menu) {
+    std::vector<UINT> types;
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+        MENUITEMINFOA info{};
+        info.cbSize = sizeof info;
+        info.fMask = MIIM_FTYPE;
+        GetMenuItemInfoA(menu, static_cast<UINT>(i), TRUE, &info);
+        types.push_back(info.fType);
+    }
+    return types;
+}
+}  // namespace
+
+// A plain start (the Run entry, the Start menu) builds the menu before the
+// watcher is attached: the recent servers must still be drawn by the menu,
+// in grey after their captions, and not by the system as "caption<Tab>status".
+TEST_F(TrayTest, RecentServersAreDrawnByTheMenuAfterAStartWithoutALink) {
+    setUserString(kRoot + "\\gam", "history", "127.0.0.1:9,\"Tom & Jerry\"127.0.0.1:7,");
+    Tmainform form;
+    load(form);
+    form.startwatch();
+    const std::vector<UINT> types = itemtypes(GetSubMenu(form.imagemenu().handle(), 0));
+    ASSERT_EQ(types.size(), 4u);
+    EXPECT_FALSE(types[0] & MFT_OWNERDRAW) << "\"Enter address...\" is the system's";
+    EXPECT_TRUE(types[1] & MFT_SEPARATOR);
+    EXPECT_TRUE(types[2] & MFT_OWNERDRAW) << "the first server";
+    EXPECT_TRUE(types[3] & MFT_OWNERDRAW) << "the titled server";
+}
+
+// The status is the server's own text: a map named "&dm4" is shown as it is
+// and never becomes the row's access key, whenever the status source came.
+TEST_F(TrayTest, AnAmpersandInAStatusIsNoAccessKey) {
+    struct Case {
+        bool sourceFirst;  // the status source attached before the menu is built
+        std::string status, text;
+    };
+    const Case cases[] = {
+        {true, "1/16 &dm4", "127.0.0.1:27960\t1/16 &&dm4"},
+        {false, "1/16 &dm4", "127.0.0.1:27960\t1/16 &&dm4"},
+        {false, "", "127.0.0.1:27960"},
+        {true, "no answer", "127.0.0.1:27960\tno answer"},
+    };
+    for (const Case& c : cases) {
+        TrayMenu model;
+        model.addgamemenu("Gamma Game", 1, {"127.0.0.1:27960"});
+        TImagePopupMenu popup(model);
+        const auto source = [&](MenuChoice) { return c.status; };
+        if (c.sourceFirst) popup.OnGetStatus = source;
+        popup.build();
+        if (!c.sourceFirst) {
+            popup.OnGetStatus = source;
+            popup.refreshstatus();
+        }
+        const HMENU servers = GetSubMenu(popup.handle(), 0);
+        EXPECT_EQ(captions(servers)[2], c.text) << c.status;
+        EXPECT_TRUE(itemtypes(servers)[2] & MFT_OWNERDRAW) << c.status;
+    }
+}
+
+// The menu is measured at the density of the monitor it opens on, which may
+// not be the system's: a server row made for 144 dpi is half as large again
+// as one made for 96.
+TEST_F(TrayTest, AServerRowIsMeasuredAtTheDensityTheMenuIsMadeFor) {
+    TrayMenu model;
+    model.addgamemenu("Gamma Game", 1, {"127.0.0.1:27960"});
+    TImagePopupMenu popup(model);
+    popup.OnGetStatus = [](MenuChoice) { return std::string("2/16 dm4"); };
+    const auto measure = [&](int dpi) {
+        popup.build(dpi);
+        MENUITEMINFOA info{};
+        info.cbSize = sizeof info;
+        info.fMask = MIIM_DATA;
+        GetMenuItemInfoA(GetSubMenu(popup.handle(), 0), 2, TRUE, &info);
+        MEASUREITEMSTRUCT m{};
+        m.CtlType = ODT_MENU;
+        m.itemData = info.dwItemData;
+        EXPECT_TRUE(popup.ownerdraw(WM_MEASUREITEM, reinterpret_cast<LPARAM>(&m)));
+        return m;
+    };
+    const MEASUREITEMSTRUCT normal = measure(96), dense = measure(144);
+    EXPECT_EQ(popup.dpi(), 144);
+    ASSERT_GT(normal.itemWidth, 0u);
+    ASSERT_GT(normal.itemHeight, 0u);
+    const double wider = double(dense.itemWidth) / normal.itemWidth, taller = double(dense.itemHeight) / normal.itemHeight;
+    EXPECT_GT(wider, 1.3) << normal.itemWidth << " -> " << dense.itemWidth;
+    EXPECT_LT(wider, 1.7) << normal.itemWidth << " -> " << dense.itemWidth;
+    EXPECT_GT(taller, 1.3) << normal.itemHeight << " -> " << dense.itemHeight;
+    EXPECT_LT(taller, 1.7) << normal.itemHeight << " -> " << dense.itemHeight;
+}
