@@ -241,12 +241,13 @@ void TCustomAsyncSocket::SetLocalAddr(const std::string& value) {
         localAddr_ = "0.0.0.0";
         return;
     }
-    const unsigned long converted = WS(inet_addr)(value.c_str());
-    if (converted == INADDR_NONE) {
+    // The program's own reading of a dotted quad: inet_addr takes "010" as octal.
+    const std::optional<std::uint32_t> converted = parseDottedQuad(value);
+    if (!converted) {
         RaiseException("SetLocalAddr(): Invalid IP address");
         return;
     }
-    localAddr_ = dotted(converted);
+    localAddr_ = dotted(WS(htonl)(*converted));
 }
 
 void TCustomAsyncSocket::SetLocalPort(const std::string& value) {
@@ -383,12 +384,11 @@ std::uint16_t TCustomAsyncSocket::WSocketResolvePort(const std::string& text, co
 std::uint32_t TCustomAsyncSocket::WSocketResolveHost(const std::string& text) {
     if (text.empty() || text.size() > 256) throw ESocketException("SocketResolveHost: '" + text + "' Invalid Hostname.");
     const std::string trimmed = trimBlanks(text);
-    if (isDottedQuad(trimmed)) {
-        const unsigned long a = WS(inet_addr)(trimmed.c_str());
-        if (a == INADDR_NONE && trimmed != "255.255.255.255")
-            throw ESocketException("SocketResolveHost: '" + text + "' Invalid IP address.");
-        return static_cast<std::uint32_t>(a);
-    }
+    if (const std::optional<std::uint32_t> quad = parseDottedQuad(trimmed)) return WS(htonl)(*quad);
+    // Digits and dots that are no dotted quad ("010.0.0.1", "127.1") go to no
+    // name lookup either, which would read them in the system's own way.
+    if (trimmed.find_first_not_of("0123456789.") == std::string::npos)
+        throw ESocketException("SocketResolveHost: '" + text + "' Invalid IP address.");
     // Blocks the thread until the name is found or refused.
     const hostent* host = WS(gethostbyname)(trimmed.c_str());
     if (!host || !host->h_addr_list || !host->h_addr_list[0])
