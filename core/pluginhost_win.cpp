@@ -32,6 +32,13 @@ std::optional<PluginLibrary> PluginLibrary::load(const std::string& file) {
     return library;
 }
 
+std::shared_ptr<const PluginExports> PluginLibrary::keep(PluginLibrary library) {
+    const auto held = std::make_shared<const PluginLibrary>(std::move(library));
+    // The exports share the library's ownership: the module is freed with
+    // the last pointer to them.
+    return std::shared_ptr<const PluginExports>(held, &held->exports_);
+}
+
 std::vector<std::string> listplugins(const std::string& folder) {
     std::vector<std::string> names;
     WIN32_FIND_DATAA found;

@@ -1,27 +1,29 @@
-// The host's side of the plug-in interface: a library loaded by full path for
-// one call sequence and unloaded when the object goes.
+// The host's side of the plug-in interface: a library loaded by full path and
+// unloaded when the object goes, or kept for the program's run by the game
+// that it serves.
 #pragma once
 #include <windows.h>
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "core/plugincalls.h"
 #include "ui/handles_win.h"
 #include "velmora_plugin.h"
 
 namespace velmora {
 
-struct PluginExports {
+// Every export; the decoders (decodedata and the optional decodeplayers) are
+// the part a game row keeps after start-up.
+struct PluginExports : PluginCalls {
     getgamename_fn getgamename = nullptr;
     getgameid_fn getgameid = nullptr;
     getdefport_fn getdefport = nullptr;
     getsendstr_fn getsendstr = nullptr;
     getparam_fn getparam = nullptr;
     getgameicon_fn getgameicon = nullptr;
-    decodedata_fn decodedata = nullptr;
-    // Optional: a plug-in without it loads and works as before.
-    decodeplayers_fn decodeplayers = nullptr;
 
     // The seven that every plug-in must have.
     bool complete() const {
@@ -36,6 +38,10 @@ public:
     static std::optional<PluginLibrary> load(const std::string& file);
 
     const PluginExports& exports() const { return exports_; }
+
+    // The library handed over for good: it stays loaded while any copy of
+    // the result (or of a PluginCalls pointer made from it) lives.
+    static std::shared_ptr<const PluginExports> keep(PluginLibrary library);
 
 private:
     ScopedModule module_;

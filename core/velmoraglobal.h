@@ -2,6 +2,7 @@
 // addresses and comma-terminated lists, and the game table's row type.
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -9,6 +10,8 @@
 #include "base/address.h"  // gethost, getport: the shared unit's address functions
 
 namespace velmora {
+
+struct PluginCalls;  // core/plugincalls.h
 
 // One game of the game table, filled from its plug-in at start-up.
 struct tplugin {
@@ -21,6 +24,10 @@ struct tplugin {
     std::string history;  // registry value "history": every entry followed by ","
     std::string path;     // the game's executable
     std::string param;    // put directly before host:port on the game's command line
+    // The plug-in's decoders. The library stays loaded for as long as any
+    // copy of this pointer lives: the row keeps it for the program's run, so
+    // no reply loads a library. Null for a row made without a library.
+    std::shared_ptr<const PluginCalls> calls;
 };
 
 // Splits at `sep`. A text that does not end with `sep` loses its last

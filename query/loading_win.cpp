@@ -3,8 +3,8 @@
 #include <cstring>
 
 #include "base/gamenames.h"
-#include "core/pluginhost_win.h"
 #include "core/velmoraglobal.h"
+#include "query/gameplugin.h"
 #include "query/join_win.h"
 #include "resources/resource.h"
 #include "ui/application_win.h"
@@ -114,7 +114,7 @@ bool Tloadform::formMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result
 }
 
 void Tloadform::StartQuery() {
-    ticks = 0;
+    elapsedMs = 0;
     finished = false;
     waiting_ = true;
     // The tray blinks from the first query until the window closes: a
@@ -146,7 +146,7 @@ void Tloadform::StartQuery() {
     // that arrives while the window paints would wait for the paint and
     // read as a longer ping.
     UpdateWindow(handle());
-    udpclient.SendText(host_.gametable().at(gameIndex).sendstr);
+    udpclient.SendText(query::GamePlugin(host_.gametable().at(gameIndex)).sendstr());
     // The clock starts when the datagram has gone, and until the time-out
     // the timer has nothing to draw: the loop sleeps until then.
     const std::int64_t sent = clockMicroseconds();
@@ -166,7 +166,7 @@ void Tloadform::FinishQuery() {
     // finished comes first: stopping the hand and choosing its end frame
     // both raise the frame-changed event, which must leave the end frame.
     endQuietly();
-    hand.SetGlyphNum(query::finalframe(reply, ticks));
+    hand.SetGlyphNum(query::finalframe(reply, elapsedMs));
     ShowResults();
 }
 
@@ -175,47 +175,41 @@ void Tloadform::ShowResults() {
         say("dont know what game");
         return;
     }
-    DecodeReply(host_.gametable().at(gameIndex).pluginfile, reply);
+    DecodeReply(reply);
 }
 
-void Tloadform::DecodeReply(const std::string& pluginfile, const std::string& datagram) {
-    // The library is loaded for this call only, and unloaded after its texts
-    // have been copied.
-    query::DecodedTexts decoded{"???", "???", "???", "???", "???", "???"};
+void Tloadform::DecodeReply(const std::string& datagram) {
+    // The game's library stays loaded with its row: decoding loads nothing.
+    const tplugin& game = host_.gametable().at(gameIndex);
+    const query::GamePlugin plugin(game);
+    query::DecodedTexts decoded = plugin.decodeserver(datagram);
+    // A timed-out query shows no one: the reply is the last answer's.
     std::vector<query::PlayerEntry> listed;
-    {
-        auto library = PluginLibrary::load(pluginfile);
-        if (library && library->exports().decodedata) {
-            ServerInfo info{};
-            library->exports().decodedata(&info, datagram.c_str());
-            decoded = {plugintext(info.name),    plugintext(info.game),    plugintext(info.mod),
-                       plugintext(info.map),     plugintext(info.players), plugintext(info.maxplayers)};
-            // A timed-out query shows no one: the reply is the last answer's.
-            if (ticks < query::PingCount::kTimedOut)
-                listed = query::askplayers(library->exports().decodeplayers, datagram);
-        }
-    }
+    if (elapsedMs < query::PingCount::kTimedOut) listed = plugin.decodeplayers(datagram);
     // The server's name as a person reads it, whatever codes the plug-in left in.
-    if (host_.gametable().has(gameIndex))
-        decoded.name =
-            gamenames::readable(gamenames::flavourOfGame(host_.gametable().at(gameIndex).gameid), decoded.name);
+    decoded.name = gamenames::readable(gamenames::flavourOfGame(game.gameid), decoded.name);
     serverInfo = decoded;
     players = query::orderedplayers(std::move(listed));
-    results.setMarkupText(query::resultstext(decoded, datagram, ticks));
+    results.setMarkupText(query::resultstext(decoded, datagram, elapsedMs));
     fitPlayerList(query::playerrows(players));
 }
 
 // The list gets the height its rows take and the window grows by it,
-// staying on the work area; without a list the window is as it always was.
+// staying on the work area of the monitor it is on (not the primary one's:
+// a window on a second screen stays there); without a list the window is as
+// it always was.
 void Tloadform::fitPlayerList(const std::vector<std::string>& rows) {
     const int height = rows.empty() ? 0 : playerlist.laidOutHeight(rows) + 2;
     playerlist.setMarkupText(rows);
     if (playerlist.height() == height) return;
     playerlist.setBounds(playerlist.left(), kListTop, playerlist.width(), height);
     const SIZE outer = outerSize(kClientWidth, height ? kListTop + height + kListBottomMargin : kClientHeight);
-    RECT now{}, work{};
+    RECT now{};
     GetWindowRect(handle(), &now);
-    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoA(MonitorFromWindow(handle(), MONITOR_DEFAULTTONEAREST), &monitor);
+    const RECT& work = monitor.rcWork;
     SetWindowPos(handle(), nullptr, now.left, query::fittedtop(now.top, outer.cy, work.top, work.bottom), outer.cx,
                  outer.cy, SWP_NOZORDER | SWP_NOACTIVATE);
 }
@@ -247,7 +241,7 @@ void Tloadform::handFrameChanged(TAnimatedImage& sender) {
 void Tloadform::pingtimerTimer(int) {
     const std::int64_t now = clockMicroseconds();
     const bool timedOut = ping_.tick(now);
-    ticks = ping_.ticks();
+    elapsedMs = ping_.ticks();
     if (timedOut)
         FinishQuery();
     else
@@ -256,12 +250,18 @@ void Tloadform::pingtimerTimer(int) {
 
 void Tloadform::udpclientDataAvailable() {
     // The arrival is timed first, before the datagram is read.
-    if (waiting_) {
-        ping_.answered(clockMicroseconds());
-        ticks = ping_.ticks();
-    }
-    reply = udpclient.ReceiveText();
-    if (!query::hasstatusprefix(reply)) reply = query::kBadReply;
+    const std::int64_t arrived = clockMicroseconds();
+    const std::string datagram = udpclient.ReceiveText();
+    // Only a status reply of this game ends the query. Anything else from the
+    // server's address (junk, an empty datagram, an answer to another
+    // question) is dropped before the plug-in sees it, and the query waits on
+    // for a valid reply until its time-out.
+    if (!waiting_ || !host_.gametable().has(gameIndex) ||
+        !query::GamePlugin(host_.gametable().at(gameIndex)).isreply(datagram))
+        return;
+    ping_.answered(arrived);
+    elapsedMs = ping_.ticks();
+    reply = datagram;
     FinishQuery();
 }
 

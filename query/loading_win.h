@@ -39,7 +39,9 @@ public:
 
     bool finished = false;
     bool started = false;
-    std::int32_t ticks = 0;
+    // Milliseconds from the send to the answer, shown as the ping; while the
+    // query waits, the whole milliseconds passed so far; 999 on a time-out.
+    std::int32_t elapsedMs = 0;
     int gameIndex = -1;
     std::string reply;
     query::DecodedTexts serverInfo;
@@ -49,7 +51,9 @@ public:
     void StartQuery();
     void FinishQuery();
     void ShowResults();
-    void DecodeReply(const std::string& pluginfile, const std::string& datagram);
+    // The game's plug-in decodes `datagram` (a reply, or the failure text that
+    // replaced it) and the results show it.
+    void DecodeReply(const std::string& datagram);
     void dostuff(TMarkupLabel& sender, const std::string& anchor);
 
     // True from StartQuery until the query ends.

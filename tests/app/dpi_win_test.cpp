@@ -312,7 +312,7 @@ TEST_F(DpiWindows, EachWindowAtThisDensity) {
     ASSERT_EQ(query.players.size(), 2u);
     // The responder's port and the ping change from run to run: the picture
     // shows a fixed address and the window's results with a fixed ping.
-    query.ticks = 42;
+    query.elapsedMs = 42;
     query.ShowResults();
     query.Label2.setText("127.0.0.1:27500...");
     settle(query.handle());

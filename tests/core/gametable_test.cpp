@@ -3,9 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include <map>
 #include <set>
 #include <stdexcept>
+
+#include "core/plugincalls.h"
 
 using namespace velmora;
 
@@ -56,6 +60,37 @@ TEST(GameTable, AddReadsTheStoredValuesAndABadValueStopsNothing) {
     EXPECT_EQ(table.at(1).path, "");
     EXPECT_TRUE(store.keys.empty()) << "reading at start-up creates no game key";
     EXPECT_EQ(store.writes, 0);
+}
+
+// Each game keeps the library it was loaded from for the table's life, so
+// no reply has to load it again: the loader's pointer may go, the history's
+// reload keeps it, rows of the same library share it, and it goes with the
+// table.
+TEST(GameTable, ARowKeepsItsLoadedLibraryUntilTheTableGoes) {
+    MemoryStore store;
+    bool unloaded = false;
+    std::weak_ptr<const PluginCalls> watched;
+    {
+        GameTable table(store);
+        {
+            const std::shared_ptr<const PluginCalls> library(new PluginCalls{},
+                                                             [&](const PluginCalls* p) {
+                                                                 unloaded = true;
+                                                                 delete p;
+                                                             });
+            watched = library;
+            tplugin first = row("qws", "27500"), second = row("qwx", "27501");
+            first.calls = second.calls = library;
+            table.add(std::move(first));
+            table.add(std::move(second));
+        }
+        table.reloadhistory();
+        table.setpath(0, "C:\\qw.exe");
+        EXPECT_FALSE(unloaded) << "the rows hold the library, not the loader";
+        EXPECT_EQ(table.at(0).calls, table.at(1).calls);
+        EXPECT_EQ(watched.use_count(), 2) << "one owner per row, no copy elsewhere";
+    }
+    EXPECT_TRUE(unloaded) << "the table's end lets the library go";
 }
 
 // The history goes to the store at once and the menu's reload shows what is

@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <mmsystem.h>
 
+#include <atomic>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -33,8 +35,21 @@ namespace {
 
 const std::string kRoot = "software\\Drovik\\Velmora";
 const std::string kPrefix("\xFF\xFF\xFF\xFF", 4);
-// Table rows: 0 "Gamma Game" (echo decoder, "+connect "), 1 QuakeWorld.
-constexpr int kGamma = 0, kQuakeWorld = 1;
+// Table rows: 0 "Gamma Game" (echo decoder, "+connect "), 1 QuakeWorld; 2 the
+// counting plug-in in the tests that add it.
+constexpr int kGamma = 0, kQuakeWorld = 1, kCounting = 2;
+
+// How a server answers the "getstatus" of the gamma and counting games.
+std::string statusReply(const std::string& text) { return kPrefix + "statusResponse\n" + text; }
+
+long counted(const char* name) {
+    char text[32] = {};
+    const DWORD n = GetEnvironmentVariableA(name, text, sizeof text);
+    return n > 0 && n < sizeof text ? std::atol(text) : 0;
+}
+// How often the counting plug-in was really loaded, and how often it decoded.
+long pluginLoads() { return counted("VELMORA_COUNTING_LOADS"); }
+long pluginDecodes() { return counted("VELMORA_COUNTING_DECODES"); }
 
 class LoadformTest : public ::testing::Test {
 protected:
@@ -86,7 +101,7 @@ protected:
 // The path of a player's click: the answer decoded, the map lower case, the
 // players without filler, the ping in milliseconds and the hand on frame 8.
 TEST_F(LoadformTest, AnAnswerShowsTheDecodedTextsAPingAndTheAnsweredFrame) {
-    UdpResponder server(velmora::test::answerWithPrefix, 60);
+    UdpResponder server([](const std::string&) { return std::vector<std::string>{statusReply("Gamma")}; }, 60);
     Tloadform& w = open(kGamma, address(server));
     EXPECT_EQ(w.Label2.text(), address(server) + "...");
     ASSERT_TRUE(finish(w));
@@ -94,9 +109,9 @@ TEST_F(LoadformTest, AnAnswerShowsTheDecodedTextsAPingAndTheAnsweredFrame) {
     const std::string shown = text(w);
     EXPECT_NE(shown.find("game: <B>Gamma Game</b>"), std::string::npos) << shown;
     EXPECT_NE(shown.find("map: <B>testmap</b><br>players: <B>3</b> of <b>8</b>"), std::string::npos) << shown;
-    EXPECT_GE(w.ticks, 60);
-    EXPECT_LT(w.ticks, 999);
-    EXPECT_NE(shown.find("ping: <B>" + std::to_string(w.ticks) + "</b>"), std::string::npos);
+    EXPECT_GE(w.elapsedMs, 60);
+    EXPECT_LT(w.elapsedMs, 999);
+    EXPECT_NE(shown.find("ping: <B>" + std::to_string(w.elapsedMs) + "</b>"), std::string::npos);
     EXPECT_EQ(w.hand.GlyphNum(), 8);
     EXPECT_FALSE(w.hand.Active());
     EXPECT_FALSE(w.waiting());
@@ -112,8 +127,12 @@ TEST_F(LoadformTest, FailuresShowTheirLineAndRefreshAsksAgain) {
         int ping;  // -1: any below 999
     } cases[] = {
         {"silent", nullptr, true, "<i>server timed-out</i>", 999},
+        // What is no status reply of the game is no answer: the query waits
+        // on for one until its time-out.
         {"no prefix", [](const std::string&) { return std::vector<std::string>{"hello"}; }, true,
-         "error: <i>Bad information returned from server</i>", -1},
+         "<i>server timed-out</i>", 999},
+        {"another game's reply", [](const std::string&) { return std::vector<std::string>{statusReply("x")}; },
+         true, "<i>server timed-out</i>", 999},
         {"unknown host", nullptr, false, "error: <i>unknown error</i>", -1},
     };
     for (const auto& c : cases) {
@@ -135,7 +154,7 @@ TEST_F(LoadformTest, FailuresShowTheirLineAndRefreshAsksAgain) {
             EXPECT_NE(lines[0].find("ping: <B>999</b>"), std::string::npos);
         }
         if (c.ping == -1) {
-            EXPECT_LT(w.ticks, 999);
+            EXPECT_LT(w.elapsedMs, 999);
         }
         EXPECT_EQ(w.hand.GlyphNum(), 9);
 
@@ -180,15 +199,15 @@ TEST_F(LoadformTest, TwoWaitingWindowsTimeOutOnTheirOwn) {
     EXPECT_EQ(order, (std::vector<int>{1, 2}));
     EXPECT_GE(firstEnd - firstStart, 1000000);
     EXPECT_GE(secondEnd - secondStart, 1000000);
-    EXPECT_EQ(first.ticks, 999);
-    EXPECT_EQ(second.ticks, 999);
+    EXPECT_EQ(first.elapsedMs, 999);
+    EXPECT_EQ(second.elapsedMs, 999);
 }
 
 // A hostile server cannot plant an anchor, an image or a bad number: the
 // echo decoder hands its text through unchanged, and the window defuses it.
 TEST_F(LoadformTest, AHostileServersTextsShowAsCharacters) {
     const std::string evil = "<a href=\"go\">x</a><img src=\"file://c:/x.bmp\"><font size=\"x\">big\r\n";
-    UdpResponder server([&](const std::string&) { return std::vector<std::string>{kPrefix + evil}; });
+    UdpResponder server([&](const std::string&) { return std::vector<std::string>{statusReply(evil)}; });
     MessageBoxWatcher boxes;
     Tloadform& w = open(kGamma, address(server));
     ASSERT_TRUE(finish(w));
@@ -207,9 +226,14 @@ TEST_F(LoadformTest, AHostileServersTextsShowAsCharacters) {
 }
 
 // A closed window goes, with its socket and timer; a query still waiting
-// ends without showing anything.
+// ends without showing anything, and its late answers reach nobody.
 TEST_F(LoadformTest, AClosedWindowIsReleasedAndItsQueryEnds) {
-    UdpResponder server(velmora::test::answerWithPrefix, 300);
+    // The server answers each question in turn, 300 ms after it, numbered.
+    std::atomic<int> asked{0};
+    UdpResponder server(
+        [&](const std::string&) { return std::vector<std::string>{statusReply("answer " + std::to_string(++asked))}; },
+        300);
+    MessageBoxWatcher boxes;
     Tloadform& w = open(kGamma, address(server));
     ASSERT_TRUE(pump(5000, [&] { return w.waiting(); }));
     EXPECT_TRUE(mainform().tray.animated());
@@ -223,19 +247,78 @@ TEST_F(LoadformTest, AClosedWindowIsReleasedAndItsQueryEnds) {
     EXPECT_EQ(w.results.markupText(), before);
     EXPECT_EQ(net::attachedFrameTimers(), 0u);
     EXPECT_TRUE(pump(5000, [&] { return mainform().queries().empty(); }));
-    pump(500, [] { return false; });  // the late answer reaches nobody
+
+    // A new window asks the same server. Its answer is the third, sent after
+    // the two late answers to the closed window's questions: once it is
+    // shown, they have come and gone.
+    Tloadform& next = open(kGamma, address(server));
+    ASSERT_TRUE(finish(next));
+    EXPECT_NE(text(next).find("answer 3"), std::string::npos) << "its own answer, no late one: " << text(next);
+    EXPECT_EQ(next.hand.GlyphNum(), 8);
+    EXPECT_EQ(server.received().size(), 3u);
+    EXPECT_EQ(mainform().queries().size(), 1u);
+    EXPECT_TRUE(boxes.messages().empty());
 }
 
 // Only the first paint starts the query.
 TEST_F(LoadformTest, LaterPaintsStartNothing) {
-    UdpResponder server(velmora::test::answerWithPrefix);
+    UdpResponder server([](const std::string&) { return std::vector<std::string>{statusReply("x")}; });
     Tloadform& w = open(kGamma, address(server));
     ASSERT_TRUE(finish(w));
     w.hide();
     w.show();
     UpdateWindow(w.handle());
-    pump(300, [] { return false; });
-    EXPECT_EQ(server.received().size(), 1u);
+    // Whatever the paints posted has been handled once the marker comes
+    // back; a query it started would have sent its datagram then, ahead of
+    // the probe's.
+    ASSERT_TRUE(velmora::test::drainPosted());
+    UdpResponder probe;
+    probe.sendTo(server.port(), "probe");
+    ASSERT_TRUE(pump(5000, [&] {
+        const auto got = server.received();
+        return !got.empty() && got.back() == "probe";
+    }));
+    EXPECT_EQ(server.received(), (std::vector<std::string>{kPrefix + "getstatus", "probe"}));
+    EXPECT_FALSE(w.waiting());
+}
+
+// What else comes from the server's address (junk, an answer to another
+// question) is dropped before any plug-in sees it, and the first status
+// reply ends the query. The game's library was loaded once, at start-up:
+// no datagram loads it, and only the answer is decoded.
+TEST_F(LoadformTest, JunkIsDroppedUnreadAndTheFirstStatusReplyEndsTheQuery) {
+    const fs::path plugin = folder_ / "plugins" / "c-counting.vlm";
+    fs::copy_file(fs::path(VELMORA_COUNTING_PLUGIN), plugin);
+    SetEnvironmentVariableA("VELMORA_COUNTING_LOADS", nullptr);
+    SetEnvironmentVariableA("VELMORA_COUNTING_DECODES", nullptr);
+    ASSERT_EQ(mainform().games().at(kCounting).gamename, "Counting Game");
+    EXPECT_EQ(pluginLoads(), 1);
+
+    // Each question is answered with junk, the status reply (named after the
+    // question's number), and one more that comes after the socket closed.
+    std::atomic<int> asked{0};
+    const auto answer = [](int n) { return statusReply(n == 1 ? "Friday Frags" : "Saturday"); };
+    UdpResponder server([&](const std::string&) {
+        const int n = ++asked;
+        return std::vector<std::string>{"hello", kPrefix + "print\nBad rcon_password.\n",
+                                        kPrefix + "infoResponse\n\\hostname\\x", kPrefix, answer(n),
+                                        statusReply("too late")};
+    });
+    Tloadform& w = open(kCounting, address(server));
+    ASSERT_TRUE(finish(w));
+    EXPECT_EQ(w.reply, answer(1));
+    EXPECT_EQ(w.hand.GlyphNum(), 8);
+    EXPECT_LT(w.elapsedMs, 999);
+    EXPECT_NE(text(w).find("name: <B>Friday Frags</b>"), std::string::npos) << text(w);
+    EXPECT_EQ(text(w).find("error:"), std::string::npos) << text(w);
+    EXPECT_EQ(pluginDecodes(), 1) << "the answer's decode alone";
+
+    w.dostuff(w.commands, "refresh");
+    ASSERT_TRUE(pump(10000, [&] { return w.finished && w.reply == answer(2); }));
+    EXPECT_EQ(pluginDecodes(), 2);
+    EXPECT_EQ(pluginLoads(), 1) << "the library stays loaded with its game: no datagram loads it";
+    EXPECT_NE(GetModuleHandleA(plugin.string().c_str()), nullptr);
+    w.close();
 }
 
 // "go": the game started with param + host:port in its own folder; no path
@@ -311,7 +394,7 @@ TEST_F(LoadformTest, APathTypedAfterTheMessageLetsTheSameWindowJoin) {
     Tsettingsform settings(mainform().gametable(), mainform().gameimages());
     mainform().settingsform = &settings;
     MessageBoxWatcher boxes;
-    UdpResponder server(velmora::test::answerWithPrefix);
+    UdpResponder server([](const std::string&) { return std::vector<std::string>{statusReply("x")}; });
 
     Tloadform& w = open(kGamma, address(server));
     ASSERT_TRUE(finish(w));
@@ -441,11 +524,11 @@ TEST_F(LoadformPicture, Answered) {
     Tloadform& w = open(kQuakeWorld, address(server));
     ASSERT_TRUE(finish(w));
     const std::string shown = text(w);
-    ASSERT_NE(shown.find("ping: <B>" + std::to_string(w.ticks) + "</b>"), std::string::npos) << shown;
+    ASSERT_NE(shown.find("ping: <B>" + std::to_string(w.elapsedMs) + "</b>"), std::string::npos) << shown;
     EXPECT_NE(shown.find("map: <B>dm4</b>"), std::string::npos) << shown;
     // The ping depends on the machine's load: the picture shows the window's
     // own results for the same answer with a fixed ping.
-    w.ticks = 42;
+    w.elapsedMs = 42;
     w.ShowResults();
     ASSERT_NE(text(w).find("ping: <B>42</b>"), std::string::npos);
     picture(w, "query-answered.bmp", 8);
@@ -462,7 +545,7 @@ TEST_F(LoadformPicture, TimedOut) {
     UdpResponder silent;
     Tloadform& w = open(kQuakeWorld, address(silent));
     ASSERT_TRUE(finish(w));
-    ASSERT_EQ(w.ticks, 999);
+    ASSERT_EQ(w.elapsedMs, 999);
     picture(w, "query-timedout.bmp", 9);
     EXPECT_EQ(w.results.markupText().back(), "<i>server timed-out</i>");
 }
@@ -480,6 +563,32 @@ std::vector<std::string> qwCrowd(int count) {
                 std::to_string(i) + ">&\" \"base\" 4 4\n";
     return {text};
 }
+
+// The work area of the monitor the window is on.
+RECT monitorWorkArea(HWND window) {
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    GetMonitorInfoA(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &info);
+    return info.rcWork;
+}
+
+// Makes the system's work area (the primary monitor's, as SPI_GETWORKAREA
+// tells it) `area` for as long as it lives, without telling other programs.
+class SystemWorkArea {
+public:
+    explicit SystemWorkArea(RECT area) {
+        SystemParametersInfoA(SPI_GETWORKAREA, 0, &saved_, 0);
+        set_ = SystemParametersInfoA(SPI_SETWORKAREA, 0, &area, 0);
+    }
+    ~SystemWorkArea() { SystemParametersInfoA(SPI_SETWORKAREA, 0, &saved_, 0); }
+    SystemWorkArea(const SystemWorkArea&) = delete;
+    SystemWorkArea& operator=(const SystemWorkArea&) = delete;
+    bool set() const { return set_; }
+
+private:
+    RECT saved_{};
+    BOOL set_ = FALSE;
+};
 
 std::string clipboardText(HWND owner) {
     std::string text;
@@ -518,8 +627,7 @@ TEST_F(LoadformTest, AGrowingListStaysOnTheScreenAndShrinksBack) {
     int crowd = 20;
     UdpResponder server([&](const std::string&) { return qwCrowd(crowd); });
     Tloadform& w = open(kQuakeWorld, address(server));
-    RECT work{};
-    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    const RECT work = monitorWorkArea(w.handle());
     RECT before{};
     GetWindowRect(w.handle(), &before);
     SetWindowPos(w.handle(), nullptr, before.left, work.bottom - (before.bottom - before.top), 0, 0,
@@ -553,6 +661,33 @@ TEST_F(LoadformTest, AGrowingListStaysOnTheScreenAndShrinksBack) {
     GetClientRect(w.handle(), &client);
     EXPECT_EQ(client.bottom, 177);
     EXPECT_EQ(w.playerlist.height(), 0);
+    w.close();
+}
+
+// A window on a second screen grows on that screen: it keeps to the work
+// area of its own monitor, not to the system's (the primary monitor's). Here
+// the system's work area ends 200 pixels above the monitor's, as the task
+// bar of a taller primary screen beside this one would: the window at its
+// monitor's bottom moves up only as far as that monitor needs.
+TEST_F(LoadformTest, AGrownWindowKeepsToItsOwnMonitorsWorkArea) {
+    UdpResponder server([](const std::string&) { return qwCrowd(20); });
+    Tloadform& w = open(kQuakeWorld, address(server));
+    const RECT work = monitorWorkArea(w.handle());
+    RECT system = work;
+    system.bottom -= 200;
+    const SystemWorkArea primary(system);
+    ASSERT_TRUE(primary.set());
+    RECT before{};
+    GetWindowRect(w.handle(), &before);
+    SetWindowPos(w.handle(), nullptr, before.left, work.bottom - (before.bottom - before.top), 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ASSERT_TRUE(finish(w));
+    ASSERT_EQ(w.players.size(), 21u);
+    RECT grown{};
+    GetWindowRect(w.handle(), &grown);
+    ASSERT_GT(grown.bottom - grown.top, before.bottom - before.top + 16 * 8);
+    EXPECT_EQ(grown.bottom, work.bottom) << "at its own monitor's bottom, moved up no further";
+    EXPECT_GT(grown.bottom, system.bottom);
     w.close();
 }
 
