@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -172,4 +173,45 @@ TEST(TickTimer, ATimerGoesQuietlyWhenItsWindowTimerIsRefused) {
     const int before = slow.ticks;
     EXPECT_TRUE(pump(10000, [&] { return slow.ticks >= before + 2; }));
     EXPECT_NE(tickWindow(), nullptr);
+}
+
+// A timer that the system gives no window timer says so with the runtime's
+// text instead of standing still, and stopping it raises nothing: here the
+// tick window went behind its object's back and a hook refuses a new one.
+// Once windows can be made again, it ticks.
+TEST(TickTimer, ATimerWithoutAWindowTimerSaysSo) {
+    velmora::test::app();
+    {
+        Counted first(10);  // the tick window is there
+        ASSERT_TRUE(pump(10000, [&] { return first.ticks >= 1; }));
+    }
+    const HWND window = tickWindow();
+    ASSERT_NE(window, nullptr);
+    SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&DefWindowProcA));
+    ASSERT_TRUE(DestroyWindow(window));
+    TTickTimer refused;
+    int ticks = 0;
+    refused.SetEnabled(false);
+    refused.SetInterval(10);
+    refused.SetOnTimer([&] { ++ticks; });
+    std::string raised;
+    {
+        struct NoNewWindows {
+            static LRESULT CALLBACK refuse(int code, WPARAM wParam, LPARAM lParam) {
+                return code == HCBT_CREATEWND ? 1 : CallNextHookEx(nullptr, code, wParam, lParam);
+            }
+            const HHOOK hook = SetWindowsHookExA(WH_CBT, &refuse, nullptr, GetCurrentThreadId());
+            ~NoNewWindows() { UnhookWindowsHookEx(hook); }
+        } noNewWindows;
+        ASSERT_NE(noNewWindows.hook, nullptr);
+        try {
+            refused.SetEnabled(true);
+        } catch (const std::exception& e) {
+            raised = e.what();
+        }
+        refused.SetEnabled(false);
+    }
+    EXPECT_EQ(raised, "Not enough timers available");
+    refused.SetEnabled(true);
+    EXPECT_TRUE(pump(10000, [&] { return ticks >= 2; }));
 }

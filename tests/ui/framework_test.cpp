@@ -157,7 +157,7 @@ TEST(WindowFramework, TheIdleSlotRunsWhenTheQueueIsEmptyAndKeepsTheLoopAwake) {
     EXPECT_EQ(boxes.texts()[0], "idle failed");
 }
 
-// The thread timer's firings that the test below counts, with the moment of each.
+// The firings of the window-less timer the test below counts, with the moment of each.
 static std::vector<std::int64_t> otherFirings;
 static void CALLBACK countOtherFiring(HWND, UINT, UINT_PTR, DWORD) { otherFirings.push_back(clockMicroseconds() / 1000); }
 
