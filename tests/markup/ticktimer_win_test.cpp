@@ -157,9 +157,9 @@ TEST(TickTimer, TimersTickOnAfterTheTickWindowWent) {
 
 // A timer's way out raises nothing, even when the system refuses the window
 // timer its going needs: here the tick window was destroyed without its
-// procedure hearing of it (as a thread's windows go when the thread ends), so
-// the fast timer's going asks a dead window for the slow one's period. The
-// slow timer then ticks on from a window made again.
+// procedure hearing of it, which leaves its object a dead handle, so the fast
+// timer's going asks a dead window for the slow one's period. The slow timer
+// then ticks on from a window made again.
 TEST(TickTimer, ATimerGoesQuietlyWhenItsWindowTimerIsRefused) {
     velmora::test::app();
     Counted slow(200);
