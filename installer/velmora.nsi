@@ -9,6 +9,8 @@
 ;
 ; Command line (with /S for a silent run): /LINKS=0|1 and /STARTUP=0|1 choose
 ; the two offers; by default links are taken and the start-up entry is not.
+; /D=<folder>, last and unquoted, chooses the folder; an upgrade offers the
+; installed copy's own.
 
 Unicode true
 !if "${ARCH}" == "win64"
@@ -285,6 +287,8 @@ Section "Velmora" SecProgram
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
   ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" $0
+  ; An uninstall left to finish at the next log-on would remove this install.
+  DeleteRegValue HKCU "${RUNONCE_KEY}" "${FINISH_VALUE}"
 SectionEnd
 
 Section "open links with Velmora" SecLinks

@@ -245,7 +245,10 @@ DWORD runToEnd(const std::string& command, DWORD ms = 120000) {
     return code;
 }
 
-DWORD install(const std::string& options) { return runToEnd("\"" + fromEnvironment("VELMORA_SETUP") + "\" /S " + options); }
+// The silent install (the offers on the command line).
+DWORD install(const std::string& options) {
+    return runToEnd("\"" + fromEnvironment("VELMORA_SETUP") + "\" /S " + options);
+}
 
 std::string contents(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
@@ -282,6 +285,29 @@ struct StuckCopy {
     bool copied = false;
     std::unique_ptr<VelmoraProcess> process;
 };
+
+// Holds a file as another program may (a virus scanner, a viewer): it can be
+// neither written nor deleted until let go.
+struct HeldFile {
+    explicit HeldFile(const fs::path& file)
+        : handle(CreateFileA(file.string().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                             nullptr)) {}
+    ~HeldFile() { release(); }
+    HeldFile(const HeldFile&) = delete;
+    HeldFile& operator=(const HeldFile&) = delete;
+    void release() {
+        if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+        handle = INVALID_HANDLE_VALUE;
+    }
+    HANDLE handle;
+};
+
+const std::string kRunOnceKey = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+
+// The uninstaller run in place (_?=), so that its end is the uninstall's end.
+DWORD uninstallInPlace(const fs::path& folder) {
+    return runToEnd("\"" + (folder / "uninstall.exe").string() + "\" /S _?=" + folder.string());
+}
 
 void expectEveryRegistrationNames(const std::string& exe) {
     std::vector<ClassesValue> registrations = associationvalues(exe);
@@ -380,27 +406,40 @@ TEST(InstallerRunningCopy, ACopyThatNeverEndsStopsTheSilentInstallBeforeAnyChang
 TEST(InstallerUninstall, AFileInUseKeepsTheEntryUntilTheUninstallFinishesAtTheNextLogOn) {
     ASSERT_EQ(install("/LINKS=1"), 0u);
     const fs::path folder = defaultFolder();
-    const std::string runOnceKey = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
-    const HANDLE held = CreateFileA((folder / "velmora.exe").string().c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                    nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    HeldFile held(folder / "velmora.exe");
+    ASSERT_NE(held.handle, INVALID_HANDLE_VALUE);
 
-    // Run in place (_?=), so that its end is the uninstall's end.
-    const std::string uninstaller = (folder / "uninstall.exe").string();
-    EXPECT_EQ(runToEnd("\"" + uninstaller + "\" /S _?=" + folder.string()), 0u);
+    EXPECT_EQ(uninstallInPlace(folder), 0u);
     EXPECT_TRUE(fs::exists(folder / "velmora.exe"));
     EXPECT_FALSE(fs::exists(folder / "readme.txt")) << "what is free goes";
     EXPECT_FALSE(keyExists(HKEY_CLASSES_ROOT, "VelmoraFile"));
-    EXPECT_TRUE(fs::exists(folder / "uninstall.exe")) << "the uninstaller stays with the file";
+    const std::string uninstaller = (folder / "uninstall.exe").string();
+    EXPECT_TRUE(fs::exists(uninstaller)) << "the uninstaller stays with the file";
     EXPECT_EQ(rawValue(HKEY_CURRENT_USER, kUninstallKey, "UninstallString"), "\"" + uninstaller + "\"")
         << "the entry stays while a file does";
-    const std::string finish = rawValue(HKEY_CURRENT_USER, runOnceKey, "Velmora uninstall");
+    const std::string finish = rawValue(HKEY_CURRENT_USER, kRunOnceKey, "Velmora uninstall");
     EXPECT_EQ(finish, "\"" + uninstaller + "\" /S");
 
     // The next log-on: the file is free, and Windows runs the RunOnce command.
-    CloseHandle(held);
+    held.release();
     ASSERT_EQ(runToEnd(finish), 0u);
     ASSERT_TRUE(waitUntil([&] { return !keyExists(HKEY_CURRENT_USER, kUninstallKey); }, 60000));
     EXPECT_FALSE(fs::exists(folder)) << "every installed file and the folder are gone";
-    EXPECT_EQ(rawValue(HKEY_CURRENT_USER, runOnceKey, "Velmora uninstall"), "<missing>");
+    EXPECT_EQ(rawValue(HKEY_CURRENT_USER, kRunOnceKey, "Velmora uninstall"), "<missing>");
+}
+
+// Installed again before that log-on, the program stays: the unfinished
+// uninstall would otherwise remove the new install.
+TEST(InstallerUninstall, AnInstallBeforeTheNextLogOnCancelsTheUnfinishedUninstall) {
+    ASSERT_EQ(install("/LINKS=0"), 0u);
+    const fs::path folder = defaultFolder();
+    HeldFile held(folder / "velmora.exe");
+    ASSERT_NE(held.handle, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(uninstallInPlace(folder), 0u);
+    ASSERT_NE(rawValue(HKEY_CURRENT_USER, kRunOnceKey, "Velmora uninstall"), "<missing>");
+    held.release();
+
+    ASSERT_EQ(install("/LINKS=0"), 0u);
+    EXPECT_EQ(rawValue(HKEY_CURRENT_USER, kRunOnceKey, "Velmora uninstall"), "<missing>");
+    EXPECT_TRUE(keyExists(HKEY_CURRENT_USER, kUninstallKey));
 }

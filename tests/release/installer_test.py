@@ -87,7 +87,8 @@ try:
          "removes everything"),
         ("InstallerRunningCopy.*:InstallerUninstall.*",
          "a copy slow to end is asked to end and its file replaced once free, one that never ends stops the "
-         "install; a file in use keeps the uninstall entry until the uninstall finishes at the next log-on"),
+         "install; a file in use keeps the uninstall entry until the uninstall finishes at the next log-on, "
+         "which an install before then cancels"),
     ]
     for case, what in cases:
         try:
