@@ -31,6 +31,11 @@ struct Block {
 // Plain data, so no constructor or destructor runs at load or unload.
 Block serverTexts;
 Block playerTexts;
+// The addresses of one master reply before they are written out as texts:
+// room for the most a datagram carries. In the uninitialised section, which
+// takes no room in the file (with -fdata-sections it would go into the
+// file's data as 64 KB of zeros).
+__attribute__((section(".bss"))) MasterAddress masterAddresses[kMostMasterEntries];
 
 std::string_view replyText(const char* reply) {
     return reply ? std::string_view(reply, std::strlen(reply)) : std::string_view{};
@@ -61,6 +66,10 @@ int fillPlayers(Game game, PlayerInfo* players, int max, const char* reply) {
     if (!playerTexts.renew(playersStoreSize(text.size()))) return 0;
     TextStore store(playerTexts.data, playerTexts.size);
     return decodePlayers(game, text, players, max, store);
+}
+
+int fillMasterEntries(Game game, MasterEntry* entries, int max, const char* reply, int length, int* last) {
+    return decodeMasterEntries(game, entries, max, reply, length, last, masterAddresses, kMostMasterEntries);
 }
 
 // At the system's small-icon size: 16 x 16 on a 96-dpi screen, larger on
