@@ -169,6 +169,11 @@ void Tmainform::opencmdline(const std::string& text) {
 }
 
 void Tmainform::openresolved(const ResolvedLink& link) {
+    if (!link.refusal.empty()) {
+        // An address outside the host and port rules: nothing is asked or stored.
+        Application::current()->showMessage(link.refusal);
+        return;
+    }
     if (link.game == -1) {
         Application::current()->showMessage("Game cannot be determindeded");
         return;

@@ -211,10 +211,16 @@ TEST_F(MainformTest, LinkFilesAreReadByTheirFirstLine) {
     } catch (const Error& e) {
         EXPECT_STREQ(e.what(), "List index out of bounds (0)");
     }
+    // A first line whose host is no host is refused with the link and why;
+    // nothing is asked or stored.
     const fs::path binary = folder_ / "binary.server";
     std::ofstream(binary, std::ios::binary) << std::string("\xff\xfe\x01:27960 gam\x00zzz", 16);
+    MessageBoxWatcher boxes;
     form.openlink(binary.string());
-    EXPECT_EQ(form.games()[0].history, "\xff\xfe\x01:27960,127.1.2.3:27961,");
+    ASSERT_TRUE(boxes.waitFor(1));
+    EXPECT_EQ(boxes.texts().at(0).rfind("This link was not opened:", 0), 0u) << boxes.texts().at(0);
+    EXPECT_EQ(form.games()[0].history, "127.1.2.3:27961,");
+    EXPECT_EQ(form.queries().size(), 1u) << "only the first link's window";
 }
 
 // A read that fails is reported with the system's text, never taken for the
