@@ -72,8 +72,11 @@ TEST_F(CraftedLinkTest, ALinkFileWithCommasSendsNothingAndLeavesTheHistoryWhole)
     EXPECT_TRUE(fourth.received().empty()) << fourth.received().size() << " datagrams to 127.0.0.4";
     EXPECT_EQ(userValue(kRoot + "\\qws", "history"), history + '\0') << "the value as stored, its zero included";
     EXPECT_TRUE(form->queries().empty()) << "no query window opens for a refused link";
-    // The refusal is told in one of the program's own message boxes.
+    // The refusal is told in one of the program's own message boxes, with why.
     ASSERT_TRUE(boxes.waitFor(1));
     ASSERT_EQ(boxes.messages().size(), 1u);
-    EXPECT_EQ(boxes.messages()[0].caption, "Velmora") << boxes.messages()[0].text;
+    EXPECT_EQ(boxes.messages()[0].caption, "Velmora");
+    EXPECT_EQ(boxes.messages()[0].text.rfind("This link was not opened:", 0), 0u) << boxes.messages()[0].text;
+    EXPECT_NE(boxes.messages()[0].text.find("Its host is not a dotted quad"), std::string::npos)
+        << boxes.messages()[0].text;
 }
