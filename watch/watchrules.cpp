@@ -46,6 +46,11 @@ std::vector<WatchTarget> watchtargets(const std::vector<WatchedGame>& games) {
             // text: only an address a link may name today is asked.
             const size_t colon = e.address.rfind(':');
             if (colon == std::string::npos || addressfault(e.address)) continue;
+            // The manual join stores the broadcast address it asks by
+            // default: the watcher asks one server, never every machine of a
+            // network (nor a multicast group, nor "this network").
+            if (const auto ip = parseDottedQuad(e.address.substr(0, colon)); ip && (*ip >> 24 == 0 || *ip >> 24 >= 224))
+                continue;
             WatchTarget t;
             t.game = static_cast<int>(k);
             t.entry = e.entry;

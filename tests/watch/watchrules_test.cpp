@@ -114,15 +114,17 @@ TEST(WatchRules, StoredEntriesOutsideTheAddressRulesAreNotAsked) {
     const std::vector<WatchedGame> games = {
         {{e("\"Fri"), e("day\"127.0.0.2:27500"), e("127.0.0.3:27501"), e("127.0.0.1:27500"), e("010.0.0.1:27500"),
           e("-connect:27500"), e("1.2.3.4:27500..."), e("1.2.3.4:+27500"), e("1.2.3.4:65536"), e("a b:27500"),
-          e(":27500"), e("host.lan:27910")},
+          e(":27500"), e("host.lan:27910"), e("255.255.255.255:27500"), e("224.0.0.1:27500"), e("0.0.0.0:27500"),
+          e("223.255.255.255:27500")},
          "qw"}};
     const std::vector<WatchTarget> t = watchtargets(games);
-    ASSERT_EQ(t.size(), 3u);
+    ASSERT_EQ(t.size(), 4u);
     EXPECT_EQ(t[0].entry, "127.0.0.3:27501");
     EXPECT_EQ(t[1].entry, "127.0.0.1:27500");
     EXPECT_EQ(t[1].host, "127.0.0.1");
     EXPECT_EQ(t[1].port, 27500);
     EXPECT_EQ(t[2].entry, "host.lan:27910");
+    EXPECT_EQ(t[3].entry, "223.255.255.255:27500") << "the manual join's broadcast and multicast are not watched";
     // The watcher reads a dotted quad as the socket does: a leading zero is no part.
     EXPECT_EQ(dottedaddress("10.0.0.1"), 0x0A000001u);
     EXPECT_EQ(dottedaddress("010.0.0.1"), std::nullopt);
