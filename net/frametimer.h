@@ -10,8 +10,9 @@
 
 namespace velmora::net {
 
-// Tick timing on a 32-bit millisecond clock (timeGetTime); differences are
-// taken modulo 2^32, so the clock may wrap while the timer runs.
+// Tick timing on a 32-bit millisecond clock (the program's one clock,
+// clockMilliseconds); differences are taken modulo 2^32, so the clock may
+// wrap while the timer runs.
 class FrameClock {
 public:
     std::uint32_t interval() const { return interval_; }

@@ -1,9 +1,8 @@
 #include "net/frametimer_win.h"
 
-#include <mmsystem.h>
-
 #include "base/error.h"
 #include "ui/application_win.h"
+#include "ui/clock_win.h"
 
 namespace velmora::net {
 
@@ -68,7 +67,7 @@ void TCustomFrameTimer::SetActiveOnly(bool value) {
         Detach();
 }
 
-void TCustomFrameTimer::SleepFor(std::uint32_t ms) { clock_.sleepFor(ms, timeGetTime()); }
+void TCustomFrameTimer::SleepFor(std::uint32_t ms) { clock_.sleepFor(ms, clockMilliseconds()); }
 
 bool TCustomFrameTimer::Attached() const { return attachedTimers().contains(this); }
 
@@ -89,7 +88,7 @@ void TCustomFrameTimer::Stop() {
 }
 
 void TCustomFrameTimer::Attach() {
-    clock_.restart(timeGetTime());
+    clock_.restart(clockMilliseconds());
     attachedTimers().attach(this);
     // Attaching takes the slot, replacing whatever handler was there.
     application().setOnIdle(&stepAttachedTimers);
@@ -101,14 +100,14 @@ void TCustomFrameTimer::Detach() {
 }
 
 void TCustomFrameTimer::idleStep(bool& done) {
-    if (const auto lag = clock_.step(timeGetTime())) DoTimer(*lag);
+    if (const auto lag = clock_.step(clockMilliseconds())) DoTimer(*lag);
     // A tick handler that stopped the timer may have left the loop nothing to
     // wake it: this step does not wait, so whoever pumps sees the change.
     if (!Attached() || clock_.interval() == 0) {
         done = false;
         return;
     }
-    const std::uint32_t wait = clock_.untilWake(timeGetTime());
+    const std::uint32_t wait = clock_.untilWake(clockMilliseconds());
     if (wait == 0)
         done = false;
     else

@@ -1,6 +1,7 @@
 // TFrameTimer: a timer driven by the application's idle processing instead
 // of system timer messages. OnTimer fires whenever at least Interval ms have
-// passed on timeGetTime. Between ticks the loop waits for the next message or
+// passed on the program's clock (clockMilliseconds, which the loop's wake-up
+// reads too). Between ticks the loop waits for the next message or
 // until the next tick is due, so a running timer does not keep a processor
 // busy; with Interval 0 the loop never waits. An owner that draws nothing
 // between ticks (the query window's ping reads the clock itself) tells the

@@ -4,7 +4,6 @@
 //   net_timer_bench [ROUNDS]
 #include <winsock2.h>
 #include <windows.h>
-#include <mmsystem.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -17,6 +16,7 @@
 #include "net/frametimer_win.h"
 #include "tests/net/netloop_win.h"
 #include "tests/net/udpresponder_win.h"
+#include "ui/clock_win.h"
 
 using namespace velmora::net;
 using velmora::test::pump;
@@ -42,10 +42,10 @@ void tickRate(std::uint32_t interval, int timers, DWORD ms) {
         long* count = &counts[static_cast<std::size_t>(i)];
         list.back()->OnTimer = [count](TCustomFrameTimer&, int) { ++*count; };
     }
-    const DWORD start = timeGetTime();
+    const DWORD start = velmora::clockMilliseconds();
     for (auto& t : list) t->SetEnabled(true);
     pump(ms);
-    const DWORD spent = timeGetTime() - start;
+    const DWORD spent = velmora::clockMilliseconds() - start;
     std::printf("Interval %u, %d timer(s): ", interval, timers);
     for (int i = 0; i < timers; ++i)
         std::printf("%s%.0f ticks/s (TickRate %d)", i ? ", " : "",
@@ -74,7 +74,7 @@ void delayedAnswer(int delay, int rounds) {
         DWORD sent = 0, got = 0;
         pingtimer.OnTimer = [&](TCustomFrameTimer&, int) { ++count; };
         udpclient.OnDataAvailable = [&](TCustomAsyncSocket& s, std::uint16_t) {
-            got = timeGetTime();
+            got = velmora::clockMilliseconds();
             s.ReceiveText();
             pingtimer.SetEnabled(false);
             answered = true;
@@ -84,7 +84,7 @@ void delayedAnswer(int delay, int rounds) {
         udpclient.SetProto("udp");
         udpclient.Connect();
         pingtimer.SetEnabled(true);
-        sent = timeGetTime();
+        sent = velmora::clockMilliseconds();
         udpclient.SendText("status\n");
         pump(5000, [&] { return answered; });
         pingtimer.SetEnabled(false);

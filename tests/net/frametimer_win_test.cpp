@@ -2,12 +2,12 @@
 #include "net/frametimer_win.h"
 
 #include <gtest/gtest.h>
-#include <mmsystem.h>
 
 #include <memory>
 #include <vector>
 
 #include "tests/net/netloop_win.h"
+#include "ui/clock_win.h"
 
 using namespace velmora::net;
 using velmora::CM_ACTIVATE;
@@ -22,7 +22,7 @@ struct Ticks {
     std::vector<int> lags;
     void attach(TCustomFrameTimer& t) {
         t.OnTimer = [this](TCustomFrameTimer&, int lag) {
-            times.push_back(timeGetTime());
+            times.push_back(velmora::clockMilliseconds());
             lags.push_back(lag);
         };
     }
@@ -65,7 +65,7 @@ protected:
     void TearDown() override { EXPECT_EQ(attachedFrameTimers(), 0u) << "a destroyed timer leaves the slot"; }
 };
 
-// Ticks never come closer together than Interval on timeGetTime.
+// Ticks never come closer together than Interval on the program's clock.
 TEST_F(FrameTimer, TicksNeverCloserThanInterval) {
     for (std::uint32_t interval : {1u, 7u, 25u}) {
         TFrameTimer t;
@@ -73,7 +73,7 @@ TEST_F(FrameTimer, TicksNeverCloserThanInterval) {
         ticks.attach(t);
         loadLikeQueryWindow(t, true);
         t.SetInterval(interval);
-        const DWORD start = timeGetTime();
+        const DWORD start = velmora::clockMilliseconds();
         pump(10000, [&] { return ticks.times.size() >= 5; });
         t.SetEnabled(false);
         ASSERT_GE(ticks.times.size(), 5u) << interval;
@@ -228,7 +228,7 @@ TEST_F(FrameTimer, ASleepingTimerTicksAtItsWakeUpTime) {
     TFrameTimer t;
     Ticks ticks;
     t.OnTimer = [&](TCustomFrameTimer& sender, int lag) {
-        ticks.times.push_back(timeGetTime());
+        ticks.times.push_back(velmora::clockMilliseconds());
         ticks.lags.push_back(lag);
         sender.SleepFor(60);
     };
@@ -331,11 +331,11 @@ TEST_F(FrameTimer, ReEnableRestartsTiming) {
     ticks.attach(t);
     loadLikeQueryWindow(t, true);
     t.SetInterval(100);
-    const DWORD start = timeGetTime();
+    const DWORD start = velmora::clockMilliseconds();
     pump(60);
     t.SetEnabled(false);
     t.SetEnabled(true);
-    const DWORD restarted = timeGetTime();
+    const DWORD restarted = velmora::clockMilliseconds();
     // A busy machine may let a tick through before the restart: the first after it counts.
     const std::size_t before = ticks.times.size();
     ASSERT_TRUE(pump(10000, [&] { return ticks.times.size() > before; }));
