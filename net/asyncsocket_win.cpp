@@ -3,104 +3,11 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstring>
-#include <map>
 
 #include "base/text.h"
 #include "ui/application_win.h"
 
 namespace velmora::net {
-
-// ---------------------------------------------------------------------------
-// The socket library
-
-namespace {
-
-struct LibraryState {
-    std::string name = "wsock32.dll";
-    HMODULE module = nullptr;
-    std::map<std::string, FARPROC> procs;
-    int live = 0;
-    // Program end unloads a library that a socket still held.
-    ~LibraryState() {
-        if (module) WinsockLibrary::unload();
-    }
-};
-
-LibraryState& library() {
-    static LibraryState state;
-    return state;
-}
-
-HMODULE loadedModule() {
-    LibraryState& lib = library();
-    if (lib.module) return lib.module;
-    HMODULE module = LoadLibraryA(lib.name.c_str());
-    if (!module)
-        throw ESocketLibraryException("Unable to load " + lib.name + " Error #" + std::to_string(GetLastError()));
-    using Startup = int(WSAAPI*)(WORD, LPWSADATA);
-    auto startup = reinterpret_cast<Startup>(reinterpret_cast<void*>(GetProcAddress(module, "WSAStartup")));
-    if (!startup) {
-        const DWORD code = GetLastError();
-        FreeLibrary(module);
-        throw ESocketLibraryException("Procedure WSAStartup not found in " + lib.name + " Error #" +
-                                      std::to_string(code));
-    }
-    WSADATA data{};
-    const int result = startup(0x0101, &data);
-    if (result != 0) {
-        FreeLibrary(module);
-        throw ESocketLibraryException(format("%s: WSAStartup error #%d", lib.name.c_str(), result));
-    }
-    lib.module = module;
-    lib.procs["WSAStartup"] = reinterpret_cast<FARPROC>(reinterpret_cast<void*>(startup));
-    return module;
-}
-
-}  // namespace
-
-std::string& WinsockLibrary::name() { return library().name; }
-
-FARPROC WinsockLibrary::proc(const char* functionName) {
-    LibraryState& lib = library();
-    const auto found = lib.procs.find(functionName);
-    if (found != lib.procs.end()) return found->second;
-    const HMODULE module = loadedModule();
-    const FARPROC p = GetProcAddress(module, functionName);
-    if (!p)
-        throw ESocketLibraryException(std::string("Procedure ") + functionName + " not found in " + lib.name +
-                                      " Error #" + std::to_string(GetLastError()));
-    lib.procs.emplace(functionName, p);
-    return p;
-}
-
-bool WinsockLibrary::loaded() { return library().module != nullptr; }
-
-void WinsockLibrary::unload() {
-    LibraryState& lib = library();
-    if (!lib.module) return;
-    if (FARPROC cleanup = GetProcAddress(lib.module, "WSACleanup"))
-        reinterpret_cast<int(WSAAPI*)()>(reinterpret_cast<void*>(cleanup))();
-    FreeLibrary(lib.module);
-    lib.module = nullptr;
-    lib.procs.clear();
-}
-
-int WinsockLibrary::liveComponents() { return library().live; }
-
-WinsockUse::WinsockUse() { ++library().live; }
-
-WinsockUse::~WinsockUse() {
-    if (--library().live == 0) {
-        try {
-            WinsockLibrary::unload();
-        } catch (...) {
-        }
-    }
-}
-
-// Every call into the library goes through its remembered entry point; the
-// declarations of <winsock2.h> give the types only.
-#define WS(fn) (reinterpret_cast<decltype(&::fn)>(reinterpret_cast<void*>(WinsockLibrary::proc(#fn))))
 
 // ---------------------------------------------------------------------------
 // The hidden window
@@ -132,20 +39,7 @@ private:
 
 HWND TCustomAsyncSocket::Handle() const { return window_ ? window_->handle() : nullptr; }
 
-// A pending asynchronous name lookup. The library fills the buffer from its
-// own worker, possibly even after a cancel, so a cancelled lookup's buffer is
-// kept alive until program end instead of being freed under that worker.
-struct TCustomAsyncSocket::Lookup {
-    HANDLE handle = nullptr;
-    char buffer[MAXGETHOSTSTRUCT] = {};
-};
-
 namespace {
-std::vector<std::shared_ptr<void>>& abandonedLookups() {
-    static std::vector<std::shared_ptr<void>> list;
-    return list;
-}
-
 std::string dotted(std::uint32_t networkAddress) {
     in_addr a{};
     a.s_addr = networkAddress;
@@ -160,7 +54,6 @@ std::string dotted(std::uint32_t networkAddress) {
 TCustomAsyncSocket::TCustomAsyncSocket() {
     window_ = std::make_unique<HiddenWindow>(this);
     AssignDefaultValue();
-    ++library().live;
 }
 
 TCustomAsyncSocket::~TCustomAsyncSocket() {
@@ -177,15 +70,9 @@ TCustomAsyncSocket::~TCustomAsyncSocket() {
     OnBgException = nullptr;
     OnSessionAvailable = nullptr;
     try {
-        CancelDnsLookup();
+        lookups_.cancelAll();
         if (state_ != TSocketState::wsClosed) InternalClose(true, 0);
     } catch (...) {
-    }
-    if (--library().live == 0) {
-        try {
-            WinsockLibrary::unload();
-        } catch (...) {
-        }
     }
     queue_.clear();
     window_->detach();
@@ -381,7 +268,7 @@ std::uint16_t TCustomAsyncSocket::WSocketResolvePort(const std::string& text, co
     return WS(ntohs)(static_cast<u_short>(entry->s_port));
 }
 
-std::uint32_t TCustomAsyncSocket::WSocketResolveHost(const std::string& text) {
+std::optional<std::uint32_t> TCustomAsyncSocket::WSocketResolveHost(const std::string& text) {
     if (text.empty() || text.size() > 256) throw ESocketException("SocketResolveHost: '" + text + "' Invalid Hostname.");
     const std::string trimmed = trimBlanks(text);
     if (const std::optional<std::uint32_t> quad = parseDottedQuad(trimmed)) return WS(htonl)(*quad);
@@ -389,20 +276,15 @@ std::uint32_t TCustomAsyncSocket::WSocketResolveHost(const std::string& text) {
     // name lookup either, which would read them in the system's own way.
     if (trimmed.find_first_not_of("0123456789.") == std::string::npos)
         throw ESocketException("SocketResolveHost: '" + text + "' Invalid IP address.");
-    // Blocks the thread until the name is found or refused.
-    const hostent* host = WS(gethostbyname)(trimmed.c_str());
-    if (!host || !host->h_addr_list || !host->h_addr_list[0])
-        throw ESocketException(format("SocketResolveHost: Cannot convert host address '%s'", trimmed.c_str()));
-    std::uint32_t a = 0;
-    std::memcpy(&a, host->h_addr_list[0], sizeof a);
-    return a;
+    // A name: Connect looks it up without blocking the thread.
+    return std::nullopt;
 }
 
 // ---------------------------------------------------------------------------
 // Connect
 
 void TCustomAsyncSocket::Connect() {
-    if (socket_ != INVALID_SOCKET && state_ != TSocketState::wsClosed) {
+    if (state_ == TSocketState::wsConnecting || (socket_ != INVALID_SOCKET && state_ != TSocketState::wsClosed)) {
         RaiseException("Connect: Socket already in use");
         return;
     }
@@ -433,8 +315,10 @@ void TCustomAsyncSocket::Connect() {
             localPortResolved_ = true;
         }
         if (!addr_.resolved) {
-            sin_.sin_addr.s_addr = WSocketResolveHost(addr_.text);
-            addr_.resolved = true;
+            if (const std::optional<std::uint32_t> address = WSocketResolveHost(addr_.text)) {
+                sin_.sin_addr.s_addr = *address;
+                addr_.resolved = true;
+            }
         }
     } catch (const ESocketLibraryException&) {
         throw;
@@ -451,6 +335,59 @@ void TCustomAsyncSocket::Connect() {
     DeleteBufferedData();
     // A new session reports its own close.
     closeReported_ = false;
+    if (addr_.resolved) {
+        OpenSocket();
+        return;
+    }
+    // A host name is looked up off this thread: a slow name server must not
+    // stop the windows, the tray and the watcher. Until the answer the state
+    // is wsConnecting, Send queues, and Close cancels the lookup.
+    const std::string host = trimBlanks(addr_.text);
+    int error = 0;
+    connectLookup_ = lookups_.start(
+        host,
+        [this](int e, const std::vector<std::uint32_t>& addresses) {
+            Answered([&] { ConnectLookupDone(e, addresses); });
+        },
+        error);
+    if (!connectLookup_) {
+        RaiseExceptionFmt("connect: %s: can't start DNS lookup, error #%d", host.c_str(), error);
+        return;
+    }
+    ChangeState(TSocketState::wsConnecting);
+}
+
+void TCustomAsyncSocket::ConnectLookupDone(int error, const std::vector<std::uint32_t>& addresses) {
+    connectLookup_ = 0;
+    if (state_ != TSocketState::wsConnecting) return;
+    if (error != 0 || addresses.empty()) {
+        // As a Connect that failed at once: closed, nothing sent, the
+        // properties kept.
+        DeleteBufferedData();
+        ChangeState(TSocketState::wsClosed);
+        RaiseExceptionFmt("connect: SocketResolveHost: Cannot convert host address '%s'",
+                          trimBlanks(addr_.text).c_str());
+        return;
+    }
+    sin_.sin_addr.s_addr = addresses.front();
+    addr_.resolved = true;
+    OpenSocket();
+    // What was sent while the name was looked up leaves now, as from Send.
+    if (state_ != TSocketState::wsConnected || queue_.blockCount() == 0) return;
+    TryToSend();
+    if (allSent_ && socket_ != INVALID_SOCKET)
+        PostMessageA(Handle(), WM_ASYNCSELECT, static_cast<WPARAM>(socket_), MAKELPARAM(FD_WRITE, 0));
+}
+
+void TCustomAsyncSocket::Answered(const std::function<void()>& handle) {
+    try {
+        handle();
+    } catch (const std::exception& e) {
+        HandleBackGroundException(e);
+    }
+}
+
+void TCustomAsyncSocket::OpenSocket() {
     socket_ = WS(socket)(AF_INET, socketType_, protoNumber_);
     if (socket_ == INVALID_SOCKET) {
         SocketError("Connect (socket)");
@@ -498,7 +435,7 @@ void TCustomAsyncSocket::Connect() {
 // Sending
 
 int TCustomAsyncSocket::Send(const void* data, int length) {
-    if (state_ != TSocketState::wsConnected) {
+    if (state_ != TSocketState::wsConnected && state_ != TSocketState::wsConnecting) {
         WS(WSASetLastError)(wsa::ENOTCONN_);
         SocketError("Send");
         return -1;
@@ -611,6 +548,11 @@ void TCustomAsyncSocket::Close() { InternalClose(true, 0); }
 void TCustomAsyncSocket::InternalClose(bool shutdownFirst, int error) {
     if (socket_ == INVALID_SOCKET) {
         if (state_ != TSocketState::wsClosed) {
+            // A Connect still looking its name up ends here: no late answer
+            // opens the socket, and what waited to be sent is dropped.
+            lookups_.cancel(connectLookup_);
+            connectLookup_ = 0;
+            DeleteBufferedData();
             ChangeState(TSocketState::wsClosed);
             AssignDefaultValue();
         }
@@ -686,46 +628,39 @@ void TCustomAsyncSocket::DnsLookup(const std::string& host) {
     CancelDnsLookup();
     dnsResult_.clear();
     dnsResultList_.clear();
-    const unsigned long a = WS(inet_addr)(host.c_str());
-    if (host != "255.255.255.255" && a != INADDR_NONE) {
-        dnsResult_ = dotted(a);
+    // A dotted quad is its own answer (the broadcast address too); other
+    // digits and dots are no name either, and are read by no lookup.
+    const std::string trimmed = trimBlanks(host);
+    if (const std::optional<std::uint32_t> quad = parseDottedQuad(trimmed)) {
+        dnsResult_ = dotted(WS(htonl)(*quad));
         TriggerDnsLookupDone(0);
         return;
     }
-    auto lookup = std::make_shared<Lookup>();
-    lookup->handle = WS(WSAAsyncGetHostByName)(Handle(), WM_ASYNCGETHOSTBYNAME, host.c_str(), lookup->buffer,
-                                               sizeof lookup->buffer);
-    if (!lookup->handle) {
-        RaiseExceptionFmt("%s: can't start DNS lookup, error #%d", host.c_str(), WS(WSAGetLastError)());
+    if (trimmed.find_first_not_of("0123456789.") == std::string::npos) {
+        TriggerDnsLookupDone(static_cast<std::uint16_t>(WSAHOST_NOT_FOUND));
         return;
     }
-    lookup_ = std::move(lookup);
+    int error = 0;
+    dnsLookup_ = lookups_.start(
+        host,
+        [this](int e, const std::vector<std::uint32_t>& addresses) {
+            Answered([&] { DnsLookupDone(e, addresses); });
+        },
+        error);
+    if (!dnsLookup_) RaiseExceptionFmt("%s: can't start DNS lookup, error #%d", host.c_str(), error);
 }
 
 void TCustomAsyncSocket::CancelDnsLookup() {
-    if (!lookup_) return;
-    WS(WSACancelAsyncRequest)(lookup_->handle);
-    abandonedLookups().push_back(std::move(lookup_));
-    lookup_.reset();
+    lookups_.cancel(dnsLookup_);
+    dnsLookup_ = 0;
 }
 
-void TCustomAsyncSocket::WMAsyncGetHostByName(WPARAM wParam, LPARAM lParam) {
-    if (!lookup_ || reinterpret_cast<HANDLE>(wParam) != lookup_->handle) return;
-    const std::shared_ptr<Lookup> done = std::move(lookup_);
-    lookup_.reset();
-    const std::uint16_t error = HIWORD(lParam);
+void TCustomAsyncSocket::DnsLookupDone(int error, const std::vector<std::uint32_t>& addresses) {
+    dnsLookup_ = 0;
     dnsResultList_.clear();
-    if (error == 0) {
-        const auto* host = reinterpret_cast<const hostent*>(done->buffer);
-        if (host->h_addr_list)
-            for (char** p = host->h_addr_list; *p; ++p) {
-                std::uint32_t a = 0;
-                std::memcpy(&a, *p, sizeof a);
-                dnsResultList_.push_back(dotted(a));
-            }
-        if (!dnsResultList_.empty()) dnsResult_ = dnsResultList_.front();
-    }
-    TriggerDnsLookupDone(error);
+    for (const std::uint32_t a : addresses) dnsResultList_.push_back(dotted(a));
+    if (!dnsResultList_.empty()) dnsResult_ = dnsResultList_.front();
+    TriggerDnsLookupDone(static_cast<std::uint16_t>(error));
 }
 
 // ---------------------------------------------------------------------------
@@ -737,10 +672,6 @@ bool TCustomAsyncSocket::WndProc(UINT message, WPARAM wParam, LPARAM lParam, LRE
         switch (message) {
             case WM_ASYNCSELECT:
                 WMAsyncSelect(wParam, lParam);
-                return true;
-            case WM_ASYNCGETHOSTBYNAME:
-            case WM_ASYNCGETHOSTBYADDR:
-                WMAsyncGetHostByName(wParam, lParam);
                 return true;
             case WM_CLOSE_DELAYED:
                 Close();

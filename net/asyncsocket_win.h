@@ -6,6 +6,9 @@
 // Only the datagram path is built: Connect opens a UDP socket (no handshake),
 // Send/SendText queue bytes in 1514-byte blocks that leave one datagram each,
 // OnDataAvailable announces arriving datagrams and ReceiveText reads one.
+// Nothing blocks the thread: Connect to a host name looks the name up in the
+// background (state wsConnecting), bytes sent meanwhile wait in the queue,
+// and the socket opens when the answer comes; Close cancels the lookup.
 #pragma once
 #include <winsock2.h>
 #include <windows.h>
@@ -14,58 +17,20 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "base/error.h"
 #include "net/asyncsocket.h"
 #include "net/sendbuf.h"
+#include "net/winsock_win.h"
 #include "ui/window_win.h"
 
 namespace velmora::net {
 
-class ESocketException : public velmora::Error {
-public:
-    using velmora::Error::Error;
-};
-
-// The three failures of loading the socket library. They are raised directly,
-// never through OnError.
-class ESocketLibraryException : public ESocketException {
-public:
-    using ESocketException::ESocketException;
-};
-
-// The socket library, loaded on the first lookup of one of its functions and
-// unloaded when the last live socket component goes (and at program end).
-class WinsockLibrary {
-public:
-    // The library's name, "wsock32.dll"; a change applies at the next load.
-    static std::string& name();
-    // The named function, looked up on first use and remembered. The first
-    // lookup loads the library and starts Windows Sockets 1.1.
-    static FARPROC proc(const char* functionName);
-    static bool loaded();
-    // WSACleanup, FreeLibrary, and every remembered function forgotten.
-    static void unload();
-    static int liveComponents();
-};
-
-// Keeps the socket library loaded while it lives, as a live socket component
-// does: a socket of its own's user (the status watcher) holds one, so the
-// last query window's socket does not unload the library under it.
-class WinsockUse {
-public:
-    WinsockUse();
-    WinsockUse(const WinsockUse&) = delete;
-    WinsockUse& operator=(const WinsockUse&) = delete;
-    ~WinsockUse();
-};
-
-// The notification messages of the hidden window.
+// The notification messages of the hidden window. (Name lookups answer to
+// the program's one lookup window, net/winsock_win.h.)
 constexpr UINT WM_ASYNCSELECT = WM_USER + 1;
-constexpr UINT WM_ASYNCGETHOSTBYNAME = WM_USER + 2;
-constexpr UINT WM_ASYNCGETHOSTBYADDR = WM_USER + 3;
 constexpr UINT WM_CLOSE_DELAYED = WM_USER + 4;
 constexpr UINT WM_WSOCKET_RELEASE = WM_USER + 5;
 constexpr UINT WM_TRIGGER_EXCEPTION = WM_USER + 6;
@@ -136,10 +101,11 @@ public:
     TSessionEvent OnSessionAvailable;
 
     // Operations.
+    // Opens the socket; for a host name, once its lookup has answered.
     virtual void Connect();
     virtual void Close();
     // Queues and sends; the length queued, 0 for a length of 0 or less, -1
-    // when the socket is not open.
+    // when the socket is not open (nor opening after a lookup).
     virtual int Send(const void* data, int length);
     virtual int SendText(const std::string& text);
     // The waiting datagram, or empty.
@@ -180,21 +146,28 @@ protected:
     void SocketError(const std::string& op);
     void SocketError(const std::string& op, int code);
 
-    // The resolvers; they raise ESocketException with their own texts.
+    // The resolvers; they raise ESocketException with their own texts. The
+    // host's address in network order, or nothing for a name to look up.
     int WSocketResolveProto(const std::string& text);
     std::uint16_t WSocketResolvePort(const std::string& text, const std::string& proto);
-    std::uint32_t WSocketResolveHost(const std::string& text);
+    std::optional<std::uint32_t> WSocketResolveHost(const std::string& text);
 
 private:
     class HiddenWindow;
-    struct Lookup;
 
     void TryToSend();
     void DeleteBufferedData() { queue_.clear(); }
     void AsyncReceive(std::uint16_t error);
     void WMAsyncSelect(WPARAM wParam, LPARAM lParam);
-    void WMAsyncGetHostByName(WPARAM wParam, LPARAM lParam);
+    // Connect's second half, with the remote address known.
+    void OpenSocket();
+    void ConnectLookupDone(int error, const std::vector<std::uint32_t>& addresses);
+    void DnsLookupDone(int error, const std::vector<std::uint32_t>& addresses);
+    // An exception out of a lookup's answer, as out of any notification.
+    void Answered(const std::function<void()>& handle);
 
+    // First, so the library goes last: a live component keeps it loaded.
+    WinsockUse library_;
     std::unique_ptr<HiddenWindow> window_;
     SOCKET socket_ = INVALID_SOCKET;
     sockaddr_in sin_{};
@@ -211,7 +184,9 @@ private:
     bool allSent_ = true;
     bool closeReported_ = false;
     bool paused_ = false;
-    std::shared_ptr<Lookup> lookup_;
+    HostLookups lookups_;
+    std::uint32_t dnsLookup_ = 0;      // DnsLookup's
+    std::uint32_t connectLookup_ = 0;  // Connect's, while the state is wsConnecting
     std::string dnsResult_;
     std::vector<std::string> dnsResultList_;
     int lastError_ = 0;

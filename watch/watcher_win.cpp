@@ -1,9 +1,8 @@
 #include "watch/watcher_win.h"
 
-#include <mmsystem.h>
+#include <algorithm>
 
-#include <cstring>
-
+#include "ui/clock_win.h"
 #include "ui/window_win.h"
 
 namespace velmora::watch {
@@ -11,8 +10,8 @@ namespace velmora::watch {
 namespace {
 constexpr char kReceiverClass[] = "TVelmoraWatcher";
 constexpr UINT WM_WATCHSOCKET = WM_USER + 1;
-constexpr UINT WM_WATCHLOOKUP = WM_USER + 2;
-constexpr UINT WM_WATCHUNSTARTED = WM_USER + 3;
+constexpr UINT WM_WATCHUNSTARTED = WM_USER + 2;
+constexpr UINT WM_WATCHWAKE = WM_USER + 3;  // the thread pool's stand-in for the window timer
 constexpr UINT_PTR kWakeTimer = 1;
 // Every datagram fits: a UDP datagram over IPv4 carries at most 65507 bytes.
 constexpr int kDatagramBuffer = 65536;
@@ -20,22 +19,12 @@ constexpr int kDatagramBuffer = 65536;
 // again while more wait.
 constexpr int kReadsPerNotification = 64;
 
-// Every call into the socket library goes through its entry point loaded at
-// run time; <winsock2.h> gives the types only.
-#define WS(fn) (reinterpret_cast<decltype(&::fn)>(reinterpret_cast<void*>(net::WinsockLibrary::proc(#fn))))
-
-// The library may still write a cancelled lookup's buffer from its worker,
-// so such buffers live until program end.
-std::vector<std::shared_ptr<void>>& abandoned() {
-    static std::vector<std::shared_ptr<void>> list;
-    return list;
+// Runs on a thread of the system's pool: it only hands the wake-up to the
+// receiver's thread.
+void CALLBACK poolTimerWentOff(void* receiver, BOOLEAN) {
+    PostMessageA(static_cast<HWND>(receiver), WM_WATCHWAKE, 0, 0);
 }
 }  // namespace
-
-struct Watcher::Lookup {
-    std::uint32_t ticket = 0;
-    char buffer[MAXGETHOSTSTRUCT] = {};
-};
 
 class Watcher::Receiver : public Window {
 public:
@@ -52,16 +41,15 @@ protected:
                 if (WSAGETSELECTEVENT(lParam) == FD_READ) owner_.readall();
                 owner_.arm();
                 return 0;
-            case WM_WATCHLOOKUP:
-                owner_.lookupdone(reinterpret_cast<HANDLE>(wParam), WSAGETASYNCERROR(lParam));
-                owner_.arm();
-                return 0;
             case WM_WATCHUNSTARTED:
                 owner_.unstarted();
                 owner_.arm();
                 return 0;
             case WM_TIMER:
                 if (wParam != kWakeTimer) break;
+                owner_.timer();
+                return 0;
+            case WM_WATCHWAKE:
                 owner_.timer();
                 return 0;
             default: break;
@@ -73,8 +61,9 @@ private:
     Watcher& owner_;
 };
 
-Watcher::Watcher(WatchDecoder decoder, Clock clock)
-    : clock_(clock ? std::move(clock) : Clock([] { return static_cast<std::uint32_t>(timeGetTime()); })),
+Watcher::Watcher(WatchDecoder decoder, Clock clock, SetTimerCall setTimer)
+    : clock_(clock ? std::move(clock) : Clock(&clockMilliseconds)),
+      setTimer_(setTimer ? setTimer : &::SetTimer),
       rules_(*this, std::move(decoder)),
       receiver_(std::make_unique<Receiver>(*this)) {
     rules_.OnChange = [this] {
@@ -88,16 +77,13 @@ Watcher::Watcher(WatchDecoder decoder, Clock clock)
 Watcher::~Watcher() {
     OnChange = nullptr;
     OnBalloon = nullptr;
-    if (armed_) KillTimer(receiver_->handle(), kWakeTimer);
+    disarm();
+    // A lookup still running never calls back: its answer finds no owner.
+    lookups_.cancelAll();
     try {
-        for (auto& [task, lookup] : lookups_) {
-            WS(WSACancelAsyncRequest)(task);
-            abandoned().push_back(lookup);
-        }
         if (socket_ != INVALID_SOCKET) WS(closesocket)(socket_);
     } catch (...) {
     }
-    lookups_.clear();
     receiver_.reset();
 }
 
@@ -152,33 +138,27 @@ void Watcher::send(const Endpoint& to, const std::string& bytes) {
 }
 
 void Watcher::resolve(std::uint32_t ticket, const std::string& host) {
-    auto lookup = std::make_shared<Lookup>();
-    lookup->ticket = ticket;
-    const HANDLE task =
-        WS(WSAAsyncGetHostByName)(receiver_->handle(), WM_WATCHLOOKUP, host.c_str(), lookup->buffer, sizeof lookup->buffer);
+    int error = 0;
+    std::uint32_t started = 0;
+    try {
+        started = lookups_.start(
+            host,
+            [this, ticket](int failed, const std::vector<std::uint32_t>& addresses) {
+                std::optional<std::uint32_t> ip;
+                if (!failed && !addresses.empty()) ip = WS(ntohl)(addresses.front());
+                rules_.resolved(ticket, ip, now());
+                arm();
+            },
+            error);
+    } catch (const net::ESocketException&) {
+        // The library cannot be had: the name is as unknown as one not found.
+    }
     // The schedule is inside a call of its own here: a failed start is
     // reported back through the window, after this call has returned.
-    if (!task) {
+    if (!started) {
         if (unstarted_.empty()) PostMessageA(receiver_->handle(), WM_WATCHUNSTARTED, 0, 0);
         unstarted_.push_back(ticket);
-        return;
     }
-    lookups_.emplace(task, std::move(lookup));
-}
-
-void Watcher::lookupdone(HANDLE task, int error) {
-    const auto found = lookups_.find(task);
-    if (found == lookups_.end()) return;
-    const std::shared_ptr<Lookup> lookup = found->second;
-    lookups_.erase(found);
-    std::optional<std::uint32_t> ip;
-    const auto* host = reinterpret_cast<const hostent*>(lookup->buffer);
-    if (error == 0 && host->h_addrtype == AF_INET && host->h_addr_list && host->h_addr_list[0]) {
-        std::uint32_t network = 0;
-        std::memcpy(&network, host->h_addr_list[0], sizeof network);
-        ip = WS(ntohl)(network);
-    }
-    rules_.resolved(lookup->ticket, ip, now());
 }
 
 void Watcher::unstarted() {
@@ -207,23 +187,44 @@ void Watcher::readall() {
 }
 
 void Watcher::timer() {
-    KillTimer(receiver_->handle(), kWakeTimer);
-    armed_ = false;
+    disarm();
     rules_.wake(now());
     arm();
+}
+
+void Watcher::disarm() {
+    if (armed_) KillTimer(receiver_->handle(), kWakeTimer);
+    armed_ = false;
+    if (poolTimer_) {
+        // Waits for a callback that is running: none posts after this.
+        DeleteTimerQueueTimer(nullptr, poolTimer_, INVALID_HANDLE_VALUE);
+        poolTimer_ = nullptr;
+    }
 }
 
 void Watcher::arm() {
     const std::optional<std::uint32_t> wait = rules_.nextwake(now());
     if (!wait) {
-        if (armed_) KillTimer(receiver_->handle(), kWakeTimer);
-        armed_ = false;
+        disarm();
         return;
     }
+    const UINT ms = std::max<std::uint32_t>(*wait, USER_TIMER_MINIMUM);
     // The timer is one-shot in effect: it is killed when it fires and set
     // again for the next deadline, so nothing ticks in between.
-    SetTimer(receiver_->handle(), kWakeTimer, std::max<std::uint32_t>(*wait, USER_TIMER_MINIMUM), nullptr);
-    armed_ = true;
+    if (poolTimer_) disarm();
+    if (setTimer_(receiver_->handle(), kWakeTimer, ms, nullptr)) {
+        armed_ = true;
+        return;
+    }
+    // No window timer (the desktop's are used up): without a wake-up the
+    // schedule would stop for good, since deadlines bring no message of
+    // their own. The pool's timer stands in; the next arm tries the window
+    // timer again.
+    if (armed_) KillTimer(receiver_->handle(), kWakeTimer);
+    armed_ = false;
+    if (!CreateTimerQueueTimer(&poolTimer_, nullptr, &poolTimerWentOff, receiver_->handle(), ms, 0,
+                               WT_EXECUTEONLYONCE))
+        poolTimer_ = nullptr;  // then the next datagram or lookup arms again
 }
 
 }  // namespace velmora::watch
