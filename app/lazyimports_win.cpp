@@ -1,7 +1,7 @@
 // The Windows libraries a second copy of the program never calls (the shell,
-// the common controls and dialogs, the multimedia timer) are loaded on their
-// first call instead of at the start: a copy that only hands its link over to
-// the running one then loads no more than kernel32, user32, gdi32 and advapi32.
+// the common controls and dialogs) are loaded on their first call instead of
+// at the start: a copy that only hands its link over to the running one then
+// loads no more than kernel32, user32, gdi32 and advapi32.
 //
 // Every call of an imported function goes through a pointer the linker names
 // __imp_<name> (on 32-bit Windows __imp__<name>@<bytes of its arguments>),
@@ -21,7 +21,6 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <commdlg.h>
-#include <mmsystem.h>
 #include <shellapi.h>
 #include <shlobj.h>
 
@@ -97,6 +96,3 @@ LAZY_IMPORT("comctl32.dll", ImageList_GetImageCount, 4)
 LAZY_IMPORT("comctl32.dll", ImageList_ReplaceIcon, 12)
 LAZY_IMPORT("comctl32.dll", InitCommonControlsEx, 4)
 LAZY_IMPORT("comdlg32.dll", GetOpenFileNameA, 4)
-LAZY_IMPORT("winmm.dll", timeBeginPeriod, 4)
-LAZY_IMPORT("winmm.dll", timeEndPeriod, 4)
-LAZY_IMPORT("winmm.dll", timeGetTime, 0)

@@ -2,9 +2,10 @@
 # check_imports.sh OBJDUMP FILE... : each program or plug-in imports only the
 # libraries every Windows has and every start of the program loads anyway
 # (kernel32, user32, gdi32, advapi32, msvcrt). So velmora.exe loads the shell,
-# common controls, dialogs and multimedia timer at their first call, and a
-# second copy that only hands its link over never loads them; and a plug-in
-# needs no MinGW runtime DLL, one file that runs on a bare Windows.
+# common controls and dialogs at their first call (and has no multimedia
+# timer: its clock is the performance counter), and a second copy that only
+# hands its link over never loads them; and a plug-in needs no MinGW runtime
+# DLL, one file that runs on a bare Windows.
 set -u
 objdump=$1; shift
 rc=0

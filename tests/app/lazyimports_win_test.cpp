@@ -1,11 +1,10 @@
-// The shell, common controls, dialogs and multimedia timer are loaded at the
-// first call of one of their functions: before it the library is not in the
-// process, the first call does what the function does, and from then on the
-// program's pointer to the function is the library's own.
+// The shell, common controls and dialogs are loaded at the first call of one
+// of their functions: before it the library is not in the process, the first
+// call does what the function does, and from then on the program's pointer to
+// the function is the library's own.
 #include <windows.h>
 #include <commctrl.h>
 #include <commdlg.h>
-#include <mmsystem.h>
 #include <shellapi.h>
 #include <shlobj.h>
 
@@ -41,18 +40,7 @@ std::vector<Import> imports() {
         {"comctl32.dll", "ImageList_ReplaceIcon", address(&ImageList_ReplaceIcon)},
         {"comctl32.dll", "InitCommonControlsEx", address(&InitCommonControlsEx)},
         {"comdlg32.dll", "GetOpenFileNameA", address(&GetOpenFileNameA)},
-        {"winmm.dll", "timeBeginPeriod", address(&timeBeginPeriod)},
-        {"winmm.dll", "timeEndPeriod", address(&timeEndPeriod)},
-        {"winmm.dll", "timeGetTime", address(&timeGetTime)},
     };
-}
-
-void useTheTimer() {
-    DWORD before = GetTickCount();
-    DWORD now = timeGetTime();
-    EXPECT_LT(now - before + 1000u, 2000u) << "timeGetTime " << now << ", tick count " << before;
-    EXPECT_EQ(timeBeginPeriod(1), UINT(TIMERR_NOERROR));
-    EXPECT_EQ(timeEndPeriod(1), UINT(TIMERR_NOERROR));
 }
 
 void useTheCommonControls() {
@@ -105,7 +93,6 @@ struct FirstUse {
     void (*use)();
 };
 constexpr FirstUse uses[] = {
-    {"winmm.dll", useTheTimer},
     {"comctl32.dll", useTheCommonControls},
     {"comdlg32.dll", useTheDialogs},
     {"shell32.dll", useTheShell},
