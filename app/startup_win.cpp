@@ -6,6 +6,7 @@
 
 #include "core/cmdline.h"
 #include "app/main_win.h"
+#include "base/error.h"
 #include "settings/registry_win.h"
 #include "settings/settingsform_win.h"
 #include "settings/settingsstore.h"
@@ -25,15 +26,44 @@ bool identifies(HWND hwnd) {
            static_cast<LRESULT>(answer) == kIdentifyAnswer;
 }
 
+// How often the wait for the running copy looks whether it still answers.
+constexpr DWORD kHandOffLookMs = 100;
+
+void CALLBACK linkHandled(HWND, UINT, ULONG_PTR handled, LRESULT) { *reinterpret_cast<bool*>(handled) = true; }
+
+// Sends the link and waits until the running copy has handled it. The
+// handling may rightly take long: the running copy shows a box about a link
+// it refuses and waits for the user inside it. So the wait ends not after a
+// set time but when the running copy stops taking messages (the system's
+// test of a hung window: none taken for five seconds) or its window goes.
+// The answer comes back as a callback, which this thread takes as it pumps.
+bool sendlink(HWND other, ATOM atom) {
+    bool handled = false;
+    if (IsHungAppWindow(other) ||
+        !SendMessageCallbackA(other, WM_OPENLINK, atom, 0, &linkHandled, reinterpret_cast<ULONG_PTR>(&handled)))
+        return false;
+    for (;;) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+        if (handled) return true;
+        if (!IsWindow(other) || IsHungAppWindow(other)) return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, kHandOffLookMs, QS_ALLINPUT);
+    }
+}
+
 // The second copy: nudge the running one and pass the link in a global atom,
-// which is deleted once the synchronous send has returned.
+// which is deleted once the running copy has handled the link.
 int handoff(HWND other, bool hasArguments, const std::string& cmdline) {
     PostMessageA(other, WM_NUDGE, 0, 0);
     if (!hasArguments) return 0;
     ScopedAtom atom(GlobalAddAtomA(cmdline.c_str()));
     if (!atom) raiseLastWin32Error();
-    SendMessageA(other, WM_OPENLINK, atom.get(), 0);
-    return 0;
+    if (sendlink(other, atom.get())) return 0;
+    // The message still waits in the running copy's queue and reads the atom
+    // if that copy recovers: the atom stays, so it reads this link and no
+    // other that took the atom's number.
+    atom.release();
+    throw Error(notansweringmessage(cmdline));
 }
 
 int firstcopy(bool hasArguments, const std::string& cmdline) {
@@ -83,6 +113,11 @@ int firstcopy(bool hasArguments, const std::string& cmdline) {
 }
 
 }  // namespace
+
+std::string notansweringmessage(const std::string& link) {
+    return "The running Velmora is not answering. This link waits for it:\r\n\r\n" + link +
+           "\r\n\r\nIf Velmora stays stuck, end velmora.exe in the Task Manager and open the link again.";
+}
 
 // Only windows of our class are asked. They are looked up by class, not
 // enumerated: under Wine, enumerating the top-level windows loads the display

@@ -11,6 +11,10 @@ namespace velmora {
 // answers WM_IDENTIFY with 945672; null when there is none.
 HWND findrunningcopy();
 
+// What a later copy says when the running copy stops answering while it
+// hands `link` over.
+std::string notansweringmessage(const std::string& link);
+
 // Runs the program for the whole command line (program name first); returns
 // the process exit code.
 int runvelmora(const std::string& commandLine);

@@ -2,10 +2,13 @@
 // copy's command line, the first-run test and the errors of the start-up link.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "app/main_win.h"
+#include "app/startup_win.h"
 // after windows.h, which it needs
 #include <tlhelp32.h>
 #include "settings/settingsform_win.h"
@@ -384,4 +387,127 @@ TEST_F(StartupTest, VelmoraLoadsCommonControlsSixFromItsManifest) {
     EXPECT_NE(program.find("\\winsxs\\"), std::string::npos) << program;
     EXPECT_NE(program.find("microsoft.windows.common-controls_6595b64144ccf1df_6."), std::string::npos) << program;
     EXPECT_NE(mine.find("\\system32\\comctl32.dll"), std::string::npos) << mine;
+}
+
+namespace {
+// A running copy played by this test: its main window identifies itself as
+// Velmora's, then takes a handed-over link in one of two ways. Its window
+// lives on a thread of its own, so the test goes on while it is busy.
+class TestRunningCopy {
+public:
+    enum class Busy {
+        Stuck,        // takes no message until released: a hung copy
+        ReadingABox,  // goes on taking messages, as while the user reads a box it shows
+    };
+    explicit TestRunningCopy(Busy busy) : busy_(busy) {
+        thread_ = std::thread([this] { run(); });
+        WaitForSingleObject(ready_, 10000);
+    }
+    ~TestRunningCopy() {
+        SetEvent(release_);
+        if (thread_id_) PostThreadMessageA(thread_id_, WM_QUIT, 0, 0);
+        thread_.join();
+        CloseHandle(ready_);
+        CloseHandle(release_);
+        CloseHandle(arrived_);
+    }
+    bool linkArrived(DWORD ms) const { return WaitForSingleObject(arrived_, ms) == WAIT_OBJECT_0; }
+    void release() { SetEvent(release_); }
+    // The link its window read from the atom, once it has let go of it.
+    std::string link(DWORD ms) const {
+        return WaitForSingleObject(done_, ms) == WAIT_OBJECT_0 ? link_ : "(not read)";
+    }
+
+private:
+    // How long a copy reading a box keeps the link: longer than the system
+    // takes to call a window that takes no messages hung.
+    static constexpr DWORD kReadingMs = 7000;
+
+    static LRESULT CALLBACK proc(HWND hwnd, UINT msg, WPARAM w, LPARAM l) {
+        auto* self = reinterpret_cast<TestRunningCopy*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+        if (msg == WM_IDENTIFY) return kIdentifyAnswer;
+        if (msg == WM_OPENLINK && self) {
+            SetEvent(self->arrived_);
+            if (self->busy_ == Busy::Stuck) {
+                WaitForSingleObject(self->release_, INFINITE);
+            } else {
+                const DWORD start = GetTickCount();
+                bool quit = false;
+                while (!quit && GetTickCount() - start < kReadingMs) {
+                    MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+                    MSG m;
+                    while (!quit && PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+                        if (m.message != WM_QUIT) {
+                            DispatchMessageA(&m);
+                            continue;
+                        }
+                        // The test ends early: the outer loop must see it too.
+                        quit = true;
+                        PostQuitMessage(0);
+                    }
+                }
+            }
+            char text[260] = {};
+            const UINT length = GlobalGetAtomNameA(static_cast<ATOM>(w & 0xFFFF), text, sizeof text);
+            self->link_.assign(text, length);
+            SetEvent(self->done_);
+            return 0;
+        }
+        return DefWindowProcA(hwnd, msg, w, l);
+    }
+    void run() {
+        thread_id_ = GetCurrentThreadId();
+        WNDCLASSA wc{};
+        wc.lpfnWndProc = proc;
+        wc.hInstance = GetModuleHandleA(nullptr);
+        wc.lpszClassName = kMainformClass;
+        RegisterClassA(&wc);
+        const HWND window = CreateWindowExA(0, kMainformClass, "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                            GetModuleHandleA(nullptr), nullptr);
+        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        SetEvent(ready_);
+        MSG msg;
+        while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
+        DestroyWindow(window);
+        UnregisterClassA(kMainformClass, GetModuleHandleA(nullptr));
+    }
+
+    const Busy busy_;
+    HANDLE ready_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE release_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE arrived_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE done_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::string link_;
+    std::atomic<DWORD> thread_id_{0};
+    std::thread thread_;
+};
+}  // namespace
+
+// A running copy that hangs while it takes the link does not hang the later
+// copy for good: that copy says so and ends, and the link, kept for the hung
+// copy, is still the one it reads should it recover.
+TEST_F(StartupTest, ALaterCopyGivesUpOnARunningCopyThatStopsAnswering) {
+    TestRunningCopy running(TestRunningCopy::Busy::Stuck);
+    VelmoraProcess second(exe(), "127.1.2.3 gam");
+    MessageBoxWatcher boxes(second.id());
+    ASSERT_TRUE(running.linkArrived(15000));
+    EXPECT_EQ(second.waitExit(30000), 1u) << "the later copy still waits for the hung one";
+    EXPECT_EQ(boxes.texts(), std::vector<std::string>{notansweringmessage("127.1.2.3 gam")});
+    ASSERT_FALSE(boxes.messages().empty());
+    EXPECT_EQ(boxes.messages()[0].caption, "Velmora");
+    running.release();
+    EXPECT_EQ(running.link(10000), "127.1.2.3 gam");
+}
+
+// A running copy that takes long over the link but goes on taking messages
+// (it shows a box about the link, and the user reads it) is waited for,
+// however long: the later copy ends when the link is handled, without a box.
+TEST_F(StartupTest, ALaterCopyWaitsForARunningCopyThatShowsABoxAboutTheLink) {
+    TestRunningCopy running(TestRunningCopy::Busy::ReadingABox);
+    VelmoraProcess second(exe(), "127.1.2.3 gam");
+    MessageBoxWatcher boxes(second.id());
+    ASSERT_TRUE(running.linkArrived(15000));
+    EXPECT_EQ(second.waitExit(30000), 0u);
+    EXPECT_EQ(running.link(0), "127.1.2.3 gam") << "the later copy ended before its link was read";
+    EXPECT_TRUE(boxes.messages().empty()) << boxes.texts().front();
 }
