@@ -130,6 +130,7 @@ void Refresh::list(std::size_t source, const Endpoint& at) {
     const auto known = rowOf_.find(key);
     if (known != rowOf_.end()) {
         ServerRow& r = rows_[known->second];
+        r.gamename = games_[source].name;
         r.listed = true;
         r.state = Answer::Waiting;
     } else {

@@ -241,6 +241,7 @@ TEST(Refresh, ARefreshDuringARefreshKeepsTheRows) {
     EXPECT_EQ(celltext(rig.row(server(1)), Column::Players), "3/8");
     rig.from(server(2), "status Two|dm4|1|8");
     EXPECT_FALSE(rig.row(server(2)).figures) << "a reply to the first refresh's query";
+    rig.refresh.refreshserver(2, rig.now);  // server 3, asked on its own
     const int told = rig.told;
     rig.from(kM1, listing({server(1), server(2)}, true));
     EXPECT_EQ(rig.refresh.rows().size(), 2u);
@@ -250,6 +251,8 @@ TEST(Refresh, ARefreshDuringARefreshKeepsTheRows) {
     rig.from(server(1), "status One|q3dm6|4|8");
     EXPECT_EQ(rig.row(server(1)).ping, 12);
     EXPECT_EQ(rig.row(server(1)).map, "q3dm6");
+    rig.settle();
+    EXPECT_EQ(rig.net.to(server(3)), 2) << "a server that went is not asked again";
 }
 
 // A master that is down for a refresh leaves its game's servers listed, and
@@ -297,6 +300,8 @@ TEST(Refresh, OneServerIsAskedAgainOnce) {
     rig.from(server(1), "status One|q3dm17|5|8");
     EXPECT_EQ(rig.row(server(1)).players, 5);
     EXPECT_EQ(rig.row(server(1)).ping, 7);
+    rig.settle();
+    EXPECT_EQ(rig.net.to(server(1)), 2);
 }
 
 // One address listed for two games: asked for one, then the other, so each

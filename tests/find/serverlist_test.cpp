@@ -82,6 +82,7 @@ TEST(ServerList, FiltersHideWhatTheySay) {
                                    row('P', 1, "Pub", "Q3TOURNEY2", 5, 8, 50),
                                    row('Q', 1, "q", "x", 5, 8, 51)};
     rows[3].state = Answer::NoAnswer;
+    rows[3].players = 3;  // counted before it stopped answering
     const struct {
         Filters filters;
         const char* shown;
