@@ -67,6 +67,7 @@ Tloadform::Tloadform(QueryHost& host)
     udpclient.SetLocalPort("0");
     udpclient.OnDataAvailable = [this](net::TCustomAsyncSocket&, std::uint16_t) { udpclientDataAvailable(); };
     udpclient.OnError = [this](net::TCustomAsyncSocket&) { udpclientError(); };
+    udpclient.OnSendData = [this](net::TCustomAsyncSocket&, int) { datagramSent(); };
 
     pingtimer.BeginLoading();
     pingtimer.SetEnabled(false);
@@ -86,6 +87,7 @@ Tloadform::~Tloadform() {
     hand.OnFrameChanged = nullptr;
     udpclient.OnDataAvailable = nullptr;
     udpclient.OnError = nullptr;
+    udpclient.OnSendData = nullptr;
     pingtimer.OnTimer = nullptr;
     pingtimer.SetEnabled(false);
 }
@@ -117,6 +119,7 @@ void Tloadform::StartQuery() {
     elapsedMs = 0;
     finished = false;
     waiting_ = true;
+    clockStarted_ = false;
     // The tray blinks from the first query until the window closes: a
     // refresh does not switch it on a second time.
     if (!trayAnimated_) host_.settrayanimated(true);
@@ -141,17 +144,25 @@ void Tloadform::StartQuery() {
     udpclient.Connect();
     // A socket that could not open has finished the query through its error.
     if (finished) return;
-    pingtimer.SetEnabled(true);
     // What the start changed is painted before the clock starts: a reply
     // that arrives while the window paints would wait for the paint and
     // read as a longer ping.
     UpdateWindow(handle());
+    // The datagram goes at once to an address, and once the name is found
+    // for a host name: datagramSent starts the clock then.
     udpclient.SendText(query::GamePlugin(host_.gametable().at(gameIndex)).sendstr());
-    // The clock starts when the datagram has gone, and until the time-out
-    // the timer has nothing to draw: the loop sleeps until then.
+}
+
+// The clock starts when the datagram has gone, so a name lookup is no part
+// of the ping or of the time-out; until the time-out the timer has nothing
+// to draw, and the loop sleeps until then.
+void Tloadform::datagramSent() {
+    if (!waiting_ || clockStarted_) return;
+    clockStarted_ = true;
     const std::int64_t sent = clockMicroseconds();
     ping_.start(sent);
-    if (waiting_) pingtimer.SleepFor(ping_.untilTimeout(sent));
+    pingtimer.SetEnabled(true);
+    pingtimer.SleepFor(ping_.untilTimeout(sent));
 }
 
 void Tloadform::endQuietly() {

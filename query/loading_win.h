@@ -72,6 +72,7 @@ private:
     void pingtimerTimer(int lagCount);
     void udpclientDataAvailable();
     void udpclientError();
+    void datagramSent();
     void endQuietly();
     void fitPlayerList(const std::vector<std::string>& rows);
     void copyPlayerList();
@@ -79,6 +80,7 @@ private:
     QueryHost& host_;
     query::PingCount ping_;
     bool waiting_ = false;
+    bool clockStarted_ = false;  // the datagram of this query has gone
     bool trayAnimated_ = false;  // this window has switched the tray animation on
 };
 

@@ -288,3 +288,27 @@ TEST_F(NameLookup, TheQueryWindowAsksOnceTheNameIsFound) {
     EXPECT_EQ(server.received(), std::vector<std::string>{kPrefix + "getstatus"});
     EXPECT_EQ(w->udpclient.State(), TSocketState::wsConnected);
 }
+
+// The ping and the time-out count from the datagram's going, not from the
+// start of the lookup: a name found after longer than the time-out still
+// gets its answer, with the server's own ping.
+TEST_F(NameLookup, ALookupIsNoPartOfThePingOrTheTimeOut) {
+    resolver().know(kSlowName, kLoop);
+    UdpResponder server(answerWithPrefix);
+    OneGameHost host;
+    auto w = openQuery(host, kSlowName + ":" + std::to_string(server.port()));
+    ASSERT_TRUE(pump(10000, [&] { return !resolver().asked().empty(); }));
+    // The name server takes longer than the time-out of a query to a
+    // silent server started after this one: that query timing out marks
+    // the moment.
+    UdpResponder silent;
+    auto marker = openQuery(host, "127.0.0.1:" + std::to_string(silent.port()));
+    ASSERT_TRUE(pump(10000, [&] { return marker->finished; }));
+    EXPECT_EQ(marker->elapsedMs, 999) << "the marker timed out";
+    EXPECT_FALSE(w->finished) << "timed out while the name was looked up";
+    resolver().releaseAll();
+    ASSERT_TRUE(pump(10000, [&] { return w->finished; }));
+    EXPECT_EQ(server.received().size(), 1u);
+    EXPECT_NE(w->reply, "");
+    EXPECT_LT(w->elapsedMs, 1000) << "the lookup counted into the ping";
+}
