@@ -379,7 +379,7 @@ int main(int argc, char** argv) {
         if (!ping) SetCursorPos(0, 0);
         rc = queries(argv[2], argv[3], std::atoi(argv[4]), [&](Tloadform& w, double cpuBefore) {
             if (ping)
-                line("ping %.0f\n", w.ticks);
+                line("ping %.0f\n", static_cast<double>(w.elapsedMs));
             else
                 line("cpu %.1f\n", processCpuMs() - cpuBefore);
         });
