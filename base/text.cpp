@@ -1,7 +1,7 @@
 #include "base/text.h"
 
-#include <cstdarg>
 #include <algorithm>
+#include <cstdarg>
 #include <cstdio>
 #include <vector>
 
@@ -104,6 +104,15 @@ std::string growingbuffertext(const BufferFiller& fill, std::size_t size) {
             return std::string(buffer.data(), std::min(length, buffer.size()));
         buffer.resize(buffer.size() * 2);
     }
+}
+
+int leadingCount(std::string_view text) {
+    long long n = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') break;
+        n = std::min(n * 10 + (c - '0'), 1000000LL);
+    }
+    return static_cast<int>(n);
 }
 
 }  // namespace velmora

@@ -34,6 +34,11 @@ std::string lowerAscii(std::string_view text);
 // Trims leading and trailing blanks and control characters (anything <= ' ').
 std::string trimControls(std::string_view text);
 
+// The leading decimal digits of a server's figure ("16", "8 bots") as a
+// count, 0 without digits, and never above a million: a server's figures are
+// shown and compared, never trusted.
+int leadingCount(std::string_view text);
+
 // The whole text of a call such as GetModuleFileName: `fill` writes into a
 // buffer of `size` bytes and returns the length it wrote (0: failure, empty
 // text). A result that fills the buffer may have been cut, so the call is

@@ -3,18 +3,11 @@
 #include <algorithm>
 #include <utility>
 
+#include "base/text.h"
+
 namespace velmora::find {
 
 namespace {
-int leadingcount(std::string_view text) {
-    long long n = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9') break;
-        n = std::min(n * 10 + (c - '0'), 1000000LL);
-    }
-    return static_cast<int>(n);
-}
-
 // Inert before it is cut, so control characters take no room from what is
 // shown; the same cleaning as the tray menu's.
 std::string inert(std::string_view text) {
@@ -36,8 +29,8 @@ std::optional<StatusReply> statusreply(const query::DecodedTexts& d, std::string
     StatusReply r;
     r.name = d.name;
     r.map = d.map;
-    r.players = leadingcount(d.players.size() > 3 ? std::string_view(d.players).substr(3) : std::string_view());
-    r.maxplayers = leadingcount(d.maxplayers);
+    r.players = leadingCount(d.players.size() > 3 ? std::string_view(d.players).substr(3) : std::string_view());
+    r.maxplayers = leadingCount(d.maxplayers);
     return r;
 }
 

@@ -19,15 +19,6 @@ bool notifyon(std::string_view value) { return value != "0"; }
 std::optional<std::uint32_t> dottedaddress(std::string_view host) { return parseDottedQuad(host); }
 
 namespace {
-int leadingcount(std::string_view text) {
-    long long n = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9') break;
-        n = std::min(n * 10 + (c - '0'), 1000000LL);
-    }
-    return static_cast<int>(n);
-}
-
 std::string cut(std::string text, size_t limit) {
     if (text.size() > limit) text.resize(limit);
     return text;
@@ -84,7 +75,7 @@ std::optional<ServerStatus> answerstatus(const query::DecodedTexts& d, std::stri
     s.players = cut(query::cleaned(d.players.size() > 3 ? d.players.substr(3) : std::string()), kStatusLimit);
     s.maxplayers = cut(query::cleaned(d.maxplayers), kStatusLimit);
     s.map = cut(query::cleaned(d.map), kStatusLimit);
-    s.playercount = leadingcount(s.players);
+    s.playercount = leadingCount(s.players);
     return s;
 }
 

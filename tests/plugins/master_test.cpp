@@ -4,30 +4,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "plugins/decode/master.h"
+#include "tests/plugins/master_capture.h"
 
 using namespace velmora::plugins;
 
 namespace {
-
-// The datagrams of a recording: each preceded by its length, 4 bytes big-endian.
-std::vector<std::string> datagrams(const std::string& name) {
-    std::ifstream in(std::string(VELMORA_CAPTURE_DIR) + "/masters/" + name, std::ios::binary);
-    const std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    std::vector<std::string> out;
-    for (size_t at = 0; at + 4 <= all.size();) {
-        const auto* b = reinterpret_cast<const unsigned char*>(all.data() + at);
-        const size_t size = size_t(b[0]) << 24 | size_t(b[1]) << 16 | size_t(b[2]) << 8 | b[3];
-        out.push_back(all.substr(at + 4, size));
-        at += 4 + size;
-    }
-    return out;
-}
 
 struct Decoded {
     int count = 0;
@@ -50,11 +36,10 @@ Decoded decode(MasterProtocol protocol, const std::string& reply, int max = 4096
     return d;
 }
 
-const std::string kPrefix("\xFF\xFF\xFF\xFF", 4);
-std::string entry(int a, int b, int c, int d, int port) {
-    return {char(a), char(b), char(c), char(d), char(port >> 8), char(port & 0xFF)};
-}
-const std::string kEot("\\EOT\0\0\0", 7);
+const std::string& kPrefix = velmora::testing::kMasterPrefix;
+const std::string& kEot = velmora::testing::kMasterEnd;
+std::string entry(int a, int b, int c, int d, int port) { return velmora::testing::masterEntry(a, b, c, d, port); }
+std::vector<std::string> datagrams(const std::string& name) { return velmora::testing::masterDatagrams(name); }
 
 }  // namespace
 
@@ -96,7 +81,7 @@ TEST(MasterReplies, TheLongListHoldsEveryServerQuakestatRead) {
         const auto d = decode(MasterProtocol::Quake3, reply);
         ours.insert(ours.end(), d.addresses.begin(), d.addresses.end());
     }
-    std::ifstream in(std::string(VELMORA_CAPTURE_DIR) + "/masters/qstat-q3m-68.txt");
+    std::istringstream in(velmora::testing::readCapture("masters/qstat-q3m-68.txt"));
     std::string line;
     int read = 0;
     while (std::getline(in, line)) {
