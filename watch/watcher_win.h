@@ -23,8 +23,9 @@ struct tplugin;
 
 namespace velmora::watch {
 
-// The plug-ins' decoders for the rows of a game table, each library loaded
-// for one call as the query window does. The rows are read when called.
+// The plug-ins' decoders for the rows of a game table, through the library
+// each row keeps loaded, as the query window decodes. The rows are read when
+// called.
 WatchDecoder plugindecoder(const std::vector<tplugin>& games);
 
 class Watcher : private WatchTransport {
