@@ -197,7 +197,8 @@ void Tloadform::DecodeReply(const std::string& datagram) {
     // A timed-out query shows no one: the reply is the last answer's.
     std::vector<query::PlayerEntry> listed;
     if (elapsedMs < query::PingCount::kTimedOut) listed = plugin.decodeplayers(datagram);
-    // The server's name as a person reads it, whatever codes the plug-in left in.
+    // The plug-in's name as it came, less any control character: no game's
+    // rules are applied a second time.
     decoded.name = gamenames::readable(gamenames::flavourOfGame(game.gameid), decoded.name);
     serverInfo = decoded;
     players = query::orderedplayers(std::move(listed));
