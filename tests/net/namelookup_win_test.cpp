@@ -294,7 +294,9 @@ TEST_F(NameLookup, TheQueryWindowAsksOnceTheNameIsFound) {
 // gets its answer, with the server's own ping.
 TEST_F(NameLookup, ALookupIsNoPartOfThePingOrTheTimeOut) {
     resolver().know(kSlowName, kLoop);
-    UdpResponder server(answerWithPrefix);
+    UdpResponder server([](const std::string&) {
+        return std::vector<std::string>{kPrefix + "statusResponse\n\\sv_hostname\\slow\n"};
+    });
     OneGameHost host;
     auto w = openQuery(host, kSlowName + ":" + std::to_string(server.port()));
     ASSERT_TRUE(pump(10000, [&] { return !resolver().asked().empty(); }));
