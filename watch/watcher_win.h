@@ -1,9 +1,8 @@
-// The status watcher on Windows Sockets: one UDP socket for every watched
-// server, name lookups off the thread (the program's shared lookups, as the
-// query window's), and a hidden window that wakes only for a datagram, a
-// finished lookup or the next deadline of the schedule (a one-shot window
-// timer, set anew after every event). Everything runs on the thread that
-// created it.
+// The status watcher on Windows Sockets: one datagram port for every
+// watched server, name lookups off the thread (the program's shared lookups,
+// as the query window's), waking only for a datagram, a finished lookup or
+// the next deadline of the schedule (the port's one-shot wake-up, set anew
+// after every event). Everything runs on the thread that created it.
 #pragma once
 #include <winsock2.h>
 #include <windows.h>
@@ -14,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "net/datagramport_win.h"
 #include "net/winsock_win.h"
 #include "watch/watchrules.h"
 
@@ -31,7 +31,7 @@ WatchDecoder plugindecoder(const std::vector<tplugin>& games);
 class Watcher : private WatchTransport {
 public:
     using Clock = std::function<std::uint32_t()>;
-    using SetTimerCall = UINT_PTR(WINAPI*)(HWND, UINT_PTR, UINT, TIMERPROC);
+    using SetTimerCall = net::DatagramPort::SetTimerCall;
     // `clock` defaults to the program's clock (clockMilliseconds), `setTimer`
     // to the system's SetTimer.
     explicit Watcher(WatchDecoder decoder, Clock clock = nullptr, SetTimerCall setTimer = nullptr);
@@ -48,43 +48,24 @@ public:
     std::string status(int game, const std::string& entry) const { return rules_.status(game, entry); }
     std::string tip() const { return rules_.tip(); }
     // Datagrams sent since creation.
-    std::uint64_t sent() const { return sent_; }
+    std::uint64_t sent() const { return port_.sent(); }
     // The socket's local port (0 before the first send).
-    std::uint16_t localport() const { return localPort_; }
+    std::uint16_t localport() const { return port_.localport(); }
 
     std::function<void()> OnChange;
     std::function<void(const Balloon&)> OnBalloon;
 
 private:
-    class Receiver;
-
     void send(const Endpoint& to, const std::string& bytes) override;
     void resolve(std::uint32_t ticket, const std::string& host) override;
-    bool open();
-    void readall();
-    // Lookups the library refused to start end as unknown names.
-    void unstarted();
-    // Sets the one-shot timer to the schedule's next wake-up.
+    // Sets the port's one-shot wake-up to the schedule's next deadline.
     void arm();
-    void disarm();
-    void timer();
     std::uint32_t now() const;
 
     Clock clock_;
-    SetTimerCall setTimer_;
     Watch rules_;
-    net::WinsockUse library_;
-    std::unique_ptr<Receiver> receiver_;
-    SOCKET socket_ = INVALID_SOCKET;
-    std::uint16_t localPort_ = 0;
+    net::DatagramPort port_;
     net::HostLookups lookups_;
-    std::vector<std::uint32_t> unstarted_;
-    std::vector<char> buffer_;
-    std::uint64_t sent_ = 0;
-    bool armed_ = false;
-    // The wake-up's stand-in when no window timer can be had: a timer of the
-    // system's thread pool that only posts to the receiver.
-    HANDLE poolTimer_ = nullptr;
 };
 
 }  // namespace velmora::watch

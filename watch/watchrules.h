@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/endpoint.h"
 #include "query/querytexts.h"
 #include "settings/settingsstore.h"
 
@@ -37,11 +38,8 @@ std::uint32_t watchinterval(std::string_view value);
 bool notifyon(std::string_view value);
 
 // An IPv4 address in host order (127.0.0.1 is 0x7F000001) and a port.
-struct Endpoint {
-    std::uint32_t ip = 0;
-    std::uint16_t port = 0;
-    bool operator==(const Endpoint&) const = default;
-};
+using velmora::Endpoint;
+
 // The address of a dotted quad, or nothing for a host name.
 std::optional<std::uint32_t> dottedaddress(std::string_view host);
 
