@@ -140,6 +140,7 @@ void Tmainform::loadplugin(const std::string& file) {
     row.defport = plugintext(e.getdefport());
     row.sendstr = plugintext(e.getsendstr());
     row.param = plugintext(e.getparam());
+    if (e.getmasters) row.defaultmasters = plugintext(e.getmasters());
     row.pluginfile = file;
     row.calls = plugin;
 

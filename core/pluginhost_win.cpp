@@ -29,6 +29,9 @@ std::optional<PluginLibrary> PluginLibrary::load(const std::string& file) {
     e.getgameicon = lookup<getgameicon_fn>(module, "getgameicon");
     e.decodedata = lookup<decodedata_fn>(module, "decodedata");
     e.decodeplayers = lookup<decodeplayers_fn>(module, "decodeplayers");
+    e.getmasters = lookup<getmasters_fn>(module, "getmasters");
+    e.getmastersendstr = lookup<getmastersendstr_fn>(module, "getmastersendstr");
+    e.decodemaster = lookup<decodemaster_fn>(module, "decodemaster");
     return library;
 }
 

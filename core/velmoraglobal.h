@@ -24,6 +24,11 @@ struct tplugin {
     std::string history;  // registry value "history": every entry followed by ","
     std::string path;     // the game's executable
     std::string param;    // put directly before host:port on the game's command line
+    // The master servers "Find a game" asks, "host:port" separated by blanks:
+    // the stored value "masters" when the game's key has one (empty: no
+    // list), else the plug-in's defaults.
+    std::string masters;
+    std::string defaultmasters;  // what the plug-in's getmasters gave
     // The plug-in's decoders. The library stays loaded for as long as any
     // copy of this pointer lives: the row keeps it for the program's run, so
     // no reply loads a library. Null for a row made without a library.
