@@ -63,6 +63,16 @@ void Registry::writeBinary(const std::string& name, const std::string& bytes) {
     writeValue(name, REG_BINARY, bytes.data(), static_cast<DWORD>(bytes.size()));
 }
 
+bool Registry::hasValue(const std::string& name) const {
+    return key_ && RegQueryValueExA(key_.get(), name.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+void Registry::deleteValue(const std::string& name) {
+    const LONG status = key_ ? RegDeleteValueA(key_.get(), name.c_str()) : ERROR_INVALID_HANDLE;
+    if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND)
+        throw Error(format("Failed to delete data for '%s'", name.c_str()));
+}
+
 bool Registry::keyExists(const std::string& path) const {
     std::string relative;
     const HKEY base = baseFor(path, relative);

@@ -30,6 +30,12 @@ public:
     // without an open key, raises "Failed to set data for '%s'".
     void writeString(const std::string& name, const std::string& text);
     void writeBinary(const std::string& name, const std::string& bytes);
+    // Whether the open key holds the value, of any type, empty or not.
+    bool hasValue(const std::string& name) const;
+    // Removes the value from the open key; a value that is not there is no
+    // fault. A refused removal, or one without an open key, raises
+    // "Failed to delete data for '%s'".
+    void deleteValue(const std::string& name);
 
     // True when the key opens with full access or, failing that, for reading.
     bool keyExists(const std::string& path) const;

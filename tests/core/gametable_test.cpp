@@ -6,6 +6,7 @@
 #include <memory>
 
 #include <map>
+#include <optional>
 #include <set>
 #include <stdexcept>
 
@@ -20,26 +21,36 @@ public:
     std::set<std::string> keys;                  // the game keys that exist
     std::set<std::string> unreadable;            // "gid/value" that raise on reading
     int writes = 0;
+    int removals = 0;
 
     std::string read(const std::string& gameid, const char* value, bool create) override {
         if (create) keys.insert(gameid);
+        return readset(gameid, value).value_or(std::string());
+    }
+    std::optional<std::string> readset(const std::string& gameid, const char* value) override {
         const std::string name = gameid + "/" + value;
         if (unreadable.count(name)) throw std::runtime_error("Invalid data type for '" + std::string(value) + "'");
         const auto it = values.find(name);
-        return it == values.end() ? std::string() : it->second;
+        if (it == values.end()) return std::nullopt;
+        return it->second;
     }
     void write(const std::string& gameid, const char* value, const std::string& text) override {
         keys.insert(gameid);
         values[gameid + "/" + value] = text;
         ++writes;
     }
+    void remove(const std::string& gameid, const char* value) override {
+        values.erase(gameid + "/" + value);
+        ++removals;
+    }
 };
 
-tplugin row(const char* id, const char* port) {
+tplugin row(const char* id, const char* port, const char* defaultmasters = "") {
     tplugin r;
     r.gameid = id;
     r.defport = port;
     r.gamename = std::string("Game ") + id;
+    r.defaultmasters = defaultmasters;
     return r;
 }
 }  // namespace
@@ -142,4 +153,102 @@ TEST(GameTable, GameFromPortUsesEveryRow) {
     EXPECT_EQ(table.gamefromport("27961"), 2);
     EXPECT_EQ(table.gamefromport("27505"), -1);
     EXPECT_EQ(table.keys().size(), 3u);
+}
+
+// A stored "masters" is the player's own list and wins over the plug-in's,
+// even empty (the player wants no list for that game); without one the
+// plug-in's defaults hold. Reading creates no key.
+TEST(GameTable, StoredMastersOverrideTheDefaultsAndAnEmptyOneMeansNoList) {
+    const struct {
+        const char* what;
+        std::optional<std::string> stored;
+        std::string masters;
+        bool set;
+    } cases[] = {
+        {"missing: the defaults", std::nullopt, "master.one:27000 master.two:27000", false},
+        {"empty: no list", "", "", true},
+        {"set: the player's list", "127.0.0.1:27950", "127.0.0.1:27950", true},
+        {"set by hand, with commas", " a.b:27950,,c.d:27000\t", "a.b:27950 c.d:27000", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        MemoryStore store;
+        if (c.stored) store.values["qws/masters"] = *c.stored;
+        GameTable table(store);
+        EXPECT_EQ(table.add(row("qws", "27500", "master.one:27000 master.two:27000")), "");
+        EXPECT_EQ(table.at(0).masters, c.masters);
+        EXPECT_EQ(table.mastersset(0), c.set);
+        EXPECT_EQ(table.at(0).defaultmasters, "master.one:27000 master.two:27000");
+        EXPECT_TRUE(store.keys.empty());
+    }
+}
+
+// A "masters" of the wrong type is reported with the other values' errors
+// and overrides nothing, so the game keeps the plug-in's servers.
+TEST(GameTable, AnUnreadableMastersIsReportedAndTheDefaultsHold) {
+    MemoryStore store;
+    store.values = {{"q3a/path", "C:\\q3.exe"}, {"q3a/masters", "x:1"}};
+    store.unreadable = {"q3a/history", "q3a/masters"};
+    GameTable table(store);
+    EXPECT_EQ(table.add(row("q3a", "27960", "master.q3:27950")),
+              "Invalid data type for 'history'\r\nInvalid data type for 'masters'");
+    EXPECT_EQ(table.at(0).path, "C:\\q3.exe");
+    EXPECT_EQ(table.at(0).masters, "master.q3:27950");
+    EXPECT_FALSE(table.mastersset(0));
+}
+
+// "Find a game" splits at single blanks: whatever separates the entries
+// typed, one blank is stored, none at the ends.
+TEST(GameTable, MasterListsAreNormalisedToSingleBlanks) {
+    const struct {
+        const char* typed;
+        const char* normal;
+    } cases[] = {
+        {"", ""},
+        {" \t, ", ""},
+        {"a:1", "a:1"},
+        {"  a:1  ", "a:1"},
+        {"a:1,b:2", "a:1 b:2"},
+        {"a:1 ,\t b:2,,c:3,", "a:1 b:2 c:3"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(normalisemasters(c.typed), c.normal) << '"' << c.typed << '"';
+}
+
+// Setting stores the normalised list at once (an empty one too); resetting
+// removes the value and gives each row sharing the key its own plug-in's
+// defaults back, as the next start would.
+TEST(GameTable, SetMastersStoresAndResetRemovesTheValue) {
+    MemoryStore store;
+    GameTable table(store);
+    table.add(row("qws", "27500", "qw.master:27000"));
+    table.add(row("QWS", "27501", "other.master:27000"));  // the same key, another plug-in
+    table.add(row("q2s", "27910", "q2.master:27900"));
+    table.setmasters(0, " mine:27000,\tyours:27000 ");
+    EXPECT_EQ(store.values["qws/masters"], "mine:27000 yours:27000");
+    EXPECT_EQ(table.at(0).masters, "mine:27000 yours:27000");
+    EXPECT_EQ(table.at(1).masters, "mine:27000 yours:27000") << "the shared key's other row";
+    EXPECT_TRUE(table.mastersset(1));
+    EXPECT_EQ(table.at(2).masters, "q2.master:27900");
+    EXPECT_FALSE(table.mastersset(2));
+
+    table.setmasters(0, "");
+    EXPECT_EQ(store.values.at("qws/masters"), "") << "stored empty: no list";
+    EXPECT_EQ(table.at(0).masters, "");
+    EXPECT_TRUE(table.mastersset(0));
+
+    table.resetmasters(0);
+    EXPECT_EQ(store.values.count("qws/masters"), 0u);
+    EXPECT_EQ(table.at(0).masters, "qw.master:27000");
+    EXPECT_EQ(table.at(1).masters, "other.master:27000");
+    EXPECT_FALSE(table.mastersset(0));
+    EXPECT_FALSE(table.mastersset(1));
+    EXPECT_EQ(store.writes, 2);
+    EXPECT_EQ(store.removals, 1);
+
+    for (int bad : {-1, 3}) {
+        EXPECT_THROW(table.setmasters(bad, "x:1"), std::exception);
+        EXPECT_THROW(table.resetmasters(bad), std::exception);
+        EXPECT_THROW(table.mastersset(bad), std::exception);
+    }
+    EXPECT_EQ(store.writes, 2);
 }

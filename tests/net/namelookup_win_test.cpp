@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -235,7 +236,9 @@ public:
 
 private:
     std::string read(const std::string&, const char*, bool) override { return {}; }
+    std::optional<std::string> readset(const std::string&, const char*) override { return std::nullopt; }
     void write(const std::string&, const char*, const std::string&) override {}
+    void remove(const std::string&, const char*) override {}
     GameTable table_{*this};
 };
 

@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "base/error.h"
+#include "settings/gamestore_win.h"
 #include "settings/registry_win.h"
+#include "settings/settingsstore.h"
 #include "tests/support/registry_fixture_win.h"
 
 using namespace velmora;
@@ -127,4 +131,59 @@ TEST_F(RegistryTest, AWriteTheRegistryRefusesIsReportedNeverPassedOver) {
     const std::string tooLong(20000, 'n');
     EXPECT_EQ(errorOf([&] { reg.writeString(tooLong, "x"); }), "Failed to set data for '" + tooLong + "'");
     EXPECT_EQ(errorOf([&] { reg.writeBinary(tooLong, "x"); }), "Failed to set data for '" + tooLong + "'");
+}
+
+// "masters" stored empty means "no list", missing means "the plug-in's":
+// the accessor tells them apart, and removing one that is not there is no fault.
+TEST_F(RegistryTest, ValuesAreFoundEvenEmptyAndRemovedOnlyWhenThere) {
+    setUserString(kBase, "empty", "");
+    setUserValue(kBase, "zero", REG_SZ, "", 0);
+    setUserString(kBase, "set", "a:1");
+    Registry reg;
+    EXPECT_FALSE(reg.hasValue("set")) << "no key open";
+    EXPECT_EQ(errorOf([&] { reg.deleteValue("set"); }), "Failed to delete data for 'set'");
+    ASSERT_TRUE(reg.openKey(kBase, false));
+    for (const char* name : {"empty", "zero", "set", "SET"}) EXPECT_TRUE(reg.hasValue(name)) << name;
+    EXPECT_FALSE(reg.hasValue("missing"));
+    reg.deleteValue("set");
+    reg.deleteValue("missing");
+    EXPECT_FALSE(reg.hasValue("set"));
+    DWORD type = 0;
+    EXPECT_EQ(userValue(kBase, "set", &type), "");
+    EXPECT_EQ(type, static_cast<DWORD>(REG_NONE));
+    EXPECT_TRUE(reg.hasValue("empty"));
+}
+
+namespace {
+class GameStoreTest : public ::testing::Test {
+protected:
+    void SetUp() override { deleteUserKey(kRoot); }
+    void TearDown() override { deleteUserKey(kRoot); }
+    static constexpr const char* kRoot = "software\\Drovik\\Velmora";
+    RegistryGameStore store;
+};
+}  // namespace
+
+TEST_F(GameStoreTest, ReadSetTellsMissingFromEmptyAndRaisesOnAWrongType) {
+    EXPECT_EQ(store.readset("qws", "masters"), std::nullopt);
+    EXPECT_FALSE(userKeyExists(gamekey("qws"))) << "reading makes no key";
+    setUserString(gamekey("qws"), "path", "C:\\qw.exe");
+    EXPECT_EQ(store.readset("qws", "masters"), std::nullopt);
+    setUserString(gamekey("qws"), "masters", "");
+    EXPECT_EQ(store.readset("qws", "masters"), std::optional<std::string>(""));
+    setUserString(gamekey("qws"), "masters", "a:1 b:2");
+    EXPECT_EQ(store.readset("qws", "masters"), std::optional<std::string>("a:1 b:2"));
+    const DWORD number = 5;
+    setUserValue(gamekey("qws"), "masters", REG_DWORD, &number, sizeof number);
+    EXPECT_EQ(errorOf([&] { store.readset("qws", "masters"); }), "Invalid data type for 'masters'");
+}
+
+TEST_F(GameStoreTest, RemovingTakesTheValueAndMakesNoKey) {
+    store.remove("q2s", "masters");
+    EXPECT_FALSE(userKeyExists(gamekey("q2s")));
+    store.write("q2s", "masters", "");
+    store.write("q2s", "path", "C:\\q2.exe");
+    store.remove("q2s", "masters");
+    EXPECT_EQ(store.readset("q2s", "masters"), std::nullopt);
+    EXPECT_EQ(store.read("q2s", "path", false), "C:\\q2.exe") << "only the named value goes";
 }
