@@ -275,6 +275,9 @@ Section "Velmora" SecProgram
 
   SetShellVarContext current
   CreateShortcut "$SMPROGRAMS\Velmora.lnk" "$INSTDIR\${EXE}" "" "$INSTDIR\${EXE}" 0
+  ; "Find a game" opens straight from the Start menu; with Velmora already
+  ; running, the started copy hands the command to it.
+  CreateShortcut "$SMPROGRAMS\Find a game.lnk" "$INSTDIR\${EXE}" "/find" "$INSTDIR\${EXE}" 0
 
   WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
   WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
@@ -375,6 +378,7 @@ Section "Uninstall"
 
   SetShellVarContext current
   Delete "$SMPROGRAMS\Velmora.lnk"
+  Delete "$SMPROGRAMS\Find a game.lnk"
 
   ReadRegStr $0 HKCU "${RUN_KEY}" "${RUN_VALUE}"
   ${IfThen} $0 == '"$INSTDIR\${EXE}"' ${|} DeleteRegValue HKCU "${RUN_KEY}" "${RUN_VALUE}" ${|}

@@ -62,23 +62,55 @@ bool keyExists(HKEY root, const std::string& key) {
     return true;
 }
 
-// The file a shell link points at.
-std::string shortcutTarget(const fs::path& link) {
-    std::string target = "<unreadable>";
+// What a shell link holds: the file it starts, with which arguments, and its icon.
+struct Shortcut {
+    std::string target = "<unreadable>", arguments, icon;
+    int iconIndex = -1;
+};
+Shortcut readShortcut(const fs::path& link) {
+    Shortcut read;
     IShellLinkA* shell = nullptr;
     if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
                                 reinterpret_cast<void**>(&shell))))
-        return target;
+        return read;
     IPersistFile* file = nullptr;
     if (SUCCEEDED(shell->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
         if (SUCCEEDED(file->Load(link.wstring().c_str(), STGM_READ))) {
-            char path[MAX_PATH] = {};
-            if (SUCCEEDED(shell->GetPath(path, MAX_PATH, nullptr, 0))) target = path;
+            char text[MAX_PATH] = {};
+            if (SUCCEEDED(shell->GetPath(text, MAX_PATH, nullptr, 0))) read.target = text;
+            text[0] = '\0';
+            if (SUCCEEDED(shell->GetArguments(text, MAX_PATH))) read.arguments = text;
+            text[0] = '\0';
+            if (SUCCEEDED(shell->GetIconLocation(text, MAX_PATH, &read.iconIndex))) read.icon = text;
         }
         file->Release();
     }
     shell->Release();
-    return target;
+    return read;
+}
+
+// The installer's Start-menu entries: the program, and "Find a game", which
+// starts it with the command that opens that window.
+const struct {
+    const char* file;
+    const char* arguments;
+} kShortcuts[] = {{"Velmora.lnk", ""}, {"Find a game.lnk", "/find"}};
+
+// Each entry starts `exe` with its arguments and shows the program's icon.
+void expectShortcutsStart(const std::string& exe) {
+    for (const auto& s : kShortcuts) {
+        const fs::path link = shellFolder(CSIDL_PROGRAMS) / s.file;
+        ASSERT_TRUE(fs::is_regular_file(link)) << link;
+        const Shortcut read = readShortcut(link);
+        EXPECT_EQ(lstrcmpiA(read.target.c_str(), exe.c_str()), 0) << s.file << ": " << read.target;
+        EXPECT_EQ(read.arguments, s.arguments) << s.file;
+        EXPECT_EQ(lstrcmpiA(read.icon.c_str(), exe.c_str()), 0) << s.file << ": " << read.icon;
+        EXPECT_EQ(read.iconIndex, 0) << s.file;
+    }
+}
+
+void expectNoShortcut() {
+    for (const auto& s : kShortcuts) EXPECT_FALSE(fs::exists(shellFolder(CSIDL_PROGRAMS) / s.file)) << s.file;
 }
 
 // Both places a registration shows: the per-user classes and the merged root.
@@ -126,13 +158,12 @@ TEST(Installer, TheSilentInstallRegistersTheChosenOffersAndTheSilentUninstallRem
     ASSERT_EQ(WSAStartup(MAKEWORD(1, 1), &wsa), 0);
     const fs::path folder = shellFolder(CSIDL_LOCAL_APPDATA) / "Programs" / "Velmora";
     const std::string exe = (folder / "velmora.exe").string();
-    const fs::path shortcut = shellFolder(CSIDL_PROGRAMS) / "Velmora.lnk";
 
-    // The files, the Start-menu entry and the entry in the installed programs.
+    // The files, the Start-menu entries and the entry in the installed programs.
     std::vector<fs::path> files = {folder / "velmora.exe", folder / "readme.txt", folder / "uninstall.exe"};
     for (const std::string& game : kGames) files.push_back(folder / "plugins" / (game + ".vlm"));
     for (const fs::path& file : files) EXPECT_TRUE(fs::is_regular_file(file)) << file;
-    EXPECT_EQ(lstrcmpiA(shortcutTarget(shortcut).c_str(), exe.c_str()), 0) << shortcutTarget(shortcut);
+    expectShortcutsStart(exe);
     const struct {
         const char* name;
         std::string data;
@@ -206,7 +237,7 @@ TEST(Installer, TheSilentInstallRegistersTheChosenOffersAndTheSilentUninstallRem
     ASSERT_TRUE(waitUntil([&] { return !keyExists(HKEY_CURRENT_USER, kUninstallKey); }, 60000));
 
     EXPECT_FALSE(fs::exists(folder)) << "every installed file and the folder are gone";
-    EXPECT_FALSE(fs::exists(shortcut));
+    expectNoShortcut();
     EXPECT_EQ(rawValue(HKEY_CURRENT_USER, kRunKey, kRunValue), "<missing>");
     const std::string gone[] = {".server", "VelmoraFile", "VelmoraPlugin", "qw", "quake3"};
     for (const ClassesRoot& r : kClassesRoots) {
@@ -343,13 +374,13 @@ TEST(InstallerUpgrade, GoesIntoTheFolderThePreviousReleaseWasInstalledIn) {
               "\"" + (chosen / "uninstall.exe").string() + "\" /S");
     EXPECT_EQ(rawValue(HKEY_CURRENT_USER, kRunKey, kRunValue), startupvalue(exe)) << "starts the kept copy";
     expectEveryRegistrationNames(exe);
-    const fs::path shortcut = shellFolder(CSIDL_PROGRAMS) / "Velmora.lnk";
-    EXPECT_EQ(lstrcmpiA(shortcutTarget(shortcut).c_str(), exe.c_str()), 0) << shortcutTarget(shortcut);
+    // The previous release made no "Find a game" entry: the upgrade adds it.
+    expectShortcutsStart(exe);
 
     ASSERT_TRUE(uninstallQuietly());
     EXPECT_FALSE(fs::exists(chosen)) << "every installed file and the folder are gone";
     EXPECT_FALSE(fs::exists(defaultFolder()));
-    EXPECT_FALSE(fs::exists(shortcut));
+    expectNoShortcut();
     EXPECT_EQ(rawValue(HKEY_CURRENT_USER, kRunKey, kRunValue), "<missing>");
     for (const ClassesRoot& r : kClassesRoots)
         for (const char* key : {".server", "VelmoraFile", ".vlm", "VelmoraPlugin", "qw", "quake2", "quake3"})

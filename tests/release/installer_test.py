@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """The per-user installer: made from the build's outputs by scripts/installer.py,
 run silently in a Wine prefix made for it alone, where installer_tests.exe
-checks what it installed, opens a link through the shell and runs the silent
+checks what it installed (the Start menu's "Find a game" entry too), opens a link through the shell and runs the silent
 uninstaller; then installed again without the offers, which it must leave out.
 Then installer_tests.exe's other cases, in prefixes of their own: an upgrade
 over the previous release's installer (previous_release.nsi, made from the same
@@ -48,6 +48,11 @@ def installed(name):
     return bool(found) and os.path.isfile(found[0])
 
 
+def in_start_menu(name):
+    return bool(glob.glob(os.path.join(prefix.folder, "drive_c", "users", "*", "AppData", "Roaming", "Microsoft",
+                                       "Windows", "Start Menu", "Programs", name)))
+
+
 def registry_has(key, value=None):
     query = [reg, "query", key] + (["/v", value] if value is not None else [])
     return prefix.run(query, timeout=60, capture=True).returncode == 0
@@ -70,6 +75,8 @@ try:
         check(run.returncode == 0, "the silent install without the offers ends with 0")
         check(installed("velmora.exe"), "the program is installed in the user's programs")
         check(registry_has(uninstall_key, "DisplayVersion"), "the uninstall entry is written")
+        for shortcut in ("Velmora.lnk", "Find a game.lnk"):
+            check(in_start_menu(shortcut), f"the Start menu holds {shortcut}, whichever offers are taken")
         check(not registry_has("HKCU\\Software\\Classes\\VelmoraFile"), "no file type when links are declined")
         check(not registry_has("HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run", "the Velmora"),
               "no start-up value unless chosen")
