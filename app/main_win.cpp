@@ -1,12 +1,15 @@
 #include "app/main_win.h"
 
+#include "core/cmdline.h"
 #include "core/history.h"
 #include "core/pluginhost_win.h"
 #include "core/urllink.h"
 #include "base/error.h"
 #include "base/text.h"
-#include "query/manual_win.h"
+#include "find/findform_win.h"
+#include "query/join_win.h"
 #include "query/loading_win.h"
+#include "query/manual_win.h"
 #include "settings/settingsform_win.h"
 #include "resources/resource.h"
 #include "ui/application_win.h"
@@ -61,6 +64,7 @@ Tmainform::Tmainform()
     buildabout();
     tray_.build(gameimages_);
     tray_.OnServer = [this](int g, const std::string& entry) { openserver(g, entry); };
+    tray_.OnFind = [this] { openfind(""); };
     tray_.OnSettings = [this] { showsettings(); };
     tray_.OnAbout = [this] { showabout(); };
     tray_.OnQuit = [this] { quit(); };
@@ -74,6 +78,7 @@ Tmainform::Tmainform()
 // before any of them goes.
 Tmainform::~Tmainform() {
     handoff_.refuse();
+    find_.reset();
     watch_.stop();
     if (gameimages_) ImageList_Destroy(gameimages_);
 }
@@ -160,6 +165,10 @@ void Tmainform::openlink(const std::string& arg) {
 }
 
 void Tmainform::opencmdline(const std::string& text) {
+    if (const auto gameid = findcommand(text)) {
+        openfind(*gameid);
+        return;
+    }
     const WebLink web = parseweblink(text);
     switch (web.kind) {
         case WebLink::Kind::NotWeb: openlink(text); return;
@@ -194,6 +203,23 @@ void Tmainform::openmanual(int g) {
         addhistory(game, address);
         openquery(game, address, "");
     });
+}
+
+void Tmainform::openfind(const std::string& gameid) {
+    if (!find_) {
+        find_ = std::make_unique<Tfindform>(games_);
+        // A server chosen in the list opens as a link would: its query
+        // window first, then the history.
+        find_->OnOpen = [this](int g, const std::string& address) {
+            openquery(g, address, "");
+            addhistory(g, address);
+        };
+        find_->OnJoin = [this](int g, const std::string& address) {
+            addhistory(g, address);
+            joingame(*this, find_->handle(), g, address);
+        };
+    }
+    find_->open(gameid);
 }
 
 void Tmainform::showsettings() {

@@ -30,6 +30,7 @@ namespace velmora {
 
 class Tsettingsform;
 class Tmanualform;
+class Tfindform;
 class Tloadform;
 
 inline constexpr char kMainformClass[] = "Tmainform";
@@ -103,6 +104,10 @@ public:
     // The tray's items (about_win.cpp).
     void openserver(int g, const std::string& text);
     void showsettings();
+    // "Find a game" for the game with `gameid`, or every game for "": the
+    // window is made on first use and refreshes when it opens.
+    void openfind(const std::string& gameid);
+    Tfindform* findform() const { return find_.get(); }
     void showabout();
     void quit();
     void aboutlabelAnchorClick(TMarkupLabel& sender, const std::string& anchor);
@@ -140,6 +145,7 @@ public:
 private:
     QueryWindows windows_;
     StatusWatch watch_{games_, tray_};
+    std::unique_ptr<Tfindform> find_;
 };
 
 // The start of the file at `path`, as far as its first line needs (a read

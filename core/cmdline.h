@@ -1,5 +1,6 @@
 // The command line as one server link.
 #pragma once
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,5 +18,10 @@ std::vector<std::string> splitcommandline(std::string_view commandLine);
 // blanks puts back a link-file path with blanks that the shell passed
 // unquoted.
 std::string joinarguments(const std::vector<std::string>& arguments);
+
+// "/find" (any case), alone or with a game id after a blank, opens "Find a
+// game": the id, or "" for every game. Nothing for any other command line,
+// which is a link.
+std::optional<std::string> findcommand(std::string_view cmdline);
 
 }  // namespace velmora

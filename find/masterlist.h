@@ -4,8 +4,11 @@
 // status, so the list decides where its datagrams go.
 #pragma once
 #include <cstddef>
-#include <set>
+#include <cstdint>
 #include <map>
+#include <set>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/endpoint.h"
@@ -16,6 +19,17 @@ namespace velmora::find {
 // and of one game in all.
 constexpr std::size_t kServersPerAddress = 32;
 constexpr std::size_t kServersPerGame = 4096;
+
+// A master as a game's "masters" value names it.
+struct MasterName {
+    std::string host;
+    std::uint16_t port = 0;
+    std::string text;  // "host:port", as the status line shows it
+};
+// The masters of a "masters" value: "host:port" pieces separated by blanks
+// (commas and tabs too), each once. A piece without a port, or with one
+// outside 1..65535, is passed over.
+std::vector<MasterName> parsemasters(std::string_view value);
 
 class MasterList {
 public:

@@ -1,13 +1,12 @@
 #include "query/loading_win.h"
 
-#include <cstring>
-
 #include "base/gamenames.h"
 #include "core/velmoraglobal.h"
 #include "query/gameplugin.h"
 #include "query/join_win.h"
 #include "resources/resource.h"
 #include "ui/application_win.h"
+#include "ui/clipboard_win.h"
 #include "ui/clock_win.h"
 
 namespace velmora {
@@ -231,18 +230,7 @@ void Tloadform::copyPlayerList() {
     // The label shows the address with "..." after it.
     const std::string address = Label2.text();
     const std::string text = query::playerclipboard(gethost(address) + ":" + getport(address), players);
-    if (!OpenClipboard(handle())) return;
-    EmptyClipboard();
-    if (HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1)) {
-        if (void* to = GlobalLock(block)) {
-            std::memcpy(to, text.c_str(), text.size() + 1);
-            GlobalUnlock(block);
-            if (!SetClipboardData(CF_TEXT, block)) GlobalFree(block);  // the clipboard owns it once set
-        } else {
-            GlobalFree(block);
-        }
-    }
-    CloseClipboard();
+    copyText(handle(), text);
 }
 
 void Tloadform::handFrameChanged(TAnimatedImage& sender) {

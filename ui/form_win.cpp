@@ -18,6 +18,7 @@ DWORD styleFor(FormStyle style) {
         case FormStyle::ToolWindow: return WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
         case FormStyle::Dialog: return WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_DLGFRAME | WS_CLIPCHILDREN;
         case FormStyle::FixedDialog: return WS_POPUP | WS_CAPTION | WS_DLGFRAME | WS_CLIPCHILDREN;
+        case FormStyle::Sizeable: return WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
         case FormStyle::Normal: break;
     }
     return WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
@@ -27,6 +28,7 @@ DWORD exStyleFor(FormStyle style) {
         case FormStyle::ToolWindow: return WS_EX_TOOLWINDOW;
         case FormStyle::Dialog:
         case FormStyle::FixedDialog: return WS_EX_DLGMODALFRAME;
+        case FormStyle::Sizeable:
         case FormStyle::Normal: break;
     }
     return 0;

@@ -21,6 +21,7 @@ enum class FormStyle {
     ToolWindow,  // small caption, close box only
     Dialog,      // caption and close box, fixed frame
     FixedDialog, // fixed frame and a caption without buttons
+    Sizeable,    // caption, system menu, minimise and maximise boxes, a frame to size it by
 };
 enum class CloseAction { None, Hide, Free };
 

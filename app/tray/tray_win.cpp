@@ -58,6 +58,7 @@ void Tray::choose(const MenuItem& item, MenuChoice choice) {
     };
     switch (item.action) {
         case MenuAction::Menutemplate: chooseserver(choice); break;
+        case MenuAction::Findgame: call(OnFind); break;
         case MenuAction::Showsettings: call(OnSettings); break;
         case MenuAction::Showabout: call(OnAbout); break;
         case MenuAction::Quit: call(OnQuit); break;

@@ -41,6 +41,7 @@ public:
     // A chosen server: its game and its history entry as stored, or
     // kEnterAddress for the game's "Enter address...".
     std::function<void(int g, const std::string& entry)> OnServer;
+    std::function<void()> OnFind;
     std::function<void()> OnSettings;
     std::function<void()> OnAbout;
     std::function<void()> OnQuit;

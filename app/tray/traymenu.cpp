@@ -7,6 +7,7 @@ namespace velmora {
 TrayMenu::TrayMenu() {
     items_ = {
         {"-", -2, MenuAction::None, false, {}},
+        {"&Find a game...", -2, MenuAction::Findgame, false, {}},
         {"&Settings...", -2, MenuAction::Showsettings, false, {}},
         {"&About...", 0, MenuAction::Showabout, true, {}},
         {"-", -2, MenuAction::None, false, {}},

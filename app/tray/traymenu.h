@@ -7,7 +7,7 @@
 
 namespace velmora {
 
-enum class MenuAction { None, Menutemplate, Showsettings, Showabout, Quit };
+enum class MenuAction { None, Menutemplate, Findgame, Showsettings, Showabout, Quit };
 
 struct MenuItem {
     std::string caption;  // "-" is a separator
@@ -21,8 +21,8 @@ inline constexpr char kEnterAddress[] = "Enter address...";
 
 class TrayMenu {
 public:
-    // The fixed items: separator, "&Settings...", "&About..." (default, tag 0),
-    // separator, "&Quit".
+    // The fixed items: separator, "&Find a game...", "&Settings...",
+    // "&About..." (default, tag 0), separator, "&Quit".
     TrayMenu();
 
     const std::vector<MenuItem>& items() const { return items_; }

@@ -149,7 +149,7 @@ TEST_F(MainformTest, NoPlugInsIsReportedOnceAndTheTableStaysEmpty) {
     EXPECT_EQ(boxes.messages()[0].text,
               std::string("no plugins found in the plugins folder \\plugins\\\r\n\r\ncheck the folder or goto ") +
                   kMakerAddress + ", and download some!");
-    EXPECT_EQ(form.traymenu().items().size(), 5u);
+    EXPECT_EQ(form.traymenu().items().size(), 6u);
     fs::remove_all(folder_ / "plugins");  // no folder at all: the same
     Tmainform again;
     EXPECT_EQ(loadError(again), "");

@@ -59,3 +59,25 @@ TEST(CommandLine, ArgumentsAreSplitLikeTheRuntimeAndJoinedWithSingleBlanks) {
         EXPECT_EQ(joinarguments(all), c.joined) << c.commandLine;
     }
 }
+
+// "/find" is a command only as a whole word with at most a game id after it:
+// a link file whose path starts with the same letters must still open.
+TEST(CommandLine, FindAGameIsACommandOnlyAsAWholeWord) {
+    const struct {
+        const char* cmdline;
+        std::optional<std::string> gameid;
+    } cases[] = {
+        {"/find", ""},
+        {"/FIND", ""},
+        {"/find qws", "qws"},
+        {"/Find oa", "oa"},
+        {"/findings.server", std::nullopt},
+        {"/find qws extra", std::nullopt},
+        {"/find ", std::nullopt},
+        {"find", std::nullopt},
+        {"C:\\links\\find.server", std::nullopt},
+        {"qw://127.0.0.1:27500", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const auto& c : cases) EXPECT_EQ(findcommand(c.cmdline), c.gameid) << c.cmdline;
+}

@@ -66,3 +66,27 @@ TEST(MasterList, AGameListsAtMost4096Servers) {
     EXPECT_EQ(list.take(kPublicMaster, {{ip(10, 9, 9, 9), 27960}}), 0u);
     EXPECT_EQ(list.servers().size(), kServersPerGame);
 }
+
+// A player's "masters" value: what it names is asked, each master once, and
+// a piece that names no port cannot send a datagram anywhere.
+TEST(MasterNames, AValueNamesEachUsableMasterOnce) {
+    const struct {
+        const char* value;
+        std::vector<std::string> texts;
+    } cases[] = {
+        {"", {}},
+        {"master.quakeservers.net:27000", {"master.quakeservers.net:27000"}},
+        {"  a.example:27950\tb.example:27950,127.0.0.2:27900  ", {"a.example:27950", "b.example:27950", "127.0.0.2:27900"}},
+        {"a.example:27950 a.example:27950", {"a.example:27950"}},
+        {"noport a.example: :27950 a.example:0 a.example:65536 a.example:99999x b.example:65535", {"b.example:65535"}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> texts;
+        for (const MasterName& m : parsemasters(c.value)) texts.push_back(m.text);
+        EXPECT_EQ(texts, c.texts) << c.value;
+    }
+    const auto one = parsemasters("127.0.0.2:27900");
+    ASSERT_EQ(one.size(), 1u);
+    EXPECT_EQ(one[0].host, "127.0.0.2");
+    EXPECT_EQ(one[0].port, 27900);
+}

@@ -217,8 +217,9 @@ TEST_F(TrayTest, TheRealMenuListsGamesInReverseOrderAboveTheFixedItems) {
     load(form);
     const HMENU menu = form.imagemenu().handle();
     EXPECT_EQ(captions(menu), (std::vector<std::string>{"Gamma Game", "Alpine Seven", "Alpha Game", "-",
-                                                        "&Settings...", "&About...", "-", "&Quit"}));
-    EXPECT_EQ(GetMenuDefaultItem(menu, TRUE, 0), 5u);
+                                                        "&Find a game...", "&Settings...", "&About...", "-",
+                                                        "&Quit"}));
+    EXPECT_EQ(GetMenuDefaultItem(menu, TRUE, 0), 6u);
     EXPECT_EQ(captions(GetSubMenu(menu, 0)), std::vector<std::string>{"Enter address..."});
     EXPECT_EQ(captions(GetSubMenu(menu, 1)), (std::vector<std::string>{"Enter address...", "-", "1.2.3.4:27500"}));
     MENUINFO info{};
@@ -233,9 +234,9 @@ TEST_F(TrayTest, TheRealMenuListsGamesInReverseOrderAboveTheFixedItems) {
     const HMENU after = form.imagemenu().handle();
     EXPECT_EQ(captions(GetSubMenu(after, 0)),
               (std::vector<std::string>{"Enter address...", "-", "1.2.3.4:27960", "Tom && Jerry"}));
-    EXPECT_EQ(captions(after).size(), 8u);
-    EXPECT_EQ(captions(after)[4], "&Settings...");
-    EXPECT_EQ(GetMenuDefaultItem(after, TRUE, 0), 5u);
+    EXPECT_EQ(captions(after).size(), 9u);
+    EXPECT_EQ(captions(after)[5], "&Settings...");
+    EXPECT_EQ(GetMenuDefaultItem(after, TRUE, 0), 6u);
 }
 
 TEST_F(TrayTest, ARightClickOpensTheMenuAndAServerRunsItsLinkAgain) {
@@ -481,17 +482,17 @@ TEST_F(TrayTest, ScreenshotOfTheMenuShowsTheImageColumnAndTheBoldDefaultItem) {
                   16 * 16)
             << "the game's picture, row " << game;
     }
-    EXPECT_GT(shot.count(column(5), isSkin), 40) << "the hand beside \"&About...\"";
-    for (size_t fixed : {4u, 7u}) {
+    EXPECT_GT(shot.count(column(6), isSkin), 40) << "the hand beside \"&About...\"";
+    for (size_t fixed : {4u, 5u, 8u}) {
         EXPECT_EQ(shot.count(column(fixed), isSkin), 0) << "row " << fixed;
         EXPECT_EQ(shot.count(column(fixed), isDark), 0) << "row " << fixed;
     }
     // "About..." is as wide as the bold menu font draws it; "Settings..." is not bold.
-    const auto [first, last] = shot.span({26, rows[5].top, shot.width, rows[5].bottom}, isDark);
+    const auto [first, last] = shot.span({26, rows[6].top, shot.width, rows[6].bottom}, isDark);
     const int bold = drawnMenuTextWidth("&About...", true), normal = drawnMenuTextWidth("&About...", false);
     ASSERT_GT(bold, normal);
     EXPECT_EQ(last - first + 1, bold) << "normal would be " << normal;
-    const auto [sfirst, slast] = shot.span({26, rows[4].top, shot.width, rows[4].bottom}, isDark);
+    const auto [sfirst, slast] = shot.span({26, rows[5].top, shot.width, rows[5].bottom}, isDark);
     EXPECT_EQ(slast - sfirst + 1, drawnMenuTextWidth("&Settings...", false));
     EXPECT_EQ(window.right, 600) << "the right edge at the point where it opened";
     expectGolden(VELMORA_MENU_SHOT, VELMORA_MENU_GOLDEN);

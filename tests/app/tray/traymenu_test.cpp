@@ -10,7 +10,7 @@ std::vector<std::string> captions(const std::vector<MenuItem>& items) {
     for (const auto& item : items) out.push_back(item.caption);
     return out;
 }
-const std::vector<std::string> kFixed = {"-", "&Settings...", "&About...", "-", "&Quit"};
+const std::vector<std::string> kFixed = {"-", "&Find a game...", "&Settings...", "&About...", "-", "&Quit"};
 }  // namespace
 
 // The menu is the program's everyday surface: games in reverse load order
@@ -25,13 +25,14 @@ TEST(TrayMenu, GamesStandInReverseLoadOrderAboveTheFixedItems) {
     expected.insert(expected.end(), kFixed.begin(), kFixed.end());
     EXPECT_EQ(captions(menu.items()), expected);
     EXPECT_EQ(menu.items()[0].tag, 3);
-    EXPECT_TRUE(menu.items()[5].isDefault);  // "&About..."
+    EXPECT_EQ(menu.items()[4].action, MenuAction::Findgame);  // above "&Settings..."
+    EXPECT_TRUE(menu.items()[6].isDefault);  // "&About..."
 
     menu.removegameitems();
     EXPECT_EQ(captions(menu.items()), kFixed);
     menu.addgamemenu("A", 1, {"x,"});
     EXPECT_EQ(captions(menu.items()).size(), kFixed.size() + 1);
-    EXPECT_EQ(menu.items()[3].action, MenuAction::Showabout);
+    EXPECT_EQ(menu.items()[4].action, MenuAction::Showabout);
 }
 
 TEST(TrayMenu, SubItemsAreEnterAddressThenTheHistory) {
@@ -56,8 +57,9 @@ TEST(TrayMenu, ImagesComeFromNonNegativeTags) {
     EXPECT_EQ(menuimage(menu.items()[0], -1), 2);           // the game's icon
     EXPECT_EQ(menuimage(menu.items()[0].items[2], -1), 0);  // history entries show the hand
     EXPECT_EQ(menuimage(menu.items()[0].items[0], -1), -1); // "Enter address..." shows none
-    EXPECT_EQ(menuimage(menu.items()[2], -1), -1);          // "&Settings..."
-    EXPECT_EQ(menuimage(menu.items()[3], -1), 0);           // "&About..."
+    EXPECT_EQ(menuimage(menu.items()[2], -1), -1);          // "&Find a game..."
+    EXPECT_EQ(menuimage(menu.items()[3], -1), -1);          // "&Settings..."
+    EXPECT_EQ(menuimage(menu.items()[4], -1), 0);           // "&About..."
 }
 
 TEST(TrayMenu, HistoryEntriesOpenTheirLinkAgain) {
