@@ -149,8 +149,10 @@ bool Tfindform::formMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT&
             contextMenu({static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
             result = 0;
             return true;
-        default: return false;
+        default: break;
     }
+    // The controls' notifications go back to them.
+    return ChildWindow::reflect(message, wParam, lParam, result);
 }
 
 bool Tfindform::formDialogKey(const MSG& msg) {
