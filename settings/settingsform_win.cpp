@@ -5,6 +5,7 @@
 #include <iterator>
 #include <vector>
 
+#include "core/plugincalls.h"
 #include "markup/markupcombo.h"
 #include "settings/associations_win.h"
 #include "settings/registry_win.h"
@@ -71,6 +72,11 @@ Tsettingsform::Tsettingsform(GameTable& games, HIMAGELIST gameimages)
       gamecombo(pathspage.handle(), 96, 51, 153, 22),
       watchlabel(vlmsheet, 40, 145, 209, 34),
       watchcombo(vlmsheet.handle(), 205, 141, 44, 22),
+      // Below the "browse..." line, in the page's free lower part; the field
+      // follows the game list in the tab order.
+      masterslabel(pathspage, 40, 117, 140, 16),
+      defaultslabel(pathspage, 180, 117, 69, 16),
+      masteredit(pathspage.handle(), 96, 135, 153, 21),
       games_(games),
       iconlist_(makeIcons(px(16))),
       icons_(iconlist_, dpi()),
@@ -141,8 +147,19 @@ Tsettingsform::Tsettingsform(GameTable& games, HIMAGELIST gameimages)
     gamecombo.setDropWidth(153);
     gamecombo.DropHeight = 200;
     gamecombo.setImages(&gameimages_);
-    gamecombo.OnChange = [this](TMarkupComboBox&) { loadpath(); };
+    gamecombo.OnChange = [this](TMarkupComboBox&) {
+        loadpath();
+        loadmasters();
+    };
     pathedit.OnChange = [this](EditBox&) { pathChange(); };
+
+    verdana9(masterslabel);
+    masterslabel.setImages(&icons_);
+    masterslabel.setMarkupText({"<img src=\"idx:0\" align=\"top\"> master servers:"});
+    verdana9(defaultslabel);
+    defaultslabel.OnAnchorClick = [this](TMarkupLabel&, const std::string& a) { defaultslabelAnchorClick(a); };
+    masteredit.setFont(font);
+    masteredit.OnChange = [this](EditBox&) { mastersChange(); };
 
     opendialog = [this](const std::string& initial) { return findgamedialog(handle(), initial); };
     setDialogKeys(true);
@@ -152,6 +169,7 @@ Tsettingsform::Tsettingsform(GameTable& games, HIMAGELIST gameimages)
 Tsettingsform::~Tsettingsform() {
     // The labels and the combo drop the lists when they go.
     aboutlabel.setImages(nullptr);
+    masterslabel.setImages(nullptr);
     watchlabel.setImages(nullptr);
     MarkupLabel2.setImages(nullptr);
     gamecombo.setImages(nullptr);
@@ -163,6 +181,9 @@ void Tsettingsform::FormCreate() {
     gamecombo.clearItems();
     for (int g = 0; g < games_.size(); ++g) gamecombo.addItem(gamelistitem(g, games_.at(g).gamename));
     gamecombo.setItemIndex(0);
+    // Unlike the path, the master servers show at once: an empty field would
+    // read as "no list" for the selected game.
+    loadmasters();
     loadwatch();
 }
 
@@ -233,6 +254,7 @@ void Tsettingsform::formEnterKey() { doclicks("done"); }
 void Tsettingsform::showgamepaths(int g) {
     gamecombo.setItemIndex(g);
     loadpath();
+    loadmasters();
     pages.setActiveTab(kPageGamePaths);
     show();
 }
@@ -277,6 +299,33 @@ void Tsettingsform::pathChange() {
     const int g = gamecombo.ItemIndex();
     if (!games_.has(g)) return;
     games_.setpath(g, pathedit.text());
+}
+
+void Tsettingsform::loadmasters() {
+    const int g = gamecombo.ItemIndex();
+    const tplugin* row = games_.has(g) ? &games_.at(g) : nullptr;
+    // A row made without a library has no calls to ask: its list is kept.
+    const bool lists = row && !(row->calls && !row->calls->lists());
+    fillingmasters_ = true;
+    masteredit.setText(row ? row->masters : std::string());
+    fillingmasters_ = false;
+    EnableWindow(masteredit.handle(), lists);
+    defaultslabel.setEnabled(lists);
+    defaultslabel.setMarkupText(
+        {lists ? "<p align=\"right\"><a href=\"defaults\">defaults</a>" : "<p align=\"right\">defaults"});
+}
+
+void Tsettingsform::mastersChange() {
+    const int g = gamecombo.ItemIndex();
+    if (fillingmasters_ || !games_.has(g)) return;
+    games_.setmasters(g, masteredit.text());
+}
+
+void Tsettingsform::defaultslabelAnchorClick(const std::string& anchor) {
+    const int g = gamecombo.ItemIndex();
+    if (anchor != "defaults" || !games_.has(g)) return;
+    games_.resetmasters(g);
+    loadmasters();
 }
 
 void Tsettingsform::MarkupLabel2AnchorClick(const std::string& anchor) {

@@ -49,6 +49,12 @@ public:
     TMarkupComboBox watchcombo;
     // The stored "watch" or "notify" changed.
     std::function<void()> OnWatchChange;
+    // Below the path, the selected game's master servers for "Find a game":
+    // typing stores them as the player's own list, "defaults" goes back to
+    // the plug-in's. Disabled for a game whose plug-in lists no servers.
+    TMarkupLabel masterslabel;
+    TMarkupLabel defaultslabel;
+    EditBox masteredit;
 
     void doclicks(const std::string& anchor);
     void loadpath();
@@ -56,6 +62,9 @@ public:
     void MarkupLabel2AnchorClick(const std::string& anchor);
     void watchChange();
     void watchlabelAnchorClick(const std::string& anchor);
+    void loadmasters();
+    void mastersChange();
+    void defaultslabelAnchorClick(const std::string& anchor);
 
 protected:
     void formShow() override;
@@ -71,6 +80,9 @@ private:
     void loadwatch();
 
     GameTable& games_;
+    // Set while the program fills the masters field, whose change would
+    // otherwise store the defaults it shows as the player's own list.
+    bool fillingmasters_ = false;
     HIMAGELIST iconlist_;
     GdiImageList icons_;
     GdiImageList gameimages_;

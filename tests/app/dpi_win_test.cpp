@@ -286,6 +286,9 @@ TEST_F(DpiWindows, EachWindowAtThisDensity) {
     Tsettingsform settings(main.gametable(), main.gameimages());
     main.settingsform = &settings;
     main.gametable().setpath(kQuakeWorld, "C:\\Quake\\ezquake.exe");
+    // A game's master list is longer than its field, which scrolls; one
+    // master shows whether the field's room follows the density.
+    main.gametable().setmasters(kQuakeWorld, "master.test:27000");
     settings.show();
     settle(settings.handle());
     expectTextsFit(settings, "settings-velmora");

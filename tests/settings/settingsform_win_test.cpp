@@ -1,7 +1,7 @@
 // The settings window under Wine: its game list, the path field stored at
-// every keystroke, the join step's "Game Paths" entry, the first-run greeting,
-// browsing, the two desktop actions with their failure rule, and pictures of
-// both pages.
+// every keystroke, the master servers' field, the join step's "Game Paths"
+// entry, the first-run greeting, browsing, the two desktop actions with their
+// failure rule, and pictures of both pages.
 #include <windows.h>
 #include <aclapi.h>
 #include <shlwapi.h>
@@ -12,6 +12,8 @@
 #include <fstream>
 
 #include "base/error.h"
+#include "core/plugincalls.h"
+#include "settings/gamestore_win.h"
 #include "settings/associations.h"
 #include "settings/associations_win.h"
 #include "settings/settingsform_win.h"
@@ -419,4 +421,137 @@ TEST_F(SettingsTest, TheWatchRowsStoreIntervalAndNotifications) {
     setUserString(root, "watch", "10");
     Tsettingsform again(mainform->gametable(), mainform->gameimages());
     EXPECT_EQ(again.watchcombo.ItemIndex(), 4);
+}
+
+namespace {
+const char* VELMORA_CALL mastersendstr() { return "\xFF\xFF\xFF\xFFgetservers"; }
+int VELMORA_CALL decodenomaster(MasterEntry*, int, const char*, int, int*) { return 0; }
+
+// A game table of its own on the registry, so its rows can say whether their
+// plug-in lists servers: alp lists (defaults from its plug-in), gam was made
+// without a library (a stored list of the player's), non cannot be listed.
+class MastersFieldTest : public GameTableTest {
+protected:
+    static constexpr const char* kAlphaDefaults = "alpha.master.test:27950 alpha.backup.test:27950";
+    void SetUp() override {
+        GameTableTest::SetUp();
+        if (HasFatalFailure()) return;
+        setUserString(gamekey("gam"), "masters", "mine.test:27900");
+        auto lists = std::make_shared<PluginCalls>();
+        lists->getmastersendstr = mastersendstr;
+        lists->decodemaster = decodenomaster;
+        const struct {
+            const char* id;
+            const char* name;
+            const char* defaults;
+            std::shared_ptr<const PluginCalls> calls;
+        } rows[] = {{"alp", "Alpha Game", kAlphaDefaults, lists},
+                    {"gam", "Gamma Game", "gamma.master.test:27900", nullptr},
+                    {"non", "No Icon", "", std::make_shared<PluginCalls>()}};
+        for (const auto& r : rows) {
+            tplugin row;
+            row.gameid = r.id;
+            row.gamename = r.name;
+            row.defaultmasters = r.defaults;
+            row.calls = r.calls;
+            ASSERT_EQ(table.add(row), "");
+        }
+        form = std::make_unique<Tsettingsform>(table, mainform->gameimages());
+    }
+    void TearDown() override {
+        form.reset();
+        GameTableTest::TearDown();
+    }
+    void type(const std::string& text) {
+        for (char c : text) SendMessageA(form->masteredit.handle(), WM_CHAR, static_cast<unsigned char>(c), 0);
+    }
+    void pick(WPARAM key) { SendMessageA(form->gamecombo.handle(), WM_KEYDOWN, key, 0); }
+    // "masters" of the game key as the registry has it; nothing when missing.
+    static std::optional<std::string> storedMasters(const char* id) {
+        DWORD type = REG_NONE;
+        const std::string raw = userValue(gamekey(id), "masters", &type);
+        if (type == REG_NONE) return std::nullopt;
+        EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+        return raw.substr(0, raw.find('\0'));
+    }
+    bool fieldEnabled() const { return IsWindowEnabled(form->masteredit.handle()) != FALSE; }
+
+    RegistryGameStore store;
+    GameTable table{store};
+    std::unique_ptr<Tsettingsform> form;
+};
+}  // namespace
+
+// The field shows the selected game's list from the start and follows the
+// game list: the plug-in's defaults, the player's stored list, and for a game
+// that cannot be listed a disabled field; showing stores nothing.
+TEST_F(MastersFieldTest, TheFieldShowsTheSelectedGamesMastersAndFollowsTheGameList) {
+    EXPECT_EQ(form->masteredit.text(), kAlphaDefaults);
+    EXPECT_TRUE(fieldEnabled());
+    EXPECT_TRUE(form->defaultslabel.enabled());
+    pick(VK_DOWN);
+    ASSERT_EQ(form->gamecombo.ItemIndex(), 1);
+    EXPECT_EQ(form->masteredit.text(), "mine.test:27900");
+    EXPECT_TRUE(fieldEnabled()) << "a row without a library keeps its list";
+    pick(VK_DOWN);
+    ASSERT_EQ(form->gamecombo.ItemIndex(), 2);
+    EXPECT_EQ(form->masteredit.text(), "");
+    EXPECT_FALSE(fieldEnabled());
+    EXPECT_FALSE(form->defaultslabel.enabled());
+    pick(VK_HOME);
+    EXPECT_EQ(form->masteredit.text(), kAlphaDefaults);
+    EXPECT_TRUE(fieldEnabled());
+    form->showgamepaths(1);
+    EXPECT_EQ(form->masteredit.text(), "mine.test:27900");
+    const HWND page = form->pathspage.handle();
+    EXPECT_EQ(GetNextDlgTabItem(page, form->gamecombo.handle(), FALSE), form->masteredit.handle())
+        << "Tab goes from the game list to the field";
+    EXPECT_EQ(storedMasters("alp"), std::nullopt) << "the defaults shown are not stored";
+    EXPECT_FALSE(table.mastersset(0));
+    EXPECT_EQ(storedMasters("non"), std::nullopt);
+    EXPECT_EQ(storedMasters("gam"), "mine.test:27900");
+}
+
+// Every keystroke stores the list, normalised, without rewriting what is
+// being typed; emptying stores "no list"; "defaults" removes the value and
+// shows the plug-in's list again.
+TEST_F(MastersFieldTest, TypingStoresTheListAndDefaultsRemovesIt) {
+    SendMessageA(form->masteredit.handle(), EM_SETSEL, 0, -1);
+    type("\b");
+    EXPECT_EQ(storedMasters("alp"), "") << "an emptied field is no list";
+    EXPECT_EQ(table.at(0).masters, "");
+    const std::string typed = "a.test:1, b.test:2";
+    for (size_t n = 1; n <= typed.size(); ++n) {
+        type(typed.substr(n - 1, 1));
+        EXPECT_EQ(storedMasters("alp"), normalisemasters(typed.substr(0, n)));
+    }
+    EXPECT_EQ(form->masteredit.text(), typed);
+    EXPECT_EQ(storedMasters("alp"), "a.test:1 b.test:2");
+    EXPECT_EQ(table.at(0).masters, "a.test:1 b.test:2");
+    EXPECT_TRUE(table.mastersset(0));
+
+    clickAnchor(form->defaultslabel, "defaults");
+    EXPECT_EQ(storedMasters("alp"), std::nullopt);
+    EXPECT_EQ(form->masteredit.text(), kAlphaDefaults);
+    EXPECT_EQ(table.at(0).masters, kAlphaDefaults);
+    EXPECT_FALSE(table.mastersset(0));
+    EXPECT_TRUE(userKeyExists(gamekey("alp"))) << "only the value goes";
+
+    pick(VK_DOWN);
+    clickAnchor(form->defaultslabel, "defaults");
+    EXPECT_EQ(storedMasters("gam"), std::nullopt);
+    EXPECT_EQ(form->masteredit.text(), "gamma.master.test:27900");
+    EXPECT_EQ(storedMasters("alp"), std::nullopt) << "the other game is untouched";
+}
+
+// The game that cannot be listed has nothing to click: its "defaults" is no anchor.
+TEST_F(MastersFieldTest, AGameWithoutAMasterQueryHasNoDefaultsAnchor) {
+    form->showgamepaths(2);
+    for (int y = 0; y < form->defaultslabel.height(); ++y)
+        for (int x = 0; x < form->defaultslabel.width(); ++x) ASSERT_EQ(form->defaultslabel.AnchorAt(x, y), "");
+    EXPECT_NE(GetNextDlgTabItem(form->pathspage.handle(), form->gamecombo.handle(), FALSE),
+              form->masteredit.handle())
+        << "Tab passes over the disabled field";
+    form->showgamepaths(0);
+    EXPECT_NO_FATAL_FAILURE(anchorPoint(form->defaultslabel, "defaults"));
 }
