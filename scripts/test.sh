@@ -7,11 +7,11 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/setup.sh" || exit 1
 
 passed=0; failed=0; skipped=0; broken=()
-run_suite() {   # run_suite NAME CTEST-ARGS...  (with sealed=1: in a loopback-only network namespace)
+run_suite() {   # run_suite NAME CTEST-ARGS...  (with sealed=1: in a loopback-only network namespace, with an X display of its own)
   local name=$1; shift
   local log="$top/build/$name-ctest.log"
   local runner=()
-  [ "${sealed:-0}" = 1 ] && runner=("$top/scripts/sealed.sh")
+  [ "${sealed:-0}" = 1 ] && runner=("$top/scripts/sealed.sh" "$top/scripts/xdisplay.sh")
   echo "== $name tests"
   "${runner[@]}" ctest --test-dir "$top/build/$name" --output-on-failure "$@" >"$log" 2>&1
   local line p f s
@@ -31,19 +31,6 @@ run_suite() {   # run_suite NAME CTEST-ARGS...  (with sealed=1: in a loopback-on
     broken+=("$name")
   fi
 }
-
-# One X display for the whole Windows run: every Wine session of the suite
-# shares it, so no test depends on a display's start or end.
-start_display() {
-  local fd_file; fd_file=$(mktemp)
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fd_file" </dev/null >/dev/null 2>&1 &
-  xvfb_pid=$!
-  for _ in $(seq 400); do [ -s "$fd_file" ] && break; sleep 0.025; done
-  export DISPLAY=:$(tr -dc 0-9 <"$fd_file")
-  rm -f "$fd_file"
-}
-xvfb_pid=
-trap '[ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null' EXIT
 
 for kind in native win fuzz; do
   echo "== building $kind"
@@ -71,12 +58,12 @@ for kind in native win fuzz; do
             fi
             # A session left from an earlier run would keep its own display.
             "$top/cmake/wine-run.sh" --arch="$arch" --prefix="$top/build/$suite/wineprefix" --stop
-            start_display
             export VELMORA_WINE_PERSIST=300
             # Sealed in: Wine's server, the game servers and every test see
-            # loopback alone.
+            # loopback alone. One X display for the whole run, every Wine
+            # session of the suite shares it.
             sealed=1 run_suite "$suite"
-            kill "$xvfb_pid" 2>/dev/null; xvfb_pid=; unset DISPLAY VELMORA_WINE_PERSIST ;;
+            unset VELMORA_WINE_PERSIST ;;
     fuzz)   run_suite fuzz -j"$(nproc)" ;;
   esac
 done
