@@ -327,6 +327,8 @@ TEST_F(MainformTest, TheOptionalPlayersExportIsFoundAndItsCountClamped) {
         ASSERT_TRUE(library) << c.file;
         EXPECT_TRUE(library->exports().complete()) << c.file;
         EXPECT_EQ(library->exports().decodeplayers != nullptr, c.hasExport) << c.file;
+        // Without the master exports a plug-in loads as before, its game without a server list.
+        EXPECT_FALSE(library->exports().lists()) << c.file;
         const auto players = query::askplayers(library->exports().decodeplayers, "\xff\xff\xff\xffreply");
         ASSERT_EQ(players.size(), c.players) << c.file;
         if (c.players >= 2) {
