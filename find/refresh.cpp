@@ -208,7 +208,12 @@ void Refresh::answered(const Probe& probe, const StatusReply& reply, std::uint32
     r.players = std::max(reply.players, 0);
     r.maxplayers = std::max(reply.maxplayers, 0);
     r.figures = true;
-    r.ping = static_cast<int>(std::min<std::uint32_t>(now - probe.firstSent, 999999));
+    // From the last try: a reply after the second is most likely its answer,
+    // the first having been lost, and a server across the world must not
+    // read a second slower for one lost datagram. A reply that arrived
+    // before the second try went (read late) runs from the first.
+    const std::uint32_t since = std::min(now - probe.lastSent, now - probe.firstSent);
+    r.ping = static_cast<int>(std::min<std::uint32_t>(since, 999999));
     r.state = Answer::Answered;
     r.playernames.clear();
     for (const std::string& n : reply.playernames) r.playernames.push_back(inert(n));
