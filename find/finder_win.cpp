@@ -61,12 +61,13 @@ std::optional<GameSource> gamesource(const tplugin& game, int index) {
     return source;
 }
 
-Finder::Finder(Clock clock) : clock_(clock ? std::move(clock) : Clock(&clockMilliseconds)) {
+Finder::Finder(Clock clock) : clock_(clock ? clock : &clockMilliseconds), port_(nullptr, clock_) {
     refresh_.OnChange = [this] {
         if (OnChange) OnChange();
     };
-    port_.OnDatagram = [this](const Endpoint& from, const std::string& datagram) {
-        refresh_.received(from, datagram, now());
+    // Each reply is timed as it arrived, whenever this thread reads it.
+    port_.OnDatagram = [this](const Endpoint& from, const std::string& datagram, std::uint32_t arrived) {
+        refresh_.received(from, datagram, arrived);
     };
     port_.OnWake = [this] { refresh_.wake(now()); };
     port_.OnSettled = [this] { arm(); };

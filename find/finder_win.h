@@ -23,7 +23,8 @@ std::optional<GameSource> gamesource(const tplugin& game, int index);
 
 class Finder : private RefreshTransport {
 public:
-    using Clock = std::function<std::uint32_t()>;
+    // Callable from any thread: it stamps datagrams as they arrive.
+    using Clock = net::DatagramPort::Clock;
     // `clock` defaults to the program's clock (clockMilliseconds).
     explicit Finder(Clock clock = nullptr);
     Finder(const Finder&) = delete;

@@ -11,6 +11,9 @@ constexpr char kReceiverClass[] = "TVelmoraDatagramPort";
 constexpr UINT WM_PORTSOCKET = WM_USER + 1;
 constexpr UINT WM_PORTLATER = WM_USER + 2;
 constexpr UINT WM_PORTWAKE = WM_USER + 3;  // the thread pool's stand-in for the window timer
+constexpr UINT WM_PORTARRIVED = WM_USER + 4;  // the reading thread has datagrams
+// The reading thread looks at its stop flag at least this often.
+constexpr long kReaderPollMicroseconds = 100000;
 constexpr UINT_PTR kWakeTimer = 1;
 // Every datagram fits: a UDP datagram over IPv4 carries at most 65507 bytes.
 constexpr int kDatagramBuffer = 65536;
@@ -44,6 +47,10 @@ protected:
                 owner_.runlater();
                 owner_.settled();
                 return 0;
+            case WM_PORTARRIVED:
+                owner_.readarrivals();
+                owner_.settled();
+                return 0;
             case WM_TIMER:
                 if (wParam != kWakeTimer) break;
                 owner_.wake();
@@ -60,14 +67,22 @@ private:
     DatagramPort& owner_;
 };
 
-DatagramPort::DatagramPort(SetTimerCall setTimer)
-    : setTimer_(setTimer ? setTimer : &::SetTimer), receiver_(std::make_unique<Receiver>(*this)) {}
+DatagramPort::DatagramPort(SetTimerCall setTimer, Clock stamp)
+    : setTimer_(setTimer ? setTimer : &::SetTimer), stamp_(stamp), receiver_(std::make_unique<Receiver>(*this)) {
+    InitializeCriticalSection(&arrivalsLock_);
+}
 
 DatagramPort::~DatagramPort() {
     OnDatagram = nullptr;
     OnWake = nullptr;
     OnSettled = nullptr;
     disarm();
+    if (reader_) {
+        InterlockedExchange(&stopping_, 1);
+        WaitForSingleObject(reader_, INFINITE);
+        CloseHandle(reader_);
+    }
+    DeleteCriticalSection(&arrivalsLock_);
     try {
         if (socket_ != INVALID_SOCKET) WS(closesocket)(socket_);
     } catch (...) {
@@ -86,13 +101,69 @@ bool DatagramPort::open() {
     int length = sizeof local;
     if (WS(bind)(s, reinterpret_cast<const sockaddr*>(&local), sizeof local) == SOCKET_ERROR ||
         WS(getsockname)(s, reinterpret_cast<sockaddr*>(&local), &length) == SOCKET_ERROR ||
-        WS(WSAAsyncSelect)(s, receiver_->handle(), WM_PORTSOCKET, FD_READ) == SOCKET_ERROR) {
+        (!stamp_ && WS(WSAAsyncSelect)(s, receiver_->handle(), WM_PORTSOCKET, FD_READ) == SOCKET_ERROR)) {
         WS(closesocket)(s);
         return false;
+    }
+    if (stamp_) {
+        select_ = WS(select);
+        recvfrom_ = WS(recvfrom);
+        lastError_ = WS(WSAGetLastError);
+        socket_ = s;
+        reader_ = CreateThread(nullptr, 0, &DatagramPort::reading, this, 0, nullptr);
+        if (!reader_) {
+            socket_ = INVALID_SOCKET;
+            WS(closesocket)(s);
+            return false;
+        }
     }
     localPort_ = WS(ntohs)(local.sin_port);
     socket_ = s;
     return true;
+}
+
+DWORD WINAPI DatagramPort::reading(void* param) {
+    auto& port = *static_cast<DatagramPort*>(param);
+    const HWND window = port.receiver_->handle();
+    std::vector<char> buffer(kDatagramBuffer);
+    while (!InterlockedCompareExchange(&port.stopping_, 0, 0)) {
+        fd_set readable;
+        FD_ZERO(&readable);
+        FD_SET(port.socket_, &readable);
+        timeval wait{0, kReaderPollMicroseconds};
+        if (port.select_(0, &readable, nullptr, nullptr, &wait) <= 0) continue;
+        sockaddr_in from{};
+        int length = sizeof from;
+        int n = port.recvfrom_(port.socket_, buffer.data(), kDatagramBuffer, 0, reinterpret_cast<sockaddr*>(&from),
+                               &length);
+        const std::uint32_t arrived = port.stamp_();
+        if (n == SOCKET_ERROR) {
+            // A datagram larger than the buffer arrives cut to the buffer;
+            // any other error (a port that refused an earlier datagram) reads nothing.
+            if (port.lastError_() != WSAEMSGSIZE) continue;
+            n = kDatagramBuffer;
+        }
+        // Kept in network order until the window's thread reads it.
+        Arrival arrival{{from.sin_addr.s_addr, from.sin_port}, std::string(buffer.data(), static_cast<size_t>(n)),
+                        arrived};
+        EnterCriticalSection(&port.arrivalsLock_);
+        const bool first = port.arrivals_.empty();
+        port.arrivals_.push_back(std::move(arrival));
+        LeaveCriticalSection(&port.arrivalsLock_);
+        if (first) PostMessageA(window, WM_PORTARRIVED, 0, 0);
+    }
+    return 0;
+}
+
+// The arrivals the reading thread handed over, in network order until here.
+void DatagramPort::readarrivals() {
+    EnterCriticalSection(&arrivalsLock_);
+    std::vector<Arrival> arrived = std::move(arrivals_);
+    arrivals_.clear();
+    LeaveCriticalSection(&arrivalsLock_);
+    for (const Arrival& a : arrived)
+        if (OnDatagram)
+            OnDatagram({WS(ntohl)(a.from.ip), WS(ntohs)(a.from.port)}, a.datagram, a.arrived);
 }
 
 bool DatagramPort::send(const Endpoint& to, const std::string& bytes) {
@@ -125,7 +196,7 @@ void DatagramPort::readall() {
         }
         if (OnDatagram)
             OnDatagram({WS(ntohl)(from.sin_addr.s_addr), WS(ntohs)(from.sin_port)},
-                       std::string(buffer_.data(), static_cast<size_t>(n)));
+                       std::string(buffer_.data(), static_cast<size_t>(n)), 0);
     }
 }
 

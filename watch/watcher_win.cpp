@@ -12,7 +12,7 @@ Watcher::Watcher(WatchDecoder decoder, Clock clock, SetTimerCall setTimer)
     rules_.OnBalloon = [this](const Balloon& b) {
         if (OnBalloon) OnBalloon(b);
     };
-    port_.OnDatagram = [this](const Endpoint& from, const std::string& datagram) {
+    port_.OnDatagram = [this](const Endpoint& from, const std::string& datagram, std::uint32_t) {
         rules_.received(from, datagram, now());
     };
     port_.OnWake = [this] { rules_.wake(now()); };
