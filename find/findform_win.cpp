@@ -188,8 +188,9 @@ void Tfindform::formClose(CloseAction& action) {
 
 void Tfindform::open(const std::string& gameid) {
     int game = -1;
+    // Game ids are read in any case, as a link's game is.
     for (int g = 0; g < games_.size(); ++g)
-        if (!gameid.empty() && games_.at(g).gameid == gameid) game = g;
+        if (!gameid.empty() && lstrcmpiA(games_.at(g).gameid.c_str(), gameid.c_str()) == 0) game = g;
     // An id given chooses the game; none keeps the filter the window had.
     if (!gameid.empty()) {
         gamecombo.setSelected(game + 1);

@@ -12,7 +12,9 @@
  * from the program's one thread, one at a time. A plug-in without
  * decodeplayers works as before; its query window lists no players. A
  * plug-in without the three master exports loads and works as before too;
- * its game has no server list (nor has one that lacks any of the three).
+ * its game has no server list (nor has one without getmastersendstr or
+ * decodemaster; one without getmasters has no default masters and lists
+ * the servers of the masters a player sets).
  *
  * Rules a plug-in keeps:
  *  - every text is zero-terminated 8-bit ANSI and owned by the plug-in; it must

@@ -323,13 +323,14 @@ TEST_F(FindTest, CtrlACtrlCCopiesEveryRowAndEnterOpensTheQueryWindow) {
     EXPECT_STREQ(userValue(std::string(kRoot) + "\\" + chosen.gameid, "history").c_str(), (chosen.address + ",").c_str());
 }
 
-// A second copy started as "velmora.exe /find qws" hands its command line
-// over as it hands over links: the window opens for that game alone.
+// A second copy started as "velmora.exe /find QWS" hands its command line
+// over as it hands over links: the window opens for that game alone (its id
+// read in any case, as a link's game is).
 TEST_F(FindTest, AFindHandedOverOpensTheWindowForOneGame) {
     NEED_SERVERS();
     setMasters(master);
     Tmainform& form = load();
-    const ATOM atom = GlobalAddAtomA("/find qws");
+    const ATOM atom = GlobalAddAtomA("/find QWS");
     SendMessageA(form.handle(), WM_OPENLINK, atom, 0);
     GlobalDeleteAtom(atom);
     ASSERT_NE(form.findform(), nullptr);

@@ -13,7 +13,7 @@ import re
 import sys
 import tempfile
 
-SOURCE_FOLDERS = ["base", "ui", "markup", "net", "core", "settings", "query", "watch", "app", "plugins", "resources"]
+SOURCE_FOLDERS = ["base", "ui", "markup", "net", "core", "settings", "query", "watch", "find", "app", "plugins", "resources"]
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"/]+)/', re.M)
 
 
