@@ -89,7 +89,8 @@ std::string Finder::status() const {
     if (looking_) {
         std::vector<std::string> asking;
         for (const auto& names : names_)
-            for (const auto& n : names) asking.push_back(n.text);
+            for (const auto& n : names)
+                if (std::find(asking.begin(), asking.end(), n.text) == asking.end()) asking.push_back(n.text);
         return statusline(tally(refresh_.rows()), asking, true);
     }
     return refresh_.status();

@@ -22,6 +22,7 @@
 #include "query/loading_win.h"
 #include "tests/settings/settings_fixture_win.h"
 #include "tests/support/keyboard_win.h"
+#include "tests/net/slowresolver_win.h"
 #include "tests/support/registry_fixture_win.h"
 
 using namespace velmora;
@@ -341,6 +342,27 @@ TEST_F(FindTest, AFindHandedOverOpensTheWindowForOneGame) {
     ASSERT_TRUE(pumpUntil(20000, [&] { return find.finder() && !find.finder()->working(); }));
     ASSERT_FALSE(find.rows().empty());
     for (const auto& r : find.rows()) EXPECT_EQ(r.game, qw) << r.address << ": only QuakeWorld's masters were asked";
+}
+
+// Masters named by host name are looked up off the thread (each name once,
+// whatever number of games share it) before they are asked; a name that is
+// not found leaves the others asked. The status line names them meanwhile.
+TEST_F(FindTest, MastersNamedByHostNameAreLookedUpOnceThenAsked) {
+    NEED_SERVERS();
+    test::SlowResolver resolver;
+    const std::string port = master.substr(master.find(':') + 1);
+    resolver.know("master.velmora.test", 0x7F000002);  // the stand-in, 127.0.0.2
+    setMasters("master.velmora.test:" + port + " gone.velmora.test:27950");
+    load();
+    form_->openfind("");
+    Tfindform& find = *form_->findform();
+    ASSERT_TRUE(pumpUntil(5000, [&] { return resolver.asked().size() == 2; }));
+    EXPECT_EQ(find.status(), "asking master.velmora.test:" + port + ", gone.velmora.test:27950...");
+    EXPECT_TRUE(find.rows().empty());
+    resolver.releaseAll();
+    ASSERT_TRUE(pumpUntil(20000, [&] { return !find.finder()->working(); })) << find.status();
+    EXPECT_EQ(resolver.asked().size(), 2u) << "one lookup per name";
+    for (const Expected& e : expected) EXPECT_NE(rowOf(find, e.address), nullptr) << e.kind;
 }
 
 // No window, no datagram: the program starts, loads its games and runs its
