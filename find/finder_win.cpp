@@ -67,7 +67,7 @@ Finder::Finder(Clock clock) : clock_(clock ? clock : &clockMilliseconds), port_(
     };
     // Each reply is timed as it arrived, whenever this thread reads it.
     port_.OnDatagram = [this](const Endpoint& from, const std::string& datagram, std::uint32_t arrived) {
-        refresh_.received(from, datagram, arrived);
+        refresh_.received(from, datagram, now(), arrived);
     };
     port_.OnWake = [this] { refresh_.wake(now()); };
     port_.OnSettled = [this] { arm(); };

@@ -156,6 +156,10 @@ void Refresh::pump(std::uint32_t now) {
 }
 
 void Refresh::received(const Endpoint& from, const std::string& datagram, std::uint32_t now) {
+    received(from, datagram, now, now);
+}
+
+void Refresh::received(const Endpoint& from, const std::string& datagram, std::uint32_t now, std::uint32_t arrived) {
     const auto ask = std::find_if(asks_.begin(), asks_.end(), [&](const Ask& a) {
         return a.state == Ask::State::Open && a.master.at == from;
     });
@@ -192,7 +196,7 @@ void Refresh::received(const Endpoint& from, const std::string& datagram, std::u
     const Probe answeredProbe = *probe;
     flight_.erase(probe);
     waiting_.erase(answeredProbe.key);
-    answered(answeredProbe, *reply, now);
+    answered(answeredProbe, *reply, arrived);
     pump(now);
     note();
     tell(now);
@@ -201,7 +205,7 @@ void Refresh::received(const Endpoint& from, const std::string& datagram, std::u
 // The ping runs from the first try's send. A reply after the second try may
 // answer either, and nothing in it tells which; counted from the first, a
 // server never looks closer than it may be.
-void Refresh::answered(const Probe& probe, const StatusReply& reply, std::uint32_t now) {
+void Refresh::answered(const Probe& probe, const StatusReply& reply, std::uint32_t arrived) {
     ServerRow& r = rows_[rowOf_.at(probe.key)];
     r.name = inert(reply.name);
     r.map = inert(reply.map);
@@ -212,7 +216,7 @@ void Refresh::answered(const Probe& probe, const StatusReply& reply, std::uint32
     // the first having been lost, and a server across the world must not
     // read a second slower for one lost datagram. A reply that arrived
     // before the second try went (read late) runs from the first.
-    const std::uint32_t since = std::min(now - probe.lastSent, now - probe.firstSent);
+    const std::uint32_t since = std::min(arrived - probe.lastSent, arrived - probe.firstSent);
     r.ping = static_cast<int>(std::min<std::uint32_t>(since, 999999));
     r.state = Answer::Answered;
     r.playernames.clear();

@@ -96,7 +96,10 @@ public:
     void refreshserver(std::size_t row, std::uint32_t now);
     // A datagram arrived. From a master being asked, it is read as its list;
     // from a server being asked, as its status. Anything else is ignored.
+    // `arrived` is when it came, if it was stamped then (a ping runs to it);
+    // `now` is when it is read, which everything sent in turn goes by.
     void received(const Endpoint& from, const std::string& datagram, std::uint32_t now);
+    void received(const Endpoint& from, const std::string& datagram, std::uint32_t now, std::uint32_t arrived);
     // Lists and tries whose time is up end, queued servers are asked, a held
     // OnChange is told.
     void wake(std::uint32_t now);
@@ -140,7 +143,7 @@ private:
     void endlists();
     void list(std::size_t source, const Endpoint& at);
     void pump(std::uint32_t now);
-    void answered(const Probe& probe, const StatusReply& reply, std::uint32_t now);
+    void answered(const Probe& probe, const StatusReply& reply, std::uint32_t arrived);
     void note(bool structural = false);
     void tell(std::uint32_t now);
 

@@ -187,8 +187,27 @@ TEST(Refresh, AReplyThatArrivedBeforeTheSecondTryRunsFromTheFirst) {
     rig.from(kM1, listing({server(1)}, true));
     rig.at(1000);
     ASSERT_EQ(rig.net.to(server(1)), 2);
-    rig.refresh.received(server(1), "status One|q3dm17|3|8", rig.now - 5);
+    rig.refresh.received(server(1), "status One|q3dm17|3|8", rig.now, rig.now - 5);
     EXPECT_EQ(rig.row(server(1)).ping, 995);
+}
+
+// A reply read late (the window's thread was busy) has its ping to when it
+// arrived, and what the reply lets go out next is sent, and timed, now.
+TEST(Refresh, AReplyReadLateIsTimedToItsArrivalAndTheNextTryToItsSending) {
+    Rig rig;
+    rig.refresh.start({game(0, {{kM1, "m1"}})}, rig.now);
+    std::vector<Endpoint> many;
+    for (int i = 1; i <= static_cast<int>(kMaxInFlight) + 1; ++i) many.push_back(server(i));
+    rig.from(kM1, listing(many, true));
+    const Endpoint last = server(static_cast<int>(kMaxInFlight) + 1);
+    ASSERT_EQ(rig.net.to(last), 0) << "queued behind the ones in flight";
+    rig.now += 40;
+    rig.refresh.received(server(1), "status One|q3dm17|3|8", rig.now, rig.now - 30);
+    EXPECT_EQ(rig.row(server(1)).ping, 10);
+    ASSERT_EQ(rig.net.to(last), 1);
+    rig.now += 7;
+    rig.from(last, "status Last|q3dm6|1|8");
+    EXPECT_EQ(rig.row(last).ping, 7) << "timed from its sending, not from the reply that let it go";
 }
 
 // A list without its end marker ends two seconds after the last datagram of
