@@ -62,6 +62,7 @@ std::optional<GameSource> gamesource(const tplugin& game, int index) {
 }
 
 Finder::Finder(Clock clock) : clock_(clock ? clock : &clockMilliseconds), port_(nullptr, clock_) {
+    refresh_.sendclock = clock_;
     refresh_.OnChange = [this] {
         if (OnChange) OnChange();
     };

@@ -16,8 +16,14 @@ std::string inert(std::string_view text) {
     return out;
 }
 
+// Milliseconds from `since` to `now`; none when `since` is later (a send
+// timed by the send clock after the `now` of the call that reads it).
+std::uint32_t elapsed(std::uint32_t since, std::uint32_t now) {
+    const auto passed = static_cast<std::int32_t>(now - since);
+    return passed > 0 ? static_cast<std::uint32_t>(passed) : 0;
+}
 std::uint32_t remaining(std::uint32_t since, std::uint32_t wait, std::uint32_t now) {
-    const std::uint32_t passed = now - since;
+    const std::uint32_t passed = elapsed(since, now);
     return passed >= wait ? 0 : wait - passed;
 }
 }  // namespace
@@ -152,6 +158,7 @@ void Refresh::pump(std::uint32_t now) {
         const int game = it->game;
         it = queue_.erase(it);
         transport_.send(at, games_[sourceOf_.at(game)].statusquery);
+        if (sendclock) flight_.back().firstSent = flight_.back().lastSent = sendclock();
     }
 }
 
@@ -248,7 +255,7 @@ void Refresh::wake(std::uint32_t now) {
         note();
     }
     for (auto it = flight_.begin(); it != flight_.end();) {
-        if (now - it->lastSent < kServerWaitMs) {
+        if (elapsed(it->lastSent, now) < kServerWaitMs) {
             ++it;
             continue;
         }
@@ -256,6 +263,7 @@ void Refresh::wake(std::uint32_t now) {
             ++it->tries;
             it->lastSent = now;
             transport_.send(it->key.at, games_[sourceOf_.at(it->key.game)].statusquery);
+            if (sendclock) it->lastSent = sendclock();
             ++it;
             continue;
         }

@@ -191,6 +191,26 @@ TEST(Refresh, AReplyThatArrivedBeforeTheSecondTryRunsFromTheFirst) {
     EXPECT_EQ(rig.row(server(1)).ping, 995);
 }
 
+// With a send clock each try is timed from when its datagram left: the
+// last of a batch of sends later than the first, and its retry too.
+TEST(Refresh, ATryIsTimedFromWhenItsDatagramLeft) {
+    Rig rig;
+    std::uint32_t sent = 0;
+    rig.refresh.sendclock = [&] { return rig.now + (sent += 2); };
+    rig.refresh.start({game(0, {{kM1, "m1"}})}, rig.now);
+    rig.from(kM1, listing({server(1), server(2), server(3)}, true));
+    // Sent at +2, +4 and +6; all answer at +10.
+    rig.now += 10;
+    for (int i = 1; i <= 3; ++i) rig.from(server(i), "status S|m|1|8");
+    EXPECT_EQ(rig.row(server(1)).ping, 8);
+    EXPECT_EQ(rig.row(server(2)).ping, 6);
+    EXPECT_EQ(rig.row(server(3)).ping, 4);
+    // A send timed just after the call's own now is not taken for a late try.
+    rig.refresh.refreshserver(0, rig.now);
+    rig.at(0);
+    EXPECT_EQ(rig.net.to(server(1)), 2) << "asked again once, not retried at once";
+}
+
 // A reply read late (the window's thread was busy) has its ping to when it
 // arrived, and what the reply lets go out next is sent, and timed, now.
 TEST(Refresh, AReplyReadLateIsTimedToItsArrivalAndTheNextTryToItsSending) {
