@@ -23,6 +23,8 @@ GOLDENS = [
     "tests/query/golden/manual-join.bmp",
     "tests/app/tray/golden/about.bmp",
     "tests/app/golden/query-players-144dpi.bmp",
+    "tests/find/golden/find-a-game.bmp",
+    "tests/find/golden/find-a-game-144dpi.bmp",
 ]
 
 
