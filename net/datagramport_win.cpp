@@ -13,7 +13,7 @@ constexpr UINT WM_PORTLATER = WM_USER + 2;
 constexpr UINT WM_PORTWAKE = WM_USER + 3;  // the thread pool's stand-in for the window timer
 constexpr UINT WM_PORTARRIVED = WM_USER + 4;  // the reading thread has datagrams
 // The reading thread looks at its stop flag at least this often.
-constexpr long kReaderPollMicroseconds = 100000;
+constexpr DWORD kReaderPollMilliseconds = 100;
 constexpr UINT_PTR kWakeTimer = 1;
 // Every datagram fits: a UDP datagram over IPv4 carries at most 65507 bytes.
 constexpr int kDatagramBuffer = 65536;
@@ -106,7 +106,10 @@ bool DatagramPort::open() {
         return false;
     }
     if (stamp_) {
-        select_ = WS(select);
+        // The thread waits in recvfrom itself, looking at its stop flag
+        // whenever the wait times out.
+        const DWORD poll = kReaderPollMilliseconds;
+        WS(setsockopt)(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&poll), sizeof poll);
         recvfrom_ = WS(recvfrom);
         lastError_ = WS(WSAGetLastError);
         socket_ = s;
@@ -127,11 +130,6 @@ DWORD WINAPI DatagramPort::reading(void* param) {
     const HWND window = port.receiver_->handle();
     std::vector<char> buffer(kDatagramBuffer);
     while (!InterlockedCompareExchange(&port.stopping_, 0, 0)) {
-        fd_set readable;
-        FD_ZERO(&readable);
-        FD_SET(port.socket_, &readable);
-        timeval wait{0, kReaderPollMicroseconds};
-        if (port.select_(0, &readable, nullptr, nullptr, &wait) <= 0) continue;
         sockaddr_in from{};
         int length = sizeof from;
         int n = port.recvfrom_(port.socket_, buffer.data(), kDatagramBuffer, 0, reinterpret_cast<sockaddr*>(&from),
@@ -139,7 +137,8 @@ DWORD WINAPI DatagramPort::reading(void* param) {
         const std::uint32_t arrived = port.stamp_();
         if (n == SOCKET_ERROR) {
             // A datagram larger than the buffer arrives cut to the buffer;
-            // any other error (a port that refused an earlier datagram) reads nothing.
+            // any other error (the wait timed out, a port that refused an
+            // earlier datagram) reads nothing.
             if (port.lastError_() != WSAEMSGSIZE) continue;
             n = kDatagramBuffer;
         }

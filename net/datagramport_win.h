@@ -90,7 +90,6 @@ private:
     std::vector<Arrival> arrivals_;
     volatile LONG stopping_ = 0;
     // The socket functions the thread calls, looked up before it starts.
-    decltype(&::select) select_ = nullptr;
     decltype(&::recvfrom) recvfrom_ = nullptr;
     decltype(&::WSAGetLastError) lastError_ = nullptr;
     bool armed_ = false;
