@@ -42,7 +42,11 @@ Tfindform::Tfindform(const GameTable& games)
       statusbar(handle()),
       games_(games) {
     font = verdanaFont(-9);
-    for (Label* l : {&gamelabel, &pinglabel, &filterlabel}) l->font = font;
+    // A label takes the size of its text in its own font: measured again in this one.
+    for (Label* l : {&gamelabel, &pinglabel, &filterlabel}) {
+        l->font = font;
+        l->setText(l->text());
+    }
     gamelabel.focusControl = gamecombo.handle();
     pinglabel.focusControl = pingcombo.handle();
     filterlabel.focusControl = filteredit.handle();
@@ -123,7 +127,10 @@ void Tfindform::layout() {
     const int width = scale().units(client.right);
     statusbar.fit();
     const int bottom = scale().units(client.bottom - statusbar.pixelHeight());
-    filteredit.setBounds(534, 8, std::max(60, width - 534 - kMargin), 21);
+    // The field is as tall as the drop-downs beside it, whose height comes from their font.
+    RECT combo{};
+    GetWindowRect(gamecombo.handle(), &combo);
+    filteredit.setBounds(534, 8, std::max(60, width - 534 - kMargin), scale().units(combo.bottom - combo.top));
     list.setBounds(0, kListTop, width, std::max(0, bottom - kListTop));
 }
 

@@ -19,7 +19,9 @@ inline constexpr char kFindKey[] = "find";
 struct FindSettings {
     // 0 width or height: never placed, the system picks.
     int left = 0, top = 0, width = 0, height = 0;
-    int columns[kColumns] = {220, 90, 90, 60, 50, 140};
+    // Together narrower than the list's first width less its scroll bar,
+    // so no column starts out of sight.
+    int columns[kColumns] = {210, 90, 80, 60, 60, 120};
     // The game filter is kept by the game's id: the table's order changes
     // when plug-ins come and go.
     std::string gameid;  // "" every game

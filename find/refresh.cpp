@@ -17,7 +17,7 @@ std::string inert(std::string_view text) {
 }
 
 // Milliseconds from `since` to `now`; none when `since` is later (a send
-// timed by the send clock after the `now` of the call that reads it).
+// timed by the send clock after the `now` of the call that looks at it).
 std::uint32_t elapsed(std::uint32_t since, std::uint32_t now) {
     const auto passed = static_cast<std::int32_t>(now - since);
     return passed > 0 ? static_cast<std::uint32_t>(passed) : 0;
@@ -154,11 +154,11 @@ void Refresh::pump(std::uint32_t now) {
             ++it;
             continue;
         }
-        flight_.push_back({*it, 1, now, now});
+        const std::uint32_t sent = sendclock ? sendclock() : now;
+        flight_.push_back({*it, 1, sent, sent});
         const int game = it->game;
         it = queue_.erase(it);
         transport_.send(at, games_[sourceOf_.at(game)].statusquery);
-        if (sendclock) flight_.back().firstSent = flight_.back().lastSent = sendclock();
     }
 }
 
@@ -222,9 +222,13 @@ void Refresh::answered(const Probe& probe, const StatusReply& reply, std::uint32
     // From the last try: a reply after the second is most likely its answer,
     // the first having been lost, and a server across the world must not
     // read a second slower for one lost datagram. A reply that arrived
-    // before the second try went (read late) runs from the first.
-    const std::uint32_t since = std::min(arrived - probe.lastSent, arrived - probe.firstSent);
-    r.ping = static_cast<int>(std::min<std::uint32_t>(since, 999999));
+    // before the second try went (read late) runs from the first. On
+    // loopback a reply can be stamped in the millisecond before its query's
+    // own stamp: no time passed.
+    const auto sinceLast = static_cast<std::int32_t>(arrived - probe.lastSent);
+    const auto sinceFirst = static_cast<std::int32_t>(arrived - probe.firstSent);
+    const std::int32_t since = sinceLast >= 0 ? sinceLast : std::max(sinceFirst, 0);
+    r.ping = std::min(since, 999999);
     r.state = Answer::Answered;
     r.playernames.clear();
     for (const std::string& n : reply.playernames) r.playernames.push_back(inert(n));
@@ -261,9 +265,8 @@ void Refresh::wake(std::uint32_t now) {
         }
         if (it->tries < kTries) {
             ++it->tries;
-            it->lastSent = now;
+            it->lastSent = sendclock ? sendclock() : now;
             transport_.send(it->key.at, games_[sourceOf_.at(it->key.game)].statusquery);
-            if (sendclock) it->lastSent = sendclock();
             ++it;
             continue;
         }

@@ -115,10 +115,10 @@ public:
     // Counts every change of the rows or the status, told or not.
     std::uint64_t changes() const { return changes_; }
 
-    // When set, a try is timed from the moment its datagram left (the clock
-    // read right after the send), not from the `now` of the call that sent
-    // it: a batch of sends takes its time, and the last of them would read
-    // a longer ping.
+    // When set, a try is timed from the moment its datagram leaves (the
+    // clock read right before the send), not from the `now` of the call that
+    // sent it: a batch of sends takes its time, and the last of them would
+    // read a longer ping.
     std::function<std::uint32_t()> sendclock;
 
     // The rows or the status changed: at most once per kChangeQuietMs, the

@@ -191,6 +191,17 @@ TEST(Refresh, AReplyThatArrivedBeforeTheSecondTryRunsFromTheFirst) {
     EXPECT_EQ(rig.row(server(1)).ping, 995);
 }
 
+// On loopback a reply is stamped, on the reading thread, as soon as the
+// query has gone: its stamp may come before the query's own.
+TEST(Refresh, AReplyStampedBeforeItsQueryReadsNoTime) {
+    Rig rig;
+    rig.refresh.start({game(0, {{kM1, "m1"}})}, rig.now);
+    rig.from(kM1, listing({server(1)}, true));
+    rig.refresh.received(server(1), "status One|q3dm17|3|8", rig.now, rig.now - 1);
+    EXPECT_EQ(rig.row(server(1)).ping, 0);
+    EXPECT_EQ(celltext(rig.row(server(1)), Column::Ping), "0");
+}
+
 // With a send clock each try is timed from when its datagram left: the
 // last of a batch of sends later than the first, and its retry too.
 TEST(Refresh, ATryIsTimedFromWhenItsDatagramLeft) {

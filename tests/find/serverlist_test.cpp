@@ -167,7 +167,7 @@ TEST(FindSettings, StoredValuesComeBackAndNonsenseIsRefused) {
     std::map<std::string, std::string> stored;
     for (const auto& [name, value] : storedvalues(s)) stored[name] = value;
     EXPECT_EQ(stored["place"], "-1200,40,700,500");
-    EXPECT_EQ(stored["columns"], "300,90,90,60,50,140");
+    EXPECT_EQ(stored["columns"], "300,90,80,60,60,120");
     const auto from = [](const std::map<std::string, std::string>& values) {
         return readsettings([&](const std::string& name) -> std::optional<std::string> {
             const auto it = values.find(name);
