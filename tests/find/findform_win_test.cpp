@@ -24,6 +24,7 @@
 #include "tests/support/keyboard_win.h"
 #include "tests/net/slowresolver_win.h"
 #include "tests/support/registry_fixture_win.h"
+#include "tests/support/udp_listener_win.h"
 
 using namespace velmora;
 using namespace velmora::testing;
@@ -65,46 +66,15 @@ std::vector<Expected> expectedServers() {
     return out;
 }
 
-// A UDP socket on a loopback address of its own: a master nobody else asks.
-class Listener {
-public:
-    explicit Listener(const char* ip) {
-        WSADATA data;
-        WSAStartup(MAKEWORD(2, 2), &data);
-        socket_ = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-        sockaddr_in at{};
-        at.sin_family = AF_INET;
-        at.sin_addr.s_addr = inet_addr(ip);
-        bind(socket_, reinterpret_cast<sockaddr*>(&at), sizeof at);
-        int length = sizeof at;
-        getsockname(socket_, reinterpret_cast<sockaddr*>(&at), &length);
-        port_ = ntohs(at.sin_port);
-        u_long on = 1;
-        ioctlsocket(socket_, FIONBIO, &on);
-    }
-    ~Listener() {
-        closesocket(socket_);
-        WSACleanup();
-    }
-    int port() const { return port_; }
-    // Every datagram waiting now.
-    std::vector<std::string> take() {
-        std::vector<std::string> got;
-        char buffer[2048];
-        int n;
-        while ((n = recv(socket_, buffer, sizeof buffer, 0)) >= 0) got.emplace_back(buffer, static_cast<size_t>(n));
-        return got;
-    }
-
-private:
-    SOCKET socket_;
-    int port_ = 0;
-};
-
 class FindTest : public ::testing::Test {
 protected:
     void SetUp() override {
         testApplication();
+        static const bool sockets = [] {
+            WSADATA data;
+            return WSAStartup(MAKEWORD(2, 2), &data) == 0;
+        }();
+        ASSERT_TRUE(sockets);
         deleteUserKey(kRoot);
         folder_ = fs::temp_directory_path() / ("velmora-find-" + std::to_string(GetCurrentProcessId()));
         fs::remove_all(folder_);
@@ -368,20 +338,21 @@ TEST_F(FindTest, MastersNamedByHostNameAreLookedUpOnceThenAsked) {
 // No window, no datagram: the program starts, loads its games and runs its
 // watcher without ever asking a master; opening the window asks at once.
 TEST_F(FindTest, NothingIsSentToAMasterUntilTheWindowOpens) {
-    Listener master("127.0.0.3");
-    setMasters("127.0.0.3:" + std::to_string(master.port()), "127.0.0.3:" + std::to_string(master.port()));
+    Listener master;  // a master on loopback that nobody else asks
+    const std::string at = "127.0.0.1:" + std::to_string(master.port());
+    setMasters(at, at);
     Tmainform& form = load();
     form.setwatchminute(50);
     form.startwatch();
     pumpUntil(1000, [] { return false; });
-    EXPECT_TRUE(master.take().empty());
+    EXPECT_EQ(master.receive(0), "");
     EXPECT_EQ(form.findform(), nullptr);
     form.openfind("");
     // One master shared by every game is asked for one game after the
     // other: its replies do not name the game.
     std::vector<std::string> asked;
     ASSERT_TRUE(pumpUntil(8000, [&] {
-        for (auto& d : master.take()) asked.push_back(d);
+        for (std::string d; !(d = master.receive(0)).empty();) asked.push_back(d);
         return asked.size() >= 2;
     }));
     const std::vector<std::string> queries = {
