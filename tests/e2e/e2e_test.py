@@ -39,27 +39,6 @@ SPECTATORS = {'qw': 1}  # QuakeWorld's fake clients include a spectator
 # quakestat's server type for each kind, and the columns of its "-raw ," player
 # rows that hold name, score and ping (DarkPlaces answers getstatus as Nexuiz does).
 QUAKESTAT = {'qw': ('-qws', 1, 2, 6), 'q3': ('-q3s', 0, 1, 2), 'nq': ('-nexuizs', 0, 1, 2)}
-TRIES = 8  # further ports tried when one is taken (other runs share the machine)
-
-
-def start(kind, first_port, hostname, work):
-    """The running server, or the reason it cannot run here."""
-    if gameservers.missing(kind):
-        return None, 'not installed: ' + ' '.join(gameservers.missing(kind))
-    reason = ''
-    for port in range(first_port, first_port + TRIES):
-        if not gameservers.port_free(port):
-            reason = 'UDP ports %d-%d on 127.0.0.1 are in use' % (first_port, port)
-            continue
-        try:
-            return gameservers.start(kind, os.path.join(work, '%s-%d' % (kind, port)), port,
-                                     players=PLAYERS, hostname=hostname,
-                                     spectators=SPECTATORS.get(kind, 0)), ''
-        except RuntimeError as e:
-            reason = str(e).strip().replace('\n', ' | ')[-600:]
-            if 'in use' not in reason and 'did not bind' not in reason:
-                break
-    return None, reason
 
 
 def quakestat_players(kind, port):
@@ -89,7 +68,8 @@ def main():
     env = dict(os.environ)
     try:
         for kind, port, hostname in SERVERS:
-            server, reason = start(kind, port, hostname, work)
+            server, reason = gameservers.start_near(kind, port, work, players=PLAYERS, hostname=hostname,
+                                                    spectators=SPECTATORS.get(kind, 0))
             name = 'VELMORA_E2E_' + kind.upper()
             env.pop(name, None)
             env.pop(name + '_SKIP', None)

@@ -26,6 +26,9 @@ import threading
 SOURCE = os.environ.get('VELMORA_SOURCE') or os.path.abspath(os.path.join(os.path.dirname(__file__), '..', '..'))
 CAPTURES = os.path.join(SOURCE, 'tests', 'plugins', 'captures')
 STANDIN = os.path.join(SOURCE, 'tests', 'fixtures', 'masters', 'masterstandin.py')
+sys.path.insert(0, os.path.join(SOURCE, 'tests', 'fixtures', 'servers'))
+import gameservers  # noqa: E402
+
 HOST = '127.0.0.1'
 MASTER_HOST = '127.0.0.2'
 OOB = b'\xff\xff\xff\xff'
@@ -106,14 +109,6 @@ def serve(sockets, stop):
                 s.sendto(answer, sender)
 
 
-def free_udp_port(host):
-    s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-    s.bind((host, 0))
-    port = s.getsockname()[1]
-    s.close()
-    return port
-
-
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument('--tests', required=True)
@@ -123,7 +118,7 @@ def main():
     sockets, master, silent, stop = {}, None, None, threading.Event()
     serving = threading.Thread(target=serve, args=(sockets, stop), daemon=True)
     try:
-        standin = [sys.executable, STANDIN, '--address', MASTER_HOST, '--port', str(free_udp_port(MASTER_HOST)),
+        standin = [sys.executable, STANDIN, '--address', MASTER_HOST, '--port', str(gameservers.free_port(MASTER_HOST)),
                    '--seconds', '600']
         for game, port, values, players in SERVERS:
             sockets[bind(port)] = (QUERIES[game], reply(game, values, players))

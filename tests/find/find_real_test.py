@@ -16,11 +16,9 @@ import argparse
 import os
 import shutil
 import signal
-import socket
 import subprocess
 import sys
 import tempfile
-import time
 
 SOURCE = os.environ.get('VELMORA_SOURCE') or os.path.abspath(os.path.join(os.path.dirname(__file__), '..', '..'))
 sys.path.insert(0, os.path.join(SOURCE, 'tests', 'fixtures', 'servers'))
@@ -35,33 +33,6 @@ SERVERS = [
     ('q3', 'OA', 'oa', 27900, 'Velmora OA Find', 0, 8, '-q3s'),
     ('nq', 'NQ', 'dpquake', 26200, 'Velmora NQ Find', 2, 2, '-nexuizs'),
 ]
-TRIES = 8
-
-
-def free_udp_port(host):
-    s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-    s.bind((host, 0))
-    port = s.getsockname()[1]
-    s.close()
-    return port
-
-
-def start(kind, first_port, hostname, players, maxclients, work):
-    if gameservers.missing(kind):
-        return None, 'not installed: ' + ' '.join(gameservers.missing(kind))
-    reason = ''
-    for port in range(first_port, first_port + TRIES):
-        if not gameservers.port_free(port):
-            reason = 'UDP port %d is in use' % port
-            continue
-        try:
-            return gameservers.start(kind, os.path.join(work, '%s-%d' % (kind, port)), port, players=players,
-                                     hostname=hostname, maxclients=maxclients), ''
-        except RuntimeError as e:
-            reason = str(e).strip().replace('\n', ' | ')[-400:]
-            if 'in use' not in reason and 'did not bind' not in reason:
-                break
-    return None, reason
 
 
 def quakestat(kind_flag, port):
@@ -87,11 +58,12 @@ def main():
     failed = True
     try:
         standin = [sys.executable, STANDIN, '--address', MASTER_HOST, '--port', '0', '--seconds', '600']
-        silent = free_udp_port('127.0.0.1')  # bound a moment ago, answered by nobody now
+        silent = gameservers.free_port()  # bound a moment ago, answered by nobody now
         standin_args = ['--server', 'qw', '127.0.0.1:%d' % silent]
         for kind, name, game, port, hostname, players, maxclients, flag in SERVERS:
             env.pop('VELMORA_FIND_' + name, None)
-            server, reason = start(kind, port, hostname, players, maxclients, work)
+            server, reason = gameservers.start_near(kind, port, work, players=players, hostname=hostname,
+                                                    maxclients=maxclients)
             if not server:
                 skipped.append('%s: %s' % (kind, reason))
                 continue
@@ -103,7 +75,7 @@ def main():
             for s in skipped:
                 print('SKIP ' + s)
             return SKIP
-        port = free_udp_port(MASTER_HOST)
+        port = gameservers.free_port(MASTER_HOST)
         standin[standin.index('--port') + 1] = str(port)
         master = subprocess.Popen(standin + standin_args, stdout=subprocess.PIPE, text=True)
         line = master.stdout.readline()
