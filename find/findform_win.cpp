@@ -1,6 +1,7 @@
 #include "find/findform_win.h"
 
 #include <algorithm>
+#include <exception>
 #include <iterator>
 
 #include "settings/registry_win.h"
@@ -22,7 +23,7 @@ constexpr const char kAllGames[] = "all games";
 
 enum MenuCommand : UINT { kJoin = 1, kCopyAddress, kRefreshServer };
 
-// Every column but the texts' are numbers or addresses: aligned right.
+// Counts and pings are aligned right, texts and addresses left.
 bool rightAligned(int column) {
     return column == static_cast<int>(find::Column::Players) || column == static_cast<int>(find::Column::Ping);
 }
@@ -50,20 +51,25 @@ Tfindform::Tfindform(const GameTable& games)
     gamelabel.focusControl = gamecombo.handle();
     pinglabel.focusControl = pingcombo.handle();
     filterlabel.focusControl = filteredit.handle();
-    const Font controls = verdanaFont(-9);
     for (ChildWindow* c : std::initializer_list<ChildWindow*>{&gamecombo, &hideempty, &hidefull, &pingcombo,
                                                                &filteredit, &list, &statusbar})
-        c->setFont(controls);
+        c->setFont(font);
 
     gamecombo.addItem(kAllGames);
     for (const tplugin& row : games_.rows()) gamecombo.addItem(row.gamename);
     for (const char* text : kPingTexts) pingcombo.addItem(text);
 
+    // A value of the wrong type (an edited registry) keeps its default, as
+    // an unreadable one does: the window opens all the same.
     const find::FindSettings s = find::readsettings([](const std::string& name) -> std::optional<std::string> {
-        Registry reg;
-        if (!reg.openKey(std::string(kSettingsRootKey) + find::kFindKey, false) || !reg.hasValue(name))
+        try {
+            Registry reg;
+            if (!reg.openKey(std::string(kSettingsRootKey) + find::kFindKey, false) || !reg.hasValue(name))
+                return std::nullopt;
+            return reg.readString(name);
+        } catch (const std::exception&) {
             return std::nullopt;
-        return reg.readString(name);
+        }
     });
     for (int c = 0; c < find::kColumns; ++c) list.addColumn(kColumnCaptions[c], s.columns[c], rightAligned(c));
     hideempty.setChecked(s.hideempty);

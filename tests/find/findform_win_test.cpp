@@ -335,6 +335,22 @@ TEST_F(FindTest, MastersNamedByHostNameAreLookedUpOnceThenAsked) {
     for (const Expected& e : expected) EXPECT_NE(rowOf(find, e.address), nullptr) << e.kind;
 }
 
+// What the window remembers is read with care: an edited value of the
+// wrong type keeps its default and the window opens all the same.
+TEST_F(FindTest, AWindowSettingOfTheWrongTypeKeepsItsDefault) {
+    setMasters("");  // no game has a list: nothing is asked
+    const DWORD number = 50;
+    setUserValue(std::string(kRoot) + "\\find", "maxping", REG_DWORD, &number, sizeof number);
+    setUserString(std::string(kRoot) + "\\find", "hidefull", "1");
+    Tmainform& form = load();
+    form.openfind("");
+    ASSERT_NE(form.findform(), nullptr);
+    Tfindform& find = *form.findform();
+    EXPECT_TRUE(find.visible());
+    EXPECT_EQ(find.pingcombo.selected(), 4) << "\"any\", the default";
+    EXPECT_TRUE(find.hidefull.checked()) << "the readable values still count";
+}
+
 // No window, no datagram: the program starts, loads its games and runs its
 // watcher without ever asking a master; opening the window asks at once.
 TEST_F(FindTest, NothingIsSentToAMasterUntilTheWindowOpens) {
