@@ -37,6 +37,7 @@
 #include <vector>
 
 #include "app/main_win.h"
+#include "benchmarks/started_win.h"
 #include "app/startup_win.h"
 #include "core/pluginhost_win.h"
 #include "query/loading_win.h"
@@ -124,23 +125,6 @@ bool closeShownWindow(DWORD process, const char* windowClass) {
     EnumWindows(&findShownWindow, reinterpret_cast<LPARAM>(&search));
     return search.visible;
 }
-
-struct Started {
-    PROCESS_INFORMATION pi{};
-    bool ok = false;
-    explicit Started(const std::string& commandLine) {
-        std::vector<char> buffer(commandLine.begin(), commandLine.end());
-        buffer.push_back('\0');
-        STARTUPINFOA si{};
-        si.cb = sizeof si;
-        ok = CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi) != FALSE;
-    }
-    ~Started() {
-        if (!ok) return;
-        CloseHandle(pi.hThread);
-        CloseHandle(pi.hProcess);
-    }
-};
 
 // Milliseconds from starting `second` until `receiver` shows a window of
 // `windowClass` (which is then closed); negative when it never does.

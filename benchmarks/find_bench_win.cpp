@@ -36,6 +36,8 @@
 #include <string>
 #include <vector>
 
+#include "benchmarks/started_win.h"
+
 namespace {
 
 constexpr wchar_t kFindCaption[] = L"Find a game";
@@ -69,29 +71,6 @@ std::string utf8(const std::wstring& text) {
     WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), out.data(), size, nullptr, nullptr);
     return out;
 }
-
-struct Started {
-    PROCESS_INFORMATION pi{};
-    bool ok = false;
-    explicit Started(const std::string& commandLine) {
-        std::vector<char> buffer(commandLine.begin(), commandLine.end());
-        buffer.push_back('\0');
-        STARTUPINFOA si{};
-        si.cb = sizeof si;
-        ok = CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi) != FALSE;
-    }
-    ~Started() {
-        if (!ok) return;
-        CloseHandle(pi.hThread);
-        CloseHandle(pi.hProcess);
-    }
-    Started(const Started&) = delete;
-    Started& operator=(const Started&) = delete;
-    // A second copy ends once it has handed its command over.
-    void waitEnd() const {
-        if (ok) WaitForSingleObject(pi.hProcess, 20000);
-    }
-};
 
 DWORD runningCopy() {
     const HWND main = FindWindowA(kMainClass, nullptr);

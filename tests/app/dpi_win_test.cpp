@@ -22,6 +22,7 @@
 #include "settings/settingsform_win.h"
 #include "tests/net/netloop_win.h"
 #include "tests/net/udpresponder_win.h"
+#include "tests/support/density_win.h"
 #include "tests/support/menu_win.h"
 #include "tests/support/msgbox_watcher_win.h"
 #include "tests/support/pointer_win.h"
@@ -38,41 +39,12 @@ namespace fs = std::filesystem;
 namespace {
 
 const std::string kRoot = "software\\Drovik\\Velmora";
-const char kDesktopKey[] = "Control Panel\\Desktop";
 const std::string kPrefix("\xFF\xFF\xFF\xFF", 4);
 // The densities, and the one the reference pictures are taken at.
 constexpr int kDensities[] = {96, 144, 192};
 constexpr int kPictureDpi = 144;
 // The table's rows: 0 "Gamma Game" (a test plug-in), 1 QuakeWorld.
 constexpr int kQuakeWorld = 1;
-
-// The density new processes of this Wine session start with.
-DWORD logPixels() {
-    HKEY key = nullptr;
-    DWORD value = 96, size = sizeof value, type = 0;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kDesktopKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return value;
-    if (RegQueryValueExA(key, "LogPixels", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS ||
-        type != REG_DWORD)
-        value = 96;
-    RegCloseKey(key);
-    return value;
-}
-void setLogPixels(DWORD dpi) {
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, kDesktopKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS)
-        return;
-    RegSetValueExA(key, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
-    RegCloseKey(key);
-}
-
-// Sets the density for the processes this test starts, and always puts the
-// test prefix's 96 dpi back: every other test's pictures are taken at 96.
-class DensityGuard {
-public:
-    ~DensityGuard() { setLogPixels(96); }
-    void set(int dpi) { setLogPixels(static_cast<DWORD>(dpi)); }
-};
 
 // Runs this test program's child half at the density set now; its output
 // goes to the test's output. The child's exit status is gtest's.

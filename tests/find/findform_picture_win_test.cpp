@@ -21,6 +21,7 @@
 #include "app/main_win.h"
 #include "find/findform_win.h"
 #include "tests/settings/settings_fixture_win.h"
+#include "tests/support/density_win.h"
 #include "tests/support/pointer_win.h"
 #include "tests/support/registry_fixture_win.h"
 #include "tests/support/screenshot_win.h"
@@ -33,7 +34,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kRoot = "software\\Drovik\\Velmora";
-const char kDesktopKey[] = "Control Panel\\Desktop";
 const char kChildDpi[] = "VELMORA_FIND_PICTURE_DPI";
 
 // What the window shows once every server has answered or given up, in the
@@ -61,25 +61,6 @@ std::string env(const char* name) {
     const char* v = std::getenv(name);
     return v ? v : "";
 }
-
-void setLogPixels(DWORD dpi) {
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, kDesktopKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS)
-        return;
-    RegSetValueExA(key, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
-    RegCloseKey(key);
-}
-
-// Every other test's pictures are taken at 96 dpi: the density goes back
-// whatever happens to the child.
-class DensityGuard {
-public:
-    explicit DensityGuard(int dpi) { setLogPixels(static_cast<DWORD>(dpi)); }
-    ~DensityGuard() { setLogPixels(96); }
-    DensityGuard(const DensityGuard&) = delete;
-    DensityGuard& operator=(const DensityGuard&) = delete;
-};
 
 // This program again, running only the child half at `dpi`; its output goes
 // to the test's. The exit status is gtest's.
